@@ -11,10 +11,10 @@ template <typename T> class BoundingBox2 {
     BoundingBox2() = default;
     BoundingBox2(T x_, T y_, T width_, T height_) : x(x_), y(y_), width(width_), height(height_) {}
 
-    friend bool operator==(const BoundingBox2& a, const BoundingBox2& b) {
+    friend bool operator==(const BoundingBox2 &a, const BoundingBox2 &b) {
         return a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height;
     }
-    friend bool operator!=(const BoundingBox2& a, const BoundingBox2& b) { return !(a == b); }
+    friend bool operator!=(const BoundingBox2 &a, const BoundingBox2 &b) { return !(a == b); }
 
     T x{};      ///< x of the origin corner
     T y{};      ///< y of the origin corner

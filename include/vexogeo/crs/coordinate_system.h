@@ -20,11 +20,11 @@ class VEXOGEO_API CCoordinateSystem {
     /// An empty handle, count 0.
     CCoordinateSystem();
     /// Count 0; takes ownership of `raw` (a PJ*, may be null).
-    explicit CCoordinateSystem(void* raw);
+    explicit CCoordinateSystem(void *raw);
     /// Destroys the PROJ object held, if any.
     ~CCoordinateSystem();
-    CCoordinateSystem(const CCoordinateSystem&) = delete;
-    CCoordinateSystem& operator=(const CCoordinateSystem&) = delete;
+    CCoordinateSystem(const CCoordinateSystem &) = delete;
+    CCoordinateSystem &operator=(const CCoordinateSystem &) = delete;
 
     /// Adds one reference. @return the new count.
     std::uint32_t AddRef();
@@ -32,22 +32,22 @@ class VEXOGEO_API CCoordinateSystem {
     /// @return the new count (0: the handle is gone and must not be touched).
     std::uint32_t Release();
     /// Destroys the PROJ object held so far, then holds `raw` (may be null; must differ).
-    void Attach(void* raw);
+    void Attach(void *raw);
     /// @return the PROJ object, now owned by the caller; the handle is left empty.
-    void* Detach();
+    void *Detach();
     /// @return the PROJ object (a PJ*, null for an empty handle); the handle keeps ownership.
-    void* GetRaw() const;
+    void *GetRaw() const;
 
     /// "EPSG:" + `code` unchanged. @return a new handle (count 0), null if `code` is null or
     /// PROJ rejects the definition.
-    static CCoordinateSystem* FromEpsgCode(const char* code);
+    static CCoordinateSystem *FromEpsgCode(const char *code);
     /// "ESRI:" + `code` unchanged. @return a new handle (count 0) or null.
-    static CCoordinateSystem* FromEsriCode(const char* code);
+    static CCoordinateSystem *FromEsriCode(const char *code);
     /// Any definition `proj_create` accepts (PROJ string with +type=crs, WKT, authority:code).
     /// @return a new handle (count 0) or null.
-    static CCoordinateSystem* FromProj4Parameters(const char* definition);
+    static CCoordinateSystem *FromProj4Parameters(const char *definition);
     /// authority + ":" + decimal code. @return a new handle (count 0) or null.
-    static CCoordinateSystem* FromSrid(const Srid& srid);
+    static CCoordinateSystem *FromSrid(const Srid &srid);
 
     /// @return true for a geodetic CRS that PROJ classifies neither as geographic nor as
     /// geocentric (PJ_TYPE_GEODETIC_CRS); false for an empty handle.
@@ -59,21 +59,21 @@ class VEXOGEO_API CCoordinateSystem {
     /// Creates a handle on the geodetic CRS this system rests on and stores it through `out`
     /// with count 1, owned by the caller (the old `*out` is overwritten, not released).
     /// @return false, `*out` untouched, for a null `out` or when PROJ finds no geodetic CRS.
-    bool GetLatLongCoordinateSystem(CCoordinateSystem** out) const;
+    bool GetLatLongCoordinateSystem(CCoordinateSystem **out) const;
     /// Reads the ellipsoid's semi-major and semi-minor axes (metres).
     /// @return false for an empty handle or a system without ellipsoid.
-    bool GetSpheroidDefinition(double& semiMajor, double& semiMinor) const;
+    bool GetSpheroidDefinition(double &semiMajor, double &semiMinor) const;
 
     /// @return (semiMajor - semiMinor) / semiMajor; 0 for a sphere.
-    static double GetFlattening(const double& semiMajor, const double& semiMinor);
+    static double GetFlattening(const double &semiMajor, const double &semiMinor);
     /// @return 1 / flattening; positive infinity for 0.
-    static double GetInverseFlattening(const double& flattening);
+    static double GetInverseFlattening(const double &flattening);
 
   private:
     void FreeRaw();
 
     std::atomic<std::uint32_t> m_cRef;
-    void* m_pRaw;
+    void *m_pRaw;
 };
 
 } // namespace Geo

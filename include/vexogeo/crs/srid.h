@@ -15,15 +15,16 @@ class Srid {
     /// An empty authority and code 0 (PROJ rejects the resulting ":0" definition).
     Srid() = default;
     /// Stores both values unchanged: no case folding, no trimming.
-    Srid(std::string authority, std::int32_t code) : m_authority(std::move(authority)), m_code(code) {}
+    Srid(std::string authority, std::int32_t code)
+        : m_authority(std::move(authority)), m_code(code) {}
 
-    friend bool operator==(const Srid& a, const Srid& b) {
+    friend bool operator==(const Srid &a, const Srid &b) {
         return a.m_code == b.m_code && a.m_authority == b.m_authority;
     }
-    friend bool operator!=(const Srid& a, const Srid& b) { return !(a == b); }
+    friend bool operator!=(const Srid &a, const Srid &b) { return !(a == b); }
 
-    std::string m_authority;  ///< authority name, 8-bit text in the process code page
-    std::int32_t m_code = 0;  ///< the authority's code of the system
+    std::string m_authority; ///< authority name, 8-bit text in the process code page
+    std::int32_t m_code = 0; ///< the authority's code of the system
 };
 
 } // namespace Geo

@@ -15,33 +15,33 @@ class CCoordinateSystem;
 class VEXOGEO_API CGeodesic {
   public:
     /// Adopts `cs` (may be null) and derives its geodetic system.
-    explicit CGeodesic(CCoordinateSystem* cs = nullptr);
+    explicit CGeodesic(CCoordinateSystem *cs = nullptr);
     /// Shares the other object's two systems with counted references.
-    CGeodesic(const CGeodesic& other);
+    CGeodesic(const CGeodesic &other);
     /// Releases both systems.
     ~CGeodesic();
     /// Shares the other object's two systems with counted references.
-    CGeodesic& operator=(const CGeodesic& other);
+    CGeodesic &operator=(const CGeodesic &other);
 
     /// Replaces the working system (same pointer: nothing happens); null leaves it empty.
-    void SetCoordinateSystem(CCoordinateSystem* cs);
+    void SetCoordinateSystem(CCoordinateSystem *cs);
     /// @return the working system, no reference added; may be null.
-    CCoordinateSystem* GetCoordinateSystem() const;
+    CCoordinateSystem *GetCoordinateSystem() const;
     /// @return the derived geodetic system, no reference added; null when none was derived.
-    CCoordinateSystem* GetLatLongCoordinateSystem() const;
+    CCoordinateSystem *GetLatLongCoordinateSystem() const;
 
     /// Geodesic distance (metres) from (x1, y1) to (x2, y2), both in the working system.
     /// @return false, `distance` untouched, when there is no system, no transformation, no
     /// transformed point or no readable ellipsoid.
-    bool Inverse(const double& x1, const double& y1, const double& x2, const double& y2,
-                 double& distance) const;
+    bool Inverse(const double &x1, const double &y1, const double &x2, const double &y2,
+                 double &distance) const;
 
   private:
-    void Adopt(CCoordinateSystem* cs);
+    void Adopt(CCoordinateSystem *cs);
     void Drop();
 
-    CCoordinateSystem* m_pCoordinateSystem;
-    CCoordinateSystem* m_pLatLongCoordinateSystem;
+    CCoordinateSystem *m_pCoordinateSystem;
+    CCoordinateSystem *m_pLatLongCoordinateSystem;
 };
 
 } // namespace Geo

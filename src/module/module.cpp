@@ -1,0 +1,21 @@
+// Module start-up and shut-down: point PROJ's default context at the installation's resources.
+#include "module/proj_search_path.h"
+#include "platform/executable_path.h"
+#include "platform/load_hooks.h"
+
+#include <proj.h>
+
+namespace Geo::Module {
+
+void OnLoad() {
+    // Every code lookup (EPSG, ESRI, ...) of the library depends on this path; a host without
+    // Resources/Proj beside it gets no lookups, and no other folder is tried.
+    const std::string path =
+        DeriveProjSearchPath(Platform::GetExecutablePath(), Platform::kPathSeparator);
+    const char *paths[] = {path.c_str()};
+    proj_context_set_search_paths(nullptr, 1, paths);
+}
+
+void OnUnload() { proj_context_set_search_paths(nullptr, 0, nullptr); }
+
+} // namespace Geo::Module
