@@ -1,0 +1,59 @@
+// Runs a fuzz target over every file of its corpus folders without libFuzzer, so the corpus
+// (seeds and every input that ever crashed) is replayed by ctest in every build.
+#include <cstdint>
+#include <cstdio>
+#include <dirent.h>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size);
+// Optional, as with libFuzzer: a target may set things up once before the first input.
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv) __attribute__((weak));
+
+namespace {
+
+int ReplayFile(const std::string &path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        std::fprintf(stderr, "cannot read %s\n", path.c_str());
+        return 1;
+    }
+    const std::vector<char> bytes((std::istreambuf_iterator<char>(file)),
+                                  std::istreambuf_iterator<char>());
+    LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t *>(bytes.data()), bytes.size());
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (LLVMFuzzerInitialize != nullptr)
+        LLVMFuzzerInitialize(&argc, &argv);
+    int files = 0, failures = 0;
+    for (int i = 1; i < argc; ++i) {
+        struct stat info {};
+        if (stat(argv[i], &info) != 0) {
+            std::fprintf(stderr, "no such corpus: %s\n", argv[i]);
+            return 1;
+        }
+        if (!S_ISDIR(info.st_mode)) {
+            failures += ReplayFile(argv[i]);
+            ++files;
+            continue;
+        }
+        DIR *dir = opendir(argv[i]);
+        while (dirent *entry = dir != nullptr ? readdir(dir) : nullptr) {
+            if (entry->d_name[0] == '.')
+                continue;
+            failures += ReplayFile(std::string(argv[i]) + "/" + entry->d_name);
+            ++files;
+        }
+        if (dir != nullptr)
+            closedir(dir);
+    }
+    std::printf("replayed %d inputs\n", files);
+    return files > 0 && failures == 0 ? 0 : 1;
+}
