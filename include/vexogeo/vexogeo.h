@@ -8,5 +8,6 @@
 #include <vexogeo/crs/coordinate_system.h>
 #include <vexogeo/crs/converter.h>
 #include <vexogeo/geodesic/geodesic.h>
+#include <vexogeo/wms/wms_url.h>
 
 #endif

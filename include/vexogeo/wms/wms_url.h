@@ -1,0 +1,131 @@
+// CWmsUrl: the parameters of one WMS GetMap request, composed into a URL and parsed from one.
+#ifndef VEXOGEO_WMS_WMS_URL_H
+#define VEXOGEO_WMS_WMS_URL_H
+
+#include <cstdint>
+#include <string>
+
+#include <vexogeo/crs/bounding_box2.h>
+#include <vexogeo/export.h>
+
+namespace Geo {
+
+/// A plain value holding the service address and the query parameters of a GetMap request.
+/// Texts are 8-bit text in the process code page and are stored, written and read back exactly
+/// as given: nothing is trimmed, escaped, decoded or case-folded. Owns all its members by value.
+/// No internal locking: one object must not be changed while another thread reads it.
+class VEXOGEO_API CWmsUrl {
+  public:
+    /// Every text empty, box (0, 0, 1, 1), width and height 0, transparent false, bgcolor 0;
+    /// such an object is not valid.
+    CWmsUrl();
+    /// Memberwise copy.
+    CWmsUrl(const CWmsUrl &other);
+    /// Memberwise move; the source keeps its sizes, transparency, colour and box.
+    CWmsUrl(CWmsUrl &&other) noexcept;
+    /// Memberwise copy; assigning an object to itself leaves it unchanged.
+    CWmsUrl &operator=(const CWmsUrl &other);
+    /// Memberwise move; the source keeps its sizes, transparency, colour and box.
+    CWmsUrl &operator=(CWmsUrl &&other) noexcept;
+    ~CWmsUrl();
+
+    /// @return the address, the part of the URL before its "?"; empty when never set.
+    std::string GetAddress() const;
+    /// Stores the address unchanged; it may itself contain "?", "&" or "=".
+    void SetAddress(std::string address);
+    /// @return the "service" value; empty when never set.
+    std::string GetService() const;
+    void SetService(std::string service);
+    /// @return the "version" value as text (e.g. "1.3.0"); empty when never set.
+    std::string GetVersion() const;
+    /// The version also selects the key of the coordinate system: "srs" below 1.3.0, else "crs".
+    void SetVersion(std::string version);
+    /// @return the "request" value; empty when never set.
+    std::string GetRequest() const;
+    void SetRequest(std::string request);
+    /// @return the "layers" value; empty when never set.
+    std::string GetLayers() const;
+    void SetLayers(std::string layers);
+    /// @return the "styles" value; empty when never set.
+    std::string GetStyles() const;
+    void SetStyles(std::string styles);
+    /// @return the "format" value; empty when never set.
+    std::string GetFormat() const;
+    void SetFormat(std::string format);
+    /// @return the coordinate system ("crs"/"srs" value); empty when never set. Never parsed.
+    std::string GetCrs() const;
+    void SetCrs(std::string crs);
+    /// @return the box as origin and extent, in the units and axis order of the coordinate
+    /// system; (0, 0, 1, 1) when never set. Never parsed.
+    BoundingBox2<double> GetBBox() const;
+    /// Stores the four values unchanged; negative extents are allowed.
+    void SetBBox(BoundingBox2<double> bbox);
+    /// @return the image width (pixels); 0 when never set. Never parsed.
+    int GetWidth() const;
+    void SetWidth(int width);
+    /// @return the image height (pixels); 0 when never set. Never parsed.
+    int GetHeight() const;
+    void SetHeight(int height);
+    /// @return the "transparent" flag; false when never set. Never written to the URL.
+    bool GetTransparent() const;
+    void SetTransparent(bool transparent);
+    /// @return the background colour as a number (parsed from hexadecimal); 0 when never set.
+    /// Never written to the URL.
+    std::uint32_t GetBgColor() const;
+    void SetBgColor(std::uint32_t bgColor);
+    /// @return the "exceptions" value; empty when never set. Never written to the URL.
+    std::string GetExceptions() const;
+    void SetExceptions(std::string exceptions);
+    /// @return the "time" value; empty when never set. Never written to the URL.
+    std::string GetTime() const;
+    void SetTime(std::string time);
+    /// @return the "sld" value; empty when never set. Never written to the URL.
+    std::string GetSld() const;
+    void SetSld(std::string sld);
+    /// @return the "sld_body" value; empty when never set. Never written to the URL.
+    std::string GetSldBody() const;
+    void SetSldBody(std::string sldBody);
+
+    /// Composes address, "?" and the pairs service, version, request, layers, styles, format,
+    /// srs or crs, bbox (x, y, x + width, y + height), width and height, joined by "&" with
+    /// values inserted byte for byte. Never fails and does not validate; changes nothing.
+    /// Coordinates are written with 15 significant digits ("100.0", "0.333333333333333",
+    /// "5.e-02"); infinities and NaN as "inf", "-inf" and "nan".
+    std::string GetUrl();
+    /// Sets the address to the text before the first "?" (the whole text when there is none)
+    /// and applies every recognised key=value piece of the query (after the "?", or the whole
+    /// text): service, version, request, layers, styles, format, transparent, bgcolor,
+    /// exceptions, time, sld, sld_body, keys in any case. Never fails; unknown or malformed
+    /// pieces are skipped and members the URL does not name keep their values.
+    void Parse(std::string url);
+    /// @return false when service, version, request, layers, format or crs is empty, when one
+    /// of x, y, x + width, y + height equals 0, or when width or height is 0.
+    bool IsValid();
+
+  private:
+    void ParseParameter(std::string parameter);
+    int GetVersionNumber() const;
+    bool Validate() const;
+
+    std::string m_address;
+    std::string m_service;
+    std::string m_version;
+    std::string m_request;
+    std::string m_layers;
+    std::string m_styles;
+    std::string m_format;
+    std::string m_crs;
+    BoundingBox2<double> m_bbox;
+    std::int32_t m_width;
+    std::int32_t m_height;
+    bool m_transparent;
+    std::uint32_t m_bgColor;
+    std::string m_exceptions;
+    std::string m_time;
+    std::string m_sld;
+    std::string m_sldBody;
+};
+
+} // namespace Geo
+
+#endif
