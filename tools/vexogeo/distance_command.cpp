@@ -1,0 +1,176 @@
+// vexogeo distance: geodesic distances between points given in one coordinate system.
+#include "commands.h"
+#include "process.h"
+#include "stream.h"
+
+#include <vexogeo/vexogeo.h>
+
+#include <CLI/CLI.hpp>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <memory>
+
+namespace VexoGeoCli {
+namespace {
+
+constexpr std::uint64_t kReportedUnreadable = 5;
+
+struct DistanceOptions {
+    std::string m_crs;
+    std::vector<std::string> m_coordinates;
+    int m_precision = kShortest;
+};
+
+// Distances of `count` pairs; NaN where a pair could not be measured.
+void MeasurePairs(const Geo::CGeodesic &geodesic, std::size_t count, const double *x1,
+                  const double *y1, const double *x2, const double *y2, double *distance) {
+    for (std::size_t i = 0; i < count; ++i) {
+        double d = 0;
+        distance[i] = geodesic.Inverse(x1[i], y1[i], x2[i], y2[i], d)
+                          ? d
+                          : std::numeric_limits<double>::quiet_NaN();
+    }
+}
+
+// One distance per "x1 y1 x2 y2" line of standard input, in blocks.
+int RunBulk(const Geo::CGeodesic &geodesic, int precision) {
+    const std::string context = "distance";
+    CLineReader reader({}, context);
+    COutputBuffer out;
+    CProgress progress(context, reader.GetBytesTotal());
+    std::vector<NumberLine::Kind> kinds;
+    std::vector<double> x1, y1, x2, y2, distances;
+    std::vector<std::string_view> passed;
+    std::uint64_t lineNumber = 0, pairs = 0, failed = 0, unreadable = 0;
+    InputBlock block;
+    while (reader.Next(block)) {
+        kinds.clear();
+        passed.clear();
+        x1.clear();
+        y1.clear();
+        x2.clear();
+        y2.clear();
+        const char *p = block.m_text.data();
+        const char *const blockEnd = p + block.m_text.size();
+        while (p != blockEnd) {
+            const void *found = std::memchr(p, '\n', static_cast<std::size_t>(blockEnd - p));
+            const char *lineEnd = found != nullptr ? static_cast<const char *>(found) : blockEnd;
+            ++lineNumber;
+            const NumberLine line = ReadNumberLine(p, lineEnd, 4);
+            NumberLine::Kind kind = line.m_kind;
+            if (kind == NumberLine::Kind::Numbers && line.m_count != 4)
+                kind = NumberLine::Kind::Bad;
+            if (kind == NumberLine::Kind::Numbers) {
+                x1.push_back(line.m_values[0]);
+                y1.push_back(line.m_values[1]);
+                x2.push_back(line.m_values[2]);
+                y2.push_back(line.m_values[3]);
+            } else if (kind == NumberLine::Kind::Pass) {
+                passed.emplace_back(p, static_cast<std::size_t>(lineEnd - p));
+            } else if (++unreadable <= kReportedUnreadable) {
+                PrintError(context, "line " + std::to_string(lineNumber) +
+                                        ": not 'x1 y1 x2 y2': '" + std::string(p, lineEnd) + "'");
+            }
+            kinds.push_back(kind);
+            p = found != nullptr ? lineEnd + 1 : blockEnd;
+        }
+        distances.resize(x1.size());
+        MeasurePairs(geodesic, x1.size(), x1.data(), y1.data(), x2.data(), y2.data(),
+                     distances.data());
+
+        std::size_t pair = 0, pass = 0;
+        for (const NumberLine::Kind kind : kinds) {
+            if (kind == NumberLine::Kind::Pass) {
+                out.Append(passed[pass++]);
+            } else if (kind == NumberLine::Kind::Bad) {
+                out.Append('*');
+            } else {
+                ++pairs;
+                const double d = distances[pair++];
+                if (std::isfinite(d)) {
+                    out.Commit(FormatNumber(out.Reserve(kMaxNumberText), d, precision));
+                } else {
+                    ++failed;
+                    out.Append('*');
+                }
+            }
+            out.Append('\n');
+        }
+        if (!out.Flush())
+            break;
+        progress.Update(reader.GetBytesRead());
+    }
+    if (!out.Flush()) {
+        PrintError(context,
+                   std::string("cannot write the output: ") + std::strerror(out.GetError()));
+        return kExitFailure;
+    }
+    if (failed > 0)
+        PrintError(context, std::to_string(failed) + " of " + std::to_string(pairs) +
+                                " distances could not be measured");
+    if (unreadable > 0)
+        PrintError(context, std::to_string(unreadable) + " lines are not coordinate pairs");
+    return reader.GetFailedInputs() > 0 ? kExitFailure : kExitSuccess;
+}
+
+int RunDistance(const DistanceOptions &options) {
+    const std::string context = "distance";
+    if (!options.m_coordinates.empty() && options.m_coordinates.size() != 4) {
+        PrintError(context, "give four coordinates 'x1 y1 x2 y2', or none to read standard input");
+        return kExitUsage;
+    }
+    double values[4] = {};
+    for (std::size_t i = 0; i < options.m_coordinates.size(); ++i) {
+        if (!ParseNumber(options.m_coordinates[i], values[i])) {
+            PrintError(context, "not a number: '" + options.m_coordinates[i] + "'");
+            return kExitUsage;
+        }
+    }
+    std::string error;
+    const CSystemRef system = CreateSystem(options.m_crs, error);
+    if (!system) {
+        PrintError(context, "--crs: " + error);
+        return kExitFailure;
+    }
+    const Geo::CGeodesic geodesic(system.Get());
+    if (options.m_coordinates.empty())
+        return RunBulk(geodesic, options.m_precision);
+
+    double distance = 0;
+    if (!geodesic.Inverse(values[0], values[1], values[2], values[3], distance)) {
+        PrintError(context, "the distance cannot be measured in " + options.m_crs);
+        return kExitFailure;
+    }
+    std::printf("%s\n", FormatNumber(distance, options.m_precision).c_str());
+    return kExitSuccess;
+}
+
+} // namespace
+
+Command AddDistanceCommand(CLI::App &app) {
+    auto options = std::make_shared<DistanceOptions>();
+    CLI::App *sub = app.add_subcommand(
+        "distance", "Geodesic distance in metres between two points of one coordinate system");
+    sub->add_option("--crs", options->m_crs,
+                    "System of the coordinates: EPSG:n, authority:code, a PROJ string, WKT or "
+                    "@file")
+        ->required();
+    sub->add_option("--precision", options->m_precision,
+                    "Decimals of each distance (default: the shortest text that reads back to "
+                    "the same number)")
+        ->check(CLI::Range(0, kMaxPrecision));
+    sub->add_option("x1 y1 x2 y2", options->m_coordinates,
+                    "The two points; none: read 'x1 y1 x2 y2' lines from standard input");
+    sub->footer("x is longitude or easting, y latitude or northing. In bulk mode each input "
+                "line gives one output line: the distance, '*' when it cannot be measured; "
+                "blank lines and '#' comments pass unchanged.\n\n"
+                "Examples:\n"
+                "  vexogeo distance --crs EPSG:4326 13.4 52.5 2.35 48.86\n"
+                "  vexogeo distance --crs EPSG:32633 -- 391000 5820000 -10000 5400000\n"
+                "  vexogeo distance --crs EPSG:4326 --precision 3 < pairs.txt");
+    return {sub, [options] { return RunDistance(*options); }};
+}
+
+} // namespace VexoGeoCli

@@ -1,0 +1,49 @@
+// Terminal and executable queries of a POSIX process, and the progress bar.
+#include "process.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+#include <unistd.h>
+
+namespace VexoGeoCli {
+
+bool IsStandardErrorTerminal() { return isatty(2) == 1; }
+
+std::string GetExecutableFolder(const char *argv0) {
+    std::error_code error;
+    std::filesystem::path path = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error && argv0 != nullptr && std::string(argv0).find('/') != std::string::npos)
+        path = std::filesystem::weakly_canonical(argv0, error);
+    if (error || path.empty())
+        return std::string();
+    return path.parent_path().string();
+}
+
+CProgress::CProgress(std::string label, std::uint64_t total)
+    : m_label(std::move(label)), m_total(total),
+      m_shown(total >= kLargeInput && IsStandardErrorTerminal()) {}
+
+CProgress::~CProgress() {
+    if (m_shown)
+        std::fprintf(stderr, "\r%*s\r", static_cast<int>(m_label.size() + 60), "");
+}
+
+void CProgress::Update(std::uint64_t done) {
+    if (!m_shown)
+        return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - m_lastDraw < std::chrono::milliseconds(100))
+        return;
+    m_lastDraw = now;
+    constexpr int kWidth = 40;
+    const double fraction = done >= m_total ? 1.0 : static_cast<double>(done) / m_total;
+    const int filled = static_cast<int>(fraction * kWidth);
+    std::string bar(static_cast<std::size_t>(filled), '#');
+    bar.append(static_cast<std::size_t>(kWidth - filled), '.');
+    std::fprintf(stderr, "\r%s [%s] %3d%%", m_label.c_str(), bar.c_str(),
+                 static_cast<int>(fraction * 100));
+    std::fflush(stderr);
+}
+
+} // namespace VexoGeoCli

@@ -1,0 +1,260 @@
+// Block reader, buffered writer and the reading of one line of numbers.
+#include "stream.h"
+
+#include "common.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace VexoGeoCli {
+namespace {
+
+constexpr std::size_t kReadSize = 256 * 1024;
+constexpr std::size_t kOutputCapacity = 1024 * 1024;
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::uint64_t RegularFileSize(int fd) {
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+        return 0;
+    const off_t position = lseek(fd, 0, SEEK_CUR);
+    return static_cast<std::uint64_t>(info.st_size - (position > 0 ? position : 0));
+}
+
+} // namespace
+
+CLineReader::CLineReader(std::vector<std::string> paths, std::string context)
+    : m_paths(std::move(paths)), m_context(std::move(context)), m_buffer(2 * kReadSize) {
+    if (m_paths.empty())
+        m_paths.emplace_back("-");
+    // The progress of the work is known only when every input has a size.
+    for (const std::string &path : m_paths) {
+        std::uint64_t size = 0;
+        if (path == "-") {
+            size = RegularFileSize(0);
+        } else {
+            struct stat info {};
+            if (stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+                size = static_cast<std::uint64_t>(info.st_size);
+        }
+        if (size == 0) {
+            m_bytesTotal = 0;
+            break;
+        }
+        m_bytesTotal += size;
+    }
+}
+
+CLineReader::~CLineReader() { CloseCurrent(); }
+
+void CLineReader::Fail(const std::string &what, int error) {
+    PrintError(m_context, "cannot " + what + " '" + m_name + "': " + std::strerror(error));
+    ++m_failedInputs;
+}
+
+bool CLineReader::OpenNext() {
+    while (m_nextPath < m_paths.size()) {
+        const std::string &path = m_paths[m_nextPath++];
+        if (path == "-") {
+            m_fd = 0;
+            m_ownsFd = false;
+            m_name = "<stdin>";
+        } else {
+            m_name = path;
+            m_fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+            m_ownsFd = true;
+            if (m_fd < 0) {
+                Fail("open", errno);
+                continue;
+            }
+        }
+        m_startOfFile = true;
+        m_begin = m_end = 0;
+        return true;
+    }
+    return false;
+}
+
+void CLineReader::CloseCurrent() {
+    if (m_fd >= 0 && m_ownsFd)
+        close(m_fd);
+    m_fd = -1;
+}
+
+bool CLineReader::Next(InputBlock &block) {
+    block.m_text = std::string_view();
+    while (true) {
+        if (m_fd < 0 && !OpenNext())
+            return false;
+        // Keep the incomplete last line of the previous block at the front of the buffer.
+        if (m_begin > 0) {
+            std::memmove(m_buffer.data(), m_buffer.data() + m_begin, m_end - m_begin);
+            m_end -= m_begin;
+            m_begin = 0;
+        }
+        if (m_buffer.size() - m_end < kReadSize)
+            m_buffer.resize(std::max(m_buffer.size() * 2, m_end + kReadSize));
+        ssize_t n;
+        do {
+            n = read(m_fd, m_buffer.data() + m_end, m_buffer.size() - m_end);
+        } while (n < 0 && errno == EINTR);
+        if (n < 0) {
+            Fail("read", errno);
+            CloseCurrent();
+            continue;
+        }
+        const std::size_t oldEnd = m_end;
+        m_end += static_cast<std::size_t>(n);
+        m_bytesRead += static_cast<std::uint64_t>(n);
+        std::size_t blockEnd = 0;
+        if (n == 0) {
+            // End of this file: what is left is its last line, even without '\n'.
+            CloseCurrent();
+            blockEnd = m_end;
+        } else {
+            // Only the new bytes can hold a line break: the kept tail has none.
+            const char *data = m_buffer.data();
+            std::size_t i = m_end;
+            while (i > oldEnd && data[i - 1] != '\n')
+                --i;
+            if (i == oldEnd)
+                continue;
+            blockEnd = i;
+        }
+        if (blockEnd == 0)
+            continue;
+        block.m_text = std::string_view(m_buffer.data(), blockEnd);
+        block.m_name = m_name;
+        block.m_firstOfFile = m_startOfFile;
+        m_startOfFile = false;
+        m_begin = blockEnd;
+        if (m_fd < 0)
+            m_begin = m_end = 0;
+        return true;
+    }
+}
+
+COutputBuffer::COutputBuffer(int fd)
+    : m_fd(fd), m_data(new char[kOutputCapacity]), m_capacity(kOutputCapacity) {}
+
+COutputBuffer::COutputBuffer(std::string *capture)
+    : m_fd(-1), m_pCapture(capture), m_data(new char[kOutputCapacity]),
+      m_capacity(kOutputCapacity) {}
+
+COutputBuffer::~COutputBuffer() { Flush(); }
+
+char *COutputBuffer::Reserve(std::size_t count) {
+    if (m_size + count > m_capacity) {
+        Flush();
+        if (count > m_capacity) {
+            m_data.reset(new char[count]);
+            m_capacity = count;
+        }
+    }
+    return m_data.get() + m_size;
+}
+
+void COutputBuffer::Append(std::string_view text) {
+    if (text.size() > m_capacity / 2) {
+        Flush();
+        WriteOut(text.data(), text.size());
+        return;
+    }
+    char *out = Reserve(text.size());
+    std::memcpy(out, text.data(), text.size());
+    m_size += text.size();
+}
+
+void COutputBuffer::Append(char c) {
+    char *out = Reserve(1);
+    *out = c;
+    ++m_size;
+}
+
+bool COutputBuffer::Flush() {
+    const bool written = WriteOut(m_data.get(), m_size);
+    m_size = 0;
+    return written;
+}
+
+bool COutputBuffer::WriteOut(const char *data, std::size_t size) {
+    if (m_error != 0)
+        return false;
+    if (m_pCapture != nullptr) {
+        m_pCapture->append(data, size);
+        return true;
+    }
+    while (size > 0) {
+        const ssize_t n = write(m_fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            m_error = errno;
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+NumberLine ReadNumberLine(const char *first, const char *last, std::size_t maxFields) {
+    NumberLine line;
+    const char *p = first;
+    while (p != last && (IsBlank(*p) || *p == '\r'))
+        ++p;
+    if (p == last || *p == '#') {
+        line.m_kind = NumberLine::Kind::Pass;
+        return line;
+    }
+    // Trailing blanks and a carriage return belong to the line's layout, not to a field.
+    const char *end = last;
+    while (end != p && (IsBlank(end[-1]) || end[-1] == '\r'))
+        --end;
+    line.m_kind = NumberLine::Kind::Numbers;
+    while (true) {
+        double value = 0;
+        const char *numberEnd = ParseNumber(p, end, value);
+        if (numberEnd == nullptr || line.m_count == maxFields) {
+            line.m_kind = NumberLine::Kind::Bad;
+            break;
+        }
+        line.m_values[line.m_count] = value;
+        line.m_begin[line.m_count] = p;
+        line.m_end[line.m_count] = numberEnd;
+        ++line.m_count;
+        p = numberEnd;
+        if (p == end)
+            return line;
+        // A separator: blanks, at most one comma, blanks; never empty.
+        const char *separator = p;
+        while (p != end && IsBlank(*p))
+            ++p;
+        if (p != end && *p == ',')
+            ++p;
+        while (p != end && IsBlank(*p))
+            ++p;
+        if (p == separator || p == end) {
+            line.m_kind = NumberLine::Kind::Bad;
+            break;
+        }
+    }
+    // A bad line still tells how many fields it meant to hold.
+    std::size_t fields = 0;
+    bool inField = false;
+    for (const char *q = first; q != end; ++q) {
+        const bool separator = IsBlank(*q) || *q == ',' || *q == '\r';
+        if (!separator && !inField)
+            ++fields;
+        inField = !separator;
+    }
+    line.m_count = fields;
+    return line;
+}
+
+} // namespace VexoGeoCli

@@ -1,0 +1,117 @@
+// Streaming text input and output for the line-oriented commands: large blocks of whole lines
+// in, one buffered write per block out, memory bounded by the block size whatever the input.
+#ifndef VEXOGEO_TOOLS_VEXOGEO_STREAM_H
+#define VEXOGEO_TOOLS_VEXOGEO_STREAM_H
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace VexoGeoCli {
+
+/// A run of whole lines from one input. Every line ends in '\n' except, possibly, the last line
+/// of a file that does not end in one.
+struct InputBlock {
+    std::string_view m_text;
+    std::string m_name;         ///< the file's path, or "<stdin>"
+    bool m_firstOfFile = false; ///< the block starts a file: line numbers start again
+};
+
+/// Reads files one after the other ("-" or no file at all: standard input) in blocks of whole
+/// lines. A file that cannot be opened or read is reported on standard error, counted and
+/// skipped. A line longer than the buffer grows the buffer; nothing else does.
+class CLineReader {
+  public:
+    /// `context` prefixes the diagnostics ("transform").
+    CLineReader(std::vector<std::string> paths, std::string context);
+    ~CLineReader();
+    CLineReader(const CLineReader &) = delete;
+    CLineReader &operator=(const CLineReader &) = delete;
+
+    /// @return false once every input is read; `block` then is empty.
+    bool Next(InputBlock &block);
+    /// @return the bytes read so far.
+    std::uint64_t GetBytesRead() const { return m_bytesRead; }
+    /// @return the size of all inputs in bytes; 0 when one of them is not a regular file.
+    std::uint64_t GetBytesTotal() const { return m_bytesTotal; }
+    /// @return how many inputs could not be opened or read.
+    std::size_t GetFailedInputs() const { return m_failedInputs; }
+
+  private:
+    bool OpenNext();
+    void CloseCurrent();
+    void Fail(const std::string &what, int error);
+
+    std::vector<std::string> m_paths;
+    std::string m_context;
+    std::size_t m_nextPath = 0;
+    int m_fd = -1;
+    bool m_ownsFd = false;
+    bool m_startOfFile = false;
+    std::string m_name;
+    std::vector<char> m_buffer;
+    std::size_t m_begin = 0; ///< start of the bytes not yet handed out
+    std::size_t m_end = 0;   ///< end of the bytes read
+    std::uint64_t m_bytesRead = 0;
+    std::uint64_t m_bytesTotal = 0;
+    std::size_t m_failedInputs = 0;
+};
+
+/// Buffered output to a file descriptor, or into a string. A failed write is remembered and
+/// every later write is dropped.
+class COutputBuffer {
+  public:
+    /// Writes to `fd` (standard output by default).
+    explicit COutputBuffer(int fd = 1);
+    /// Appends to `capture` instead of writing to a file.
+    explicit COutputBuffer(std::string *capture);
+    ~COutputBuffer();
+    COutputBuffer(const COutputBuffer &) = delete;
+    COutputBuffer &operator=(const COutputBuffer &) = delete;
+
+    /// @return room for at least `count` bytes; hand the end of what was written to `Commit`.
+    char *Reserve(std::size_t count);
+    void Commit(char *end) { m_size = static_cast<std::size_t>(end - m_data.get()); }
+    void Append(std::string_view text);
+    void Append(char c);
+    /// Writes out what is buffered. @return false when this or an earlier write failed.
+    bool Flush();
+    /// @return the error number of the failed write; 0 while every write succeeded.
+    int GetError() const { return m_error; }
+
+  private:
+    bool WriteOut(const char *data, std::size_t size);
+
+    int m_fd;
+    std::string *m_pCapture = nullptr;
+    std::unique_ptr<char[]> m_data;
+    std::size_t m_capacity;
+    std::size_t m_size = 0;
+    int m_error = 0;
+};
+
+/// One line of numbers as read: the fields and where each stands in the line.
+struct NumberLine {
+    enum class Kind {
+        Pass,    ///< blank or a comment ('#' first): written back unchanged
+        Numbers, ///< `m_count` numbers separated by blanks, tabs or a comma
+        Bad      ///< anything else
+    };
+    static constexpr std::size_t kMaxFields = 4;
+
+    Kind m_kind = Kind::Bad;
+    std::size_t m_count = 0; ///< numbers read (also the fields seen in a bad line)
+    double m_values[kMaxFields] = {};
+    const char *m_begin[kMaxFields] = {}; ///< where each number's text starts
+    const char *m_end[kMaxFields] = {};   ///< where each number's text ends
+};
+
+/// Reads the line [`first`, `last`) (without its '\n') as at most `maxFields` numbers.
+NumberLine ReadNumberLine(const char *first, const char *last, std::size_t maxFields);
+
+} // namespace VexoGeoCli
+
+#endif

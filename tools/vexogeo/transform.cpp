@@ -1,0 +1,162 @@
+// Streaming transformation of point lines: parse a block with from_chars, transform it with one
+// library call, format it with to_chars into one buffered write.
+#include "transform.h"
+
+#include "process.h"
+#include "stream.h"
+
+#include <vexogeo/vexogeo.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace VexoGeoCli {
+namespace {
+
+constexpr std::uint64_t kReportedUnreadable = 5;
+
+// One line of a block, with where its numbers stand so the output keeps the line's layout.
+struct BlockLine {
+    const char *m_begin;
+    const char *m_end; // before the '\n'
+    NumberLine::Kind m_kind;
+    std::size_t m_count;
+    const char *m_fieldBegin[3];
+    const char *m_fieldEnd[3];
+};
+
+char *Copy(char *out, const char *first, const char *last) {
+    const auto size = static_cast<std::size_t>(last - first);
+    std::memcpy(out, first, size);
+    return out + size;
+}
+
+char *WriteStars(char *out, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i > 0)
+            *out++ = ' ';
+        *out++ = '*';
+    }
+    return out;
+}
+
+} // namespace
+
+std::unique_ptr<Geo::CConverter> CreateConverter(const CSystemRef &source, const CSystemRef &target,
+                                                 std::string &error) {
+    auto converter = std::make_unique<Geo::CConverter>();
+    // The converter reports through PROJ's error state: start from a clean one, so what is
+    // recorded afterwards belongs to this transformation.
+    converter->ClearError();
+    converter->SetSource(source.Get());
+    converter->SetTarget(target.Get());
+    int code = 0;
+    bool isTransformationError = false;
+    std::string message;
+    converter->GetErrorInfo(code, message, isTransformationError);
+    converter->ClearError();
+    // Without a transformation nothing is tried and no error recorded; a point that merely
+    // fails records one.
+    double x = 0, y = 0;
+    if (!converter->TransformCoordinate(x, y) && !converter->HasError()) {
+        error = "no transformation between the two systems";
+        if (!message.empty())
+            error += " (" + message + ")";
+        return nullptr;
+    }
+    converter->ClearError();
+    return converter;
+}
+
+TransformCounts TransformLines(Geo::CConverter &converter, CLineReader &reader, COutputBuffer &out,
+                               int precision, const std::string &context) {
+    TransformCounts counts;
+    CProgress progress(context, reader.GetBytesTotal());
+    std::vector<BlockLine> lines;
+    std::vector<double> xs, ys, zs;
+    std::uint64_t lineNumber = 0;
+    InputBlock block;
+    while (reader.Next(block)) {
+        if (block.m_firstOfFile)
+            lineNumber = 0;
+        lines.clear();
+        xs.clear();
+        ys.clear();
+        zs.clear();
+        bool any3d = false;
+        const char *p = block.m_text.data();
+        const char *const blockEnd = p + block.m_text.size();
+        while (p != blockEnd) {
+            const void *found = std::memchr(p, '\n', static_cast<std::size_t>(blockEnd - p));
+            const char *lineEnd = found != nullptr ? static_cast<const char *>(found) : blockEnd;
+            ++lineNumber;
+            const NumberLine read = ReadNumberLine(p, lineEnd, 3);
+            BlockLine line{p, lineEnd, read.m_kind, read.m_count, {}, {}};
+            if (line.m_kind == NumberLine::Kind::Numbers && read.m_count < 2)
+                line.m_kind = NumberLine::Kind::Bad;
+            if (line.m_kind == NumberLine::Kind::Numbers) {
+                for (std::size_t i = 0; i < read.m_count; ++i) {
+                    line.m_fieldBegin[i] = read.m_begin[i];
+                    line.m_fieldEnd[i] = read.m_end[i];
+                }
+                xs.push_back(read.m_values[0]);
+                ys.push_back(read.m_values[1]);
+                zs.push_back(read.m_count == 3 ? read.m_values[2] : 0.0);
+                any3d = any3d || read.m_count == 3;
+            } else if (line.m_kind == NumberLine::Kind::Bad) {
+                if (++counts.m_unreadable <= kReportedUnreadable)
+                    PrintError(context, block.m_name + ":" + std::to_string(lineNumber) +
+                                            ": not a point: '" + std::string(p, lineEnd) + "'");
+            }
+            lines.push_back(line);
+            p = found != nullptr ? lineEnd + 1 : blockEnd;
+        }
+
+        if (!xs.empty()) {
+            // Failed points come back as infinities; the error state they leave is not needed.
+            converter.TransformCoordinates(xs.size(), xs.data(), ys.data(),
+                                           any3d ? zs.data() : nullptr);
+            converter.ClearError();
+        }
+
+        std::size_t point = 0;
+        for (const BlockLine &line : lines) {
+            const std::size_t size = static_cast<std::size_t>(line.m_end - line.m_begin);
+            char *o = out.Reserve(size + 3 * kMaxNumberText + 8);
+            if (line.m_kind == NumberLine::Kind::Pass) {
+                o = Copy(o, line.m_begin, line.m_end);
+            } else if (line.m_kind == NumberLine::Kind::Bad) {
+                o = WriteStars(o, line.m_count >= 3 ? 3 : 2);
+            } else {
+                ++counts.m_points;
+                const double values[3] = {xs[point], ys[point], zs[point]};
+                ++point;
+                bool ok = std::isfinite(values[0]) && std::isfinite(values[1]) &&
+                          (line.m_count < 3 || std::isfinite(values[2]));
+                if (!ok)
+                    ++counts.m_failed;
+                o = Copy(o, line.m_begin, line.m_fieldBegin[0]);
+                for (std::size_t i = 0; i < line.m_count; ++i) {
+                    if (i > 0)
+                        o = Copy(o, line.m_fieldEnd[i - 1], line.m_fieldBegin[i]);
+                    if (ok) {
+                        o = FormatNumber(o, values[i], precision);
+                    } else {
+                        *o++ = '*';
+                    }
+                }
+                o = Copy(o, line.m_fieldEnd[line.m_count - 1], line.m_end);
+            }
+            *o++ = '\n';
+            out.Commit(o);
+        }
+        // One write per block keeps a terminal or a pipe reader in step with the input.
+        if (!out.Flush())
+            break;
+        progress.Update(reader.GetBytesRead());
+    }
+    return counts;
+}
+
+} // namespace VexoGeoCli

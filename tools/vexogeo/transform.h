@@ -1,0 +1,41 @@
+// The streaming point transformation behind `vexogeo transform` and the tour.
+#ifndef VEXOGEO_TOOLS_VEXOGEO_TRANSFORM_H
+#define VEXOGEO_TOOLS_VEXOGEO_TRANSFORM_H
+
+#include "common.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace Geo {
+class CConverter;
+}
+
+namespace VexoGeoCli {
+
+class CLineReader;
+class COutputBuffer;
+
+/// A converter from `source` to `target`. @return null with `error` set when PROJ finds no
+/// transformation between them.
+std::unique_ptr<Geo::CConverter> CreateConverter(const CSystemRef &source, const CSystemRef &target,
+                                                 std::string &error);
+
+/// What a transformation run saw.
+struct TransformCounts {
+    std::uint64_t m_points = 0;     ///< lines read as points
+    std::uint64_t m_failed = 0;     ///< points PROJ could not transform
+    std::uint64_t m_unreadable = 0; ///< lines that are neither points, blank nor comments
+};
+
+/// Transforms every "x y [z]" line of `reader` into `out` in the line's own layout, in blocks
+/// of one `TransformCoordinates` call each; failed points and unreadable lines become "*"
+/// fields, blank and comment lines pass unchanged. The first unreadable lines are reported on
+/// standard error under `context`.
+TransformCounts TransformLines(Geo::CConverter &converter, CLineReader &reader, COutputBuffer &out,
+                               int precision, const std::string &context);
+
+} // namespace VexoGeoCli
+
+#endif

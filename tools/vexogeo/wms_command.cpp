@@ -1,0 +1,232 @@
+// vexogeo wms-url, wms, srids and named-wms: WMS request URLs and the library's XML files.
+#include "commands.h"
+
+#include <vexogeo/vexogeo.h>
+#include <vexogeo/wms/wms_url.h>
+#include <vexogeo/xml/serializer.h>
+
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <memory>
+
+namespace VexoGeoCli {
+namespace {
+
+struct ComposeOptions {
+    std::string m_address;
+    std::string m_service = "WMS";
+    std::string m_version = "1.3.0";
+    std::string m_request = "GetMap";
+    std::string m_layers;
+    std::string m_styles;
+    std::string m_format = "image/png";
+    std::string m_crs;
+    std::string m_bbox;
+    int m_width = 0;
+    int m_height = 0;
+    bool m_check = false;
+};
+
+struct WmsFileOptions {
+    std::string m_path;
+    Geo::CWms m_wms;
+};
+
+std::string HexColor(std::uint32_t color) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%06X", static_cast<unsigned>(color));
+    return text;
+}
+
+int RunCompose(const ComposeOptions &options) {
+    Geo::CWmsUrl url;
+    url.SetAddress(options.m_address);
+    url.SetService(options.m_service);
+    url.SetVersion(options.m_version);
+    url.SetRequest(options.m_request);
+    url.SetLayers(options.m_layers);
+    url.SetStyles(options.m_styles);
+    url.SetFormat(options.m_format);
+    url.SetCrs(options.m_crs);
+    if (!options.m_bbox.empty()) {
+        std::vector<double> box;
+        if (!ParseNumberList(options.m_bbox, 4, box)) {
+            PrintError("wms-url compose",
+                       "--bbox: expected four numbers 'x,y,width,height', not '" + options.m_bbox +
+                           "'");
+            return kExitUsage;
+        }
+        url.SetBBox(BoundingBox2<double>(box[0], box[1], box[2], box[3]));
+    }
+    url.SetWidth(options.m_width);
+    url.SetHeight(options.m_height);
+    std::printf("%s\n", url.GetUrl().c_str());
+    if (options.m_check && !url.IsValid()) {
+        PrintError("wms-url compose",
+                   "the request is incomplete: service, version, request, layers, format, crs, "
+                   "a box without a zero corner value, width and height are all needed");
+        return kExitFailure;
+    }
+    return kExitSuccess;
+}
+
+int RunParse(const std::string &text) {
+    Geo::CWmsUrl url;
+    url.Parse(text);
+    const std::string out = "address: " + url.GetAddress() + "\nservice: " + url.GetService() +
+                            "\nversion: " + url.GetVersion() + "\nrequest: " + url.GetRequest() +
+                            "\nlayers: " + url.GetLayers() + "\nstyles: " + url.GetStyles() +
+                            "\nformat: " + url.GetFormat() +
+                            "\ntransparent: " + (url.GetTransparent() ? "true" : "false") +
+                            "\nbgcolor: " + HexColor(url.GetBgColor()) +
+                            "\nexceptions: " + url.GetExceptions() + "\ntime: " + url.GetTime() +
+                            "\nsld: " + url.GetSld() + "\nsld_body: " + url.GetSldBody() + "\n";
+    std::fputs(out.c_str(), stdout);
+    return kExitSuccess;
+}
+
+std::string DescribeWms(const Geo::CWms &wms, const std::string &indent) {
+    return indent + "address: " + wms.m_address + "\n" + indent + "layers: " + wms.m_layers + "\n" +
+           indent + "styles: " + wms.m_styles + "\n" + indent + "version: " + wms.m_version + "\n";
+}
+
+int RunShow(const std::string &path) {
+    Geo::CWms wms;
+    if (!Geo::CSerializer::LoadXmlFile(wms, path)) {
+        PrintError("wms show", "cannot load the WMS description '" + path + "'");
+        return kExitFailure;
+    }
+    std::fputs(DescribeWms(wms, "").c_str(), stdout);
+    return kExitSuccess;
+}
+
+int RunSave(const WmsFileOptions &options) {
+    if (!Geo::CSerializer::SaveXmlFile(options.m_wms, options.m_path)) {
+        PrintError("wms save", "cannot write the WMS description '" + options.m_path + "'");
+        return kExitFailure;
+    }
+    return kExitSuccess;
+}
+
+int RunSrids(const std::string &path) {
+    Geo::NamedSridConfiguration configuration;
+    if (!Geo::CSerializer::LoadXmlFile(configuration, path)) {
+        PrintError("srids", "cannot load the named SRID list '" + path + "'");
+        return kExitFailure;
+    }
+    std::string out;
+    for (const Geo::NamedSrid &entry : configuration.m_entries)
+        out += entry.m_srid.m_authority + ":" + std::to_string(entry.m_srid.m_code) + "\t" +
+               entry.m_name + "\n";
+    std::fputs(out.c_str(), stdout);
+    return kExitSuccess;
+}
+
+int RunNamedWms(const std::string &path) {
+    Geo::CNamedWmsConfiguration configuration;
+    if (!Geo::CSerializer::LoadXmlFile(configuration, path)) {
+        PrintError("named-wms", "cannot load the named WMS list '" + path + "'");
+        return kExitFailure;
+    }
+    std::string out;
+    for (const Geo::NamedWms &entry : configuration.m_entries)
+        out += entry.m_name + "\n" + DescribeWms(entry.m_wms, "  ");
+    std::fputs(out.c_str(), stdout);
+    return kExitSuccess;
+}
+
+} // namespace
+
+Command AddWmsUrlCommand(CLI::App &app) {
+    CLI::App *sub = app.add_subcommand("wms-url", "Compose a WMS GetMap URL or parse one");
+    sub->require_subcommand(1);
+    sub->footer("Examples:\n"
+                "  vexogeo wms-url compose --address https://example.org/wms --layers roads "
+                "--crs EPSG:3857 --bbox 1480000,6880000,20000,15000 --width 800 --height 600 "
+                "--check\n"
+                "  vexogeo wms-url parse "
+                "'https://example.org/wms?service=WMS&version=1.3.0&request=GetMap&layers=roads'");
+
+    auto compose = std::make_shared<ComposeOptions>();
+    CLI::App *composeApp = sub->add_subcommand("compose", "Print the URL of a GetMap request");
+    composeApp->add_option("--address", compose->m_address, "Service address, before the '?'");
+    composeApp->add_option("--service", compose->m_service, "Service (default WMS)");
+    composeApp->add_option("--version", compose->m_version,
+                           "Protocol version (default 1.3.0; below 1.3.0 the system key is srs)");
+    composeApp->add_option("--request", compose->m_request, "Request (default GetMap)");
+    composeApp->add_option("--layers", compose->m_layers, "Layers, comma-separated");
+    composeApp->add_option("--styles", compose->m_styles, "Styles, comma-separated");
+    composeApp->add_option("--format", compose->m_format, "Image format (default image/png)");
+    composeApp->add_option("--crs", compose->m_crs, "Coordinate system, e.g. EPSG:3857");
+    composeApp->add_option("--bbox", compose->m_bbox,
+                           "Box as origin and extent 'x,y,width,height' (default 0,0,1,1)");
+    composeApp->add_option("--width", compose->m_width, "Image width in pixels");
+    composeApp->add_option("--height", compose->m_height, "Image height in pixels");
+    composeApp->add_flag("--check", compose->m_check,
+                         "Exit with 1 when the request is incomplete (the URL is still printed)");
+    composeApp->footer("Values are inserted byte for byte; coordinates with 15 significant "
+                       "digits.\n\nExample:\n"
+                       "  vexogeo wms-url compose --address https://example.org/wms --layers "
+                       "roads --crs EPSG:4326 --bbox 13,52,1,0.5 --width 400 --height 200");
+
+    auto url = std::make_shared<std::string>();
+    CLI::App *parseApp = sub->add_subcommand("parse", "Print every parameter read from a URL");
+    parseApp->add_option("URL", *url, "A GetMap URL")->required();
+    parseApp->footer("Keys are matched in any case; unknown pieces are skipped. Shown: the "
+                     "address and every parameter the parser reads.\n\nExample:\n"
+                     "  vexogeo wms-url parse "
+                     "'https://example.org/wms?SERVICE=WMS&LAYERS=a,b&TRANSPARENT=TRUE'");
+
+    return {sub, [compose, composeApp, url] {
+                return composeApp->parsed() ? RunCompose(*compose) : RunParse(*url);
+            }};
+}
+
+Command AddWmsCommand(CLI::App &app) {
+    CLI::App *sub = app.add_subcommand("wms", "Show or write a WMS description file");
+    sub->require_subcommand(1);
+    sub->footer("Examples:\n"
+                "  vexogeo wms show wms.xml\n"
+                "  vexogeo wms save my.xml --address https://example.org/wms --layers roads "
+                "--version 1.3.0");
+
+    auto showPath = std::make_shared<std::string>();
+    CLI::App *show = sub->add_subcommand("show", "Print the four values of a WMS description");
+    show->add_option("FILE", *showPath, "A WMS description file")->required();
+
+    auto save = std::make_shared<WmsFileOptions>();
+    CLI::App *saveApp = sub->add_subcommand("save", "Write a WMS description file");
+    saveApp->add_option("FILE", save->m_path, "The file to write (replaced once complete)")
+        ->required();
+    saveApp->add_option("--address", save->m_wms.m_address, "Service address")->required();
+    saveApp->add_option("--layers", save->m_wms.m_layers, "Layers to request")->required();
+    saveApp->add_option("--styles", save->m_wms.m_styles, "Styles to request (default none)");
+    saveApp->add_option("--version", save->m_wms.m_version, "Protocol version")->required();
+
+    return {sub, [show, showPath, save] {
+                return show->parsed() ? RunShow(*showPath) : RunSave(*save);
+            }};
+}
+
+Command AddSridsCommand(CLI::App &app) {
+    auto path = std::make_shared<std::string>();
+    CLI::App *sub = app.add_subcommand("srids", "List a named SRID file");
+    sub->add_option("FILE", *path, "A named SRID configuration file")->required();
+    sub->footer("One line per entry: authority:code, a tab and the name in the installation's "
+                "culture (empty when the file has none).\n\nExample:\n"
+                "  vexogeo srids named_srids.xml");
+    return {sub, [path] { return RunSrids(*path); }};
+}
+
+Command AddNamedWmsCommand(CLI::App &app) {
+    auto path = std::make_shared<std::string>();
+    CLI::App *sub = app.add_subcommand("named-wms", "List a named WMS file");
+    sub->add_option("FILE", *path, "A named WMS configuration file")->required();
+    sub->footer("Per entry: the name in the installation's culture, then its address, layers, "
+                "styles and version.\n\nExample:\n"
+                "  vexogeo named-wms named_wms.xml");
+    return {sub, [path] { return RunNamedWms(*path); }};
+}
+
+} // namespace VexoGeoCli
