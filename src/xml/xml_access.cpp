@@ -1,0 +1,426 @@
+// The XML access layer on libxml2: loading with a locked-down parser, reading elements and
+// localized names, building elements and writing indented UTF-8.
+#include "xml/xml_access.h"
+
+#include <climits>
+#include <fstream>
+#include <mutex>
+
+#include <libxml/parser.h>
+#include <libxml/parserInternals.h>
+#include <libxml/xmlsave.h>
+
+#include "geocoding/code_page.h"
+#include "module/localization.h"
+#include "platform/atomic_file.h"
+
+namespace Geo::Xml {
+
+namespace {
+
+const char *ErrorText(XmlErrorCode code) {
+    switch (code) {
+    case XmlErrorCode::NullHandle:
+        return "A required XML document or node handle is null.";
+    case XmlErrorCode::OutOfMemory:
+        return "libxml2 could not allocate an XML node.";
+    case XmlErrorCode::Conversion:
+        return "Text could not be converted between UTF-8 and the process code page.";
+    case XmlErrorCode::NotAnInteger:
+        return "The element does not hold a 32-bit signed integer.";
+    case XmlErrorCode::InvalidCharacter:
+        return "The text holds a character that XML 1.0 cannot carry.";
+    case XmlErrorCode::NotLinked:
+        return "libxml2 refused to append an XML node.";
+    }
+    return "XML access failed.";
+}
+
+struct XmlStringDeleter {
+    void operator()(xmlChar *text) const { xmlFree(text); }
+};
+using XmlStringPtr = std::unique_ptr<xmlChar, XmlStringDeleter>;
+
+struct ParserContextDeleter {
+    void operator()(xmlParserCtxt *context) const { xmlFreeParserCtxt(context); }
+};
+struct SaveContextDeleter {
+    void operator()(xmlSaveCtxt *context) const { xmlSaveClose(context); }
+};
+
+template <typename T> T *RequireHandle(T *handle) {
+    if (!handle)
+        throw CXmlError(XmlErrorCode::NullHandle);
+    return handle;
+}
+
+const char *AsChars(const xmlChar *text) { return reinterpret_cast<const char *>(text); }
+const xmlChar *AsXmlChars(const char *text) { return reinterpret_cast<const xmlChar *>(text); }
+
+// libxml2's UTF-8 into the process code page, through wide text; characters the code page
+// lacks become its substitute character.
+std::string Utf8ToNarrow(const xmlChar *utf8) {
+    if (!utf8 || !*utf8)
+        return std::string();
+    std::vector<wchar_t> wide;
+    std::vector<char> narrow;
+    if (!ConvertToWide(CP_UTF8, AsChars(utf8), wide) ||
+        !ConvertToMultiByte(CP_ACP, wide.data(), narrow))
+        throw CXmlError(XmlErrorCode::Conversion);
+    return std::string(narrow.data());
+}
+
+bool IsXmlCharacter(wchar_t c) {
+    const auto code = static_cast<unsigned long>(c);
+    return code == 0x9 || code == 0xA || code == 0xD || (code >= 0x20 && code <= 0xD7FF) ||
+           (code >= 0xE000 && code <= 0xFFFD) || (code >= 0x10000 && code <= 0x10FFFF);
+}
+
+// Process code page into UTF-8 for libxml2. Characters XML 1.0 cannot carry (control
+// characters) are refused here: written as references they would make the file unreadable.
+std::string NarrowToUtf8(const std::string &text) {
+    if (text.empty() || text[0] == '\0')
+        return std::string();
+    std::vector<wchar_t> wide;
+    if (!ConvertToWide(CP_ACP, text.c_str(), wide))
+        throw CXmlError(XmlErrorCode::Conversion);
+    for (const wchar_t *c = wide.data(); *c; ++c)
+        if (!IsXmlCharacter(*c))
+            throw CXmlError(XmlErrorCode::InvalidCharacter);
+    std::vector<char> utf8;
+    if (!ConvertToMultiByte(CP_UTF8, wide.data(), utf8))
+        throw CXmlError(XmlErrorCode::Conversion);
+    return std::string(utf8.data());
+}
+
+std::string ContentAsNarrow(const xmlNode *node) {
+    const XmlStringPtr content(xmlNodeGetContent(node));
+    return Utf8ToNarrow(content.get());
+}
+
+bool IsElementNamed(const xmlNode *node, const char *name) {
+    // Like a bare name in a query: elements in a namespace never match.
+    return node->type == XML_ELEMENT_NODE && node->ns == nullptr &&
+           xmlStrEqual(node->name, AsXmlChars(name));
+}
+
+xmlNode *FirstElementNamed(xmlNode *first, const char *name) {
+    for (xmlNode *node = first; node; node = node->next)
+        if (IsElementNamed(node, name))
+            return node;
+    return nullptr;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// Optional blanks, an optional sign, at least one decimal digit, optional blanks; nothing else.
+bool ParseInteger(const char *text, std::int32_t &value) {
+    while (IsBlank(*text))
+        ++text;
+    const bool negative = *text == '-';
+    if (*text == '-' || *text == '+')
+        ++text;
+    if (*text < '0' || *text > '9')
+        return false;
+    long long magnitude = 0;
+    for (; *text >= '0' && *text <= '9'; ++text) {
+        magnitude = magnitude * 10 + (*text - '0');
+        if (magnitude > 2147483648LL)
+            return false;
+    }
+    while (IsBlank(*text))
+        ++text;
+    if (*text != '\0' || (!negative && magnitude > INT32_MAX))
+        return false;
+    value = static_cast<std::int32_t>(negative ? -magnitude : magnitude);
+    return true;
+}
+
+// Every entity declaration stops the parser. The file formats need none, and libxml2's own
+// amplification limit does not cover them all: an internal entity referenced many times parses
+// in milliseconds, yet reading the element's text later expands it to gigabytes. Refusing the
+// declaration also makes a "billion laughs" document fail at its first line of DTD.
+void RefuseEntityDeclaration(void *context, const xmlChar *, int, const xmlChar *, const xmlChar *,
+                             xmlChar *) {
+    auto *parser = static_cast<xmlParserCtxt *>(context);
+    parser->wellFormed = 0;
+    xmlStopParser(parser);
+}
+
+void RefuseUnparsedEntityDeclaration(void *context, const xmlChar *, const xmlChar *,
+                                     const xmlChar *, const xmlChar *) {
+    RefuseEntityDeclaration(context, nullptr, 0, nullptr, nullptr, nullptr);
+}
+
+void IgnoreParserError(void *, xmlError *) {}
+
+// Parser options, and which one gives which property of a load:
+// - XML_PARSE_NONET: no network access of any kind (external DTD, entities, includes).
+// - no XML_PARSE_DTDLOAD, XML_PARSE_DTDATTR or XML_PARSE_DTDVALID: no external DTD is loaded,
+//   no attribute defaults are added, nothing is validated.
+// - no XML_PARSE_NOENT: entity references are never replaced by their content, which is also
+//   what keeps libxml2 from ever loading an external entity (local file or otherwise).
+// - no XML_PARSE_HUGE: libxml2's limits on nesting depth, text length and entity amplification
+//   stay in force.
+// - XML_PARSE_NOBLANKS: whitespace-only text between elements is dropped.
+// - XML_PARSE_NOERROR, XML_PARSE_NOWARNING: the library prints nothing.
+constexpr int kParseOptions =
+    XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+
+xmlDoc *ParseDocument(const std::string &bytes) {
+    if (bytes.size() > static_cast<std::size_t>(INT_MAX))
+        return nullptr;
+    std::unique_ptr<xmlParserCtxt, ParserContextDeleter> parser(
+        xmlCreateMemoryParserCtxt(bytes.data(), static_cast<int>(bytes.size())));
+    if (!parser || !parser->sax)
+        return nullptr;
+    xmlCtxtUseOptions(parser.get(), kParseOptions);
+    // Process-wide defaults that a host program may have changed do not reach this parser.
+    parser->loadsubset = 0;
+    parser->validate = 0;
+    parser->replaceEntities = 0;
+    parser->sax->entityDecl = RefuseEntityDeclaration;
+    parser->sax->unparsedEntityDecl = RefuseUnparsedEntityDeclaration;
+    parser->sax->serror = IgnoreParserError;
+    parser->userData = parser.get();
+
+    xmlParseDocument(parser.get());
+    xmlDoc *document = parser->myDoc;
+    parser->myDoc = nullptr;
+    if (!parser->wellFormed) {
+        xmlFreeDoc(document);
+        return nullptr;
+    }
+    return document;
+}
+
+bool ReadFileBytes(const std::string &path, std::string &bytes) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        return false;
+    char buffer[65536];
+    while (file.read(buffer, sizeof buffer) || file.gcount() > 0) {
+        bytes.append(buffer, static_cast<std::size_t>(file.gcount()));
+        if (bytes.size() > static_cast<std::size_t>(INT_MAX))
+            return false;
+    }
+    return !file.bad();
+}
+
+int AppendToString(void *context, const char *buffer, int length) {
+    try {
+        static_cast<std::string *>(context)->append(buffer, static_cast<std::size_t>(length));
+        return length;
+    } catch (...) {
+        return -1;
+    }
+}
+
+} // namespace
+
+CXmlError::CXmlError(XmlErrorCode code) : std::runtime_error(ErrorText(code)), m_code(code) {}
+
+const char kSchemaErrorText[] =
+    "The given XML-Stream is not a valid schema (look at KalvoXML-Schemata) !";
+
+CSchemaError::CSchemaError() : std::runtime_error(kSchemaErrorText) {}
+
+void DocumentDeleter::operator()(xmlDoc *document) const { xmlFreeDoc(document); }
+void NodeDeleter::operator()(xmlNode *node) const { xmlFreeNode(node); }
+
+void EnsureXmlInitialised() {
+    // libxml2 wants its global initialisation once, before any thread parses. It is never
+    // undone: the host program may use libxml2 itself.
+    static std::once_flag once;
+    std::call_once(once, [] { xmlInitParser(); });
+}
+
+DocumentPtr CreateXmlDocument() {
+    EnsureXmlInitialised();
+    return DocumentPtr(xmlNewDoc(AsXmlChars("1.0")));
+}
+
+bool LoadXmlDocument(DocumentPtr &document, const std::string &path) {
+    RequireHandle(document.get());
+    EnsureXmlInitialised();
+    std::string bytes;
+    if (!ReadFileBytes(path, bytes))
+        return false;
+    DocumentPtr loaded(ParseDocument(bytes));
+    if (!loaded)
+        return false;
+    document = std::move(loaded);
+    return true;
+}
+
+xmlNode *SelectSingleElement(const xmlDoc *document, const char *name) {
+    return FirstElementNamed(RequireHandle(document)->children, name);
+}
+
+xmlNode *SelectSingleElement(const xmlNode *node, const char *name) {
+    return FirstElementNamed(RequireHandle(node)->children, name);
+}
+
+std::vector<xmlNode *> SelectElements(const xmlNode *node, const char *name) {
+    std::vector<xmlNode *> elements;
+    for (xmlNode *child = RequireHandle(node)->children; child; child = child->next)
+        if (IsElementNamed(child, name))
+            elements.push_back(child);
+    return elements;
+}
+
+std::string GetElementText(const xmlNode *element) {
+    if (!element)
+        throw CSchemaError();
+    if (!element->children)
+        return std::string();
+    try {
+        return ContentAsNarrow(element->children);
+    } catch (const CXmlError &) {
+        return std::string();
+    }
+}
+
+bool GetUniqueChildText(const xmlNode *element, const char *name, std::string &text) {
+    const std::vector<xmlNode *> children = SelectElements(element, name);
+    if (children.size() != 1)
+        return false;
+    text = GetElementText(children[0]);
+    return true;
+}
+
+std::int32_t GetElementInteger(const xmlNode *element) {
+    if (!element || !element->children)
+        throw CSchemaError();
+    // Only nodes that carry a value of their own (text, CDATA, comment, processing
+    // instruction) can hold the number; an element or entity reference first never does.
+    const xmlNode *first = element->children;
+    const bool hasValue = first->type == XML_TEXT_NODE || first->type == XML_CDATA_SECTION_NODE ||
+                          first->type == XML_COMMENT_NODE || first->type == XML_PI_NODE;
+    std::int32_t value = 0;
+    if (!hasValue || !first->content || !ParseInteger(AsChars(first->content), value))
+        throw CXmlError(XmlErrorCode::NotAnInteger);
+    return value;
+}
+
+bool GetUniqueChildInteger(const xmlNode *element, const char *name, std::int32_t &value) {
+    const std::vector<xmlNode *> children = SelectElements(element, name);
+    if (children.size() != 1)
+        return false;
+    try {
+        value = GetElementInteger(children[0]);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool GetIdAttribute(const xmlNode *element, std::string &id) {
+    if (!element || element->type != XML_ELEMENT_NODE)
+        return false;
+    for (const xmlAttr *attribute = element->properties; attribute; attribute = attribute->next) {
+        if (attribute->ns || !xmlStrEqual(attribute->name, AsXmlChars("id")))
+            continue;
+        std::string value = ContentAsNarrow(reinterpret_cast<const xmlNode *>(attribute));
+        const std::size_t first = value.find_first_not_of(" \t\n\r");
+        const std::size_t last = value.find_last_not_of(" \t\n\r");
+        id = first == std::string::npos ? std::string() : value.substr(first, last - first + 1);
+        return true;
+    }
+    return false;
+}
+
+std::string ReadLocalizedName(const xmlNode *nameElement) {
+    const std::vector<xmlNode *> cultures = SelectElements(RequireHandle(nameElement), "Culture");
+    for (const xmlNode *culture : cultures) {
+        std::string id;
+        if (!GetIdAttribute(culture, id))
+            continue;
+        // Fetched for each id: the language is determined once per process, on first use.
+        if (id == Localization::Instance().GetText(MessageId::CultureCode))
+            return ContentAsNarrow(culture);
+    }
+    return std::string();
+}
+
+NodePtr CreateProcessingInstruction(xmlDoc *document, const std::string &target,
+                                    const std::string &data) {
+    RequireHandle(document);
+    const std::string utf8Target = NarrowToUtf8(target);
+    const std::string utf8Data = NarrowToUtf8(data);
+    NodePtr node(
+        xmlNewDocPI(document, AsXmlChars(utf8Target.c_str()), AsXmlChars(utf8Data.c_str())));
+    if (!node)
+        throw CXmlError(XmlErrorCode::OutOfMemory);
+    return node;
+}
+
+NodePtr CreateElement(xmlDoc *document, const std::string &name) {
+    RequireHandle(document);
+    const std::string utf8Name = NarrowToUtf8(name);
+    NodePtr node(xmlNewDocNode(document, nullptr, AsXmlChars(utf8Name.c_str()), nullptr));
+    if (!node)
+        throw CXmlError(XmlErrorCode::OutOfMemory);
+    return node;
+}
+
+void AppendChild(xmlDoc *document, NodePtr child) {
+    // A document is a node to libxml2: its children are the prolog and the document element.
+    AppendChild(reinterpret_cast<xmlNode *>(RequireHandle(document)), std::move(child));
+}
+
+void AppendChild(xmlNode *parent, NodePtr child) {
+    RequireHandle(parent);
+    RequireHandle(child.get());
+    if (!xmlAddChild(parent, child.get()))
+        throw CXmlError(XmlErrorCode::NotLinked);
+    child.release(); // now owned by the parent (or merged into its last text node)
+}
+
+void SetElementText(xmlNode *element, const std::string &value) {
+    RequireHandle(element);
+    const std::string utf8 = NarrowToUtf8(value);
+    while (xmlNode *child = element->children) {
+        xmlUnlinkNode(child);
+        xmlFreeNode(child);
+    }
+    if (utf8.empty())
+        return;
+    // A text node holds its text literally; escaping happens when the document is written.
+    NodePtr text(
+        xmlNewDocTextLen(element->doc, AsXmlChars(utf8.data()), static_cast<int>(utf8.size())));
+    if (!text)
+        throw CXmlError(XmlErrorCode::OutOfMemory);
+    AppendChild(element, std::move(text));
+}
+
+bool WriteIndented(std::string &output, const xmlDoc *document) {
+    RequireHandle(document);
+    // The declaration is written here and nowhere else, so that a processing instruction named
+    // "xml" in the document cannot produce a second one.
+    std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
+    std::unique_ptr<xmlSaveCtxt, SaveContextDeleter> writer(
+        xmlSaveToIO(AppendToString, nullptr, &text, "UTF-8", XML_SAVE_FORMAT | XML_SAVE_NO_DECL));
+    if (!writer)
+        return false;
+    for (xmlNode *child = document->children; child; child = child->next) {
+        if (child->type == XML_PI_NODE && xmlStrcasecmp(child->name, AsXmlChars("xml")) == 0)
+            continue;
+        if (xmlSaveTree(writer.get(), child) < 0 || xmlSaveFlush(writer.get()) < 0)
+            return false;
+        text += '\n';
+    }
+    if (xmlSaveClose(writer.release()) < 0)
+        return false;
+    output = std::move(text);
+    return true;
+}
+
+bool SaveXmlDocument(const xmlDoc *document, const std::string &path) {
+    std::string bytes;
+    if (!WriteIndented(bytes, RequireHandle(document)))
+        return false;
+    return Platform::WriteFileAtomically(path, bytes);
+}
+
+} // namespace Geo::Xml
