@@ -9,5 +9,11 @@
 #include <vexogeo/crs/converter.h>
 #include <vexogeo/geodesic/geodesic.h>
 #include <vexogeo/wms/wms_url.h>
+#include <vexogeo/xml/wms.h>
+#include <vexogeo/xml/named_srid.h>
+#include <vexogeo/xml/named_srid_configuration.h>
+#include <vexogeo/xml/named_wms.h>
+#include <vexogeo/xml/named_wms_configuration.h>
+#include <vexogeo/xml/serializer.h>
 
 #endif
