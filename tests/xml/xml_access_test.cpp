@@ -1,0 +1,73 @@
+// The XML access layer: the integers it reads and the errors it raises for anything else.
+#include "xml/xml_access.h"
+
+#include <gtest/gtest.h>
+
+#include "xml/xml_test_files.h"
+
+namespace Geo::Xml {
+namespace {
+
+class XmlAccess : public ::testing::Test {
+  protected:
+    // The document element of `xml` loaded from a file; null when it does not load.
+    xmlNode *Load(const std::string &xml) {
+        m_document = CreateXmlDocument();
+        if (!LoadXmlDocument(m_document, m_folder.Write("document.xml", xml)))
+            return nullptr;
+        return xmlDocGetRootElement(m_document.get());
+    }
+
+    Testing::CTempFolder m_folder;
+    DocumentPtr m_document;
+};
+
+// The text `read` returns, or the what() of what it raises.
+template <typename Read> std::string ValueOrError(Read read) {
+    try {
+        return read();
+    } catch (const std::exception &error) {
+        return error.what();
+    }
+}
+
+TEST_F(XmlAccess, IntegersAreSignedDecimalsWithBlanksInRange) {
+    const std::string no = "The element does not hold a 32-bit signed integer.";
+    const std::pair<const char *, std::string> cases[] = {
+        {"42", "42"},
+        {" \t-17\n ", "-17"},
+        {"+8", "8"},
+        {"007", "7"},
+        {"<![CDATA[5]]>", "5"},
+        {"2147483647", "2147483647"},
+        {"-2147483648", "-2147483648"},
+        {"", kSchemaErrorText},
+        {" ", no},
+        {"2147483648", no},
+        {"-2147483649", no},
+        {"99999999999999999999", no},
+        {"12a", no},
+        {"1.5", no},
+        {"0x10", no},
+        {"1e3", no},
+        {"- 1", no},
+        {"+", no},
+        {"1 2", no},
+        {"<b>5</b>", no},
+        {"&#x661;", no}, // Arabic-Indic one
+    };
+    for (const auto &c : cases) {
+        const xmlNode *parent = Load(std::string("<P><I>") + c.first + "</I></P>");
+        ASSERT_NE(parent, nullptr) << c.first;
+        EXPECT_EQ(ValueOrError([&] { return std::to_string(GetElementInteger(parent->children)); }),
+                  c.second)
+            << c.first;
+        std::int32_t value = 99;
+        const bool valid = c.second.find_first_not_of("-0123456789") == std::string::npos;
+        EXPECT_EQ(GetUniqueChildInteger(parent, "I", value), valid) << c.first;
+        EXPECT_EQ(std::to_string(value), valid ? c.second : "99") << c.first;
+    }
+}
+
+} // namespace
+} // namespace Geo::Xml
