@@ -7,7 +7,7 @@ packages=(cmake ninja-build g++ pkg-config
     libproj-dev proj-data proj-bin
     libgeographiclib-dev geographiclib-tools
     libcurl4-openssl-dev rapidjson-dev libxml2-dev libcli11-dev
-    libgtest-dev libbenchmark-dev libcpp-httplib-dev
+    libgtest-dev libbenchmark-dev libcpp-httplib-dev libssl-dev
     clang libclang-rt-14-dev valgrind
     ${VEXOGEO_EXTRA_PACKAGES:-})
 

@@ -9,6 +9,7 @@
 #include <vexogeo/crs/converter.h>
 #include <vexogeo/geodesic/geodesic.h>
 #include <vexogeo/wms/wms_url.h>
+#include <vexogeo/geocoding/nominatim.h>
 #include <vexogeo/xml/wms.h>
 #include <vexogeo/xml/named_srid.h>
 #include <vexogeo/xml/named_srid_configuration.h>

@@ -14,11 +14,11 @@ constexpr unsigned CP_UTF8 = 65001;
 /// Converts `text` (up to its first NUL) from `codePage` into `out`, which ends in a zero.
 /// Invalid input becomes U+FFFD; never refused. `out` is expected empty on entry.
 /// @return false for a null `text` or a failed conversion (then `out` is left as it was).
-bool ConvertToWide(unsigned codePage, const char* text, std::vector<wchar_t>& out);
+bool ConvertToWide(unsigned codePage, const char *text, std::vector<wchar_t> &out);
 /// Converts wide `text` (up to its first zero) into `codePage`, substituting '?' for characters
 /// the code page lacks. `out` is expected empty on entry and ends in a zero byte.
 /// @return false for a null `text` or a failed conversion (then `out` is left as it was).
-bool ConvertToMultiByte(unsigned codePage, const wchar_t* text, std::vector<char>& out);
+bool ConvertToMultiByte(unsigned codePage, const wchar_t *text, std::vector<char> &out);
 
 } // namespace Geo
 

@@ -25,12 +25,12 @@ enum class MessageId : std::size_t {
 class Localization {
   public:
     /// @return the one object of the process, determining the language on the first call.
-    static const Localization& Instance();
+    static const Localization &Instance();
     /// @return the installation language.
     Language GetLanguage() const;
     /// @return the table entry of row `id` in the language's column, as Windows-1252 bytes
     /// (never null; the Hungarian column is empty).
-    const char* GetText(MessageId id) const;
+    const char *GetText(MessageId id) const;
 
   private:
     explicit Localization(Language language);

@@ -1,0 +1,75 @@
+// Reading of a search answer: the JSON array of places into SearchOutput records.
+#include "geocoding/code_page.h"
+#include "geocoding/nominatim_request.h"
+
+#include <rapidjson/document.h>
+
+#include <cstdlib>
+
+namespace Geo {
+namespace {
+
+// One "boundingbox" number. The service sends strings, read as atof reads them. A JSON number
+// is taken as it is; any other value (null, true, an object...) has no number in it and leaves
+// the whole place out, rather than passing for 0.
+bool ReadBoundingNumber(const rapidjson::Value &value, double &number) {
+    if (value.IsString()) {
+        number = std::atof(value.GetString());
+        return true;
+    }
+    if (value.IsNumber()) {
+        number = value.GetDouble();
+        return true;
+    }
+    return false;
+}
+
+// The UTF-8 name in the process code page; empty when either conversion fails. The two buffers
+// are handed in so that one answer's places share them.
+std::string ToDisplayName(const char *utf8, std::vector<wchar_t> &wide, std::vector<char> &narrow) {
+    wide.clear();
+    narrow.clear();
+    if (ConvertToWide(CP_UTF8, utf8, wide) && ConvertToMultiByte(CP_ACP, wide.data(), narrow)) {
+        return narrow.data();
+    }
+    return std::string();
+}
+
+} // namespace
+
+std::vector<Nominatim::SearchOutput> ParseSearchResults(const std::string &body) {
+    std::vector<Nominatim::SearchOutput> results;
+    rapidjson::Document document;
+    document.Parse(body.c_str());
+    if (document.HasParseError() || !document.IsArray()) {
+        return results;
+    }
+    results.reserve(document.Size());
+    std::vector<wchar_t> wide;
+    std::vector<char> narrow;
+    for (const rapidjson::Value &place : document.GetArray()) {
+        if (!place.IsObject()) {
+            continue;
+        }
+        // FindMember answers the first member of a name that occurs twice.
+        const auto box = place.FindMember("boundingbox");
+        const auto name = place.FindMember("display_name");
+        if (box == place.MemberEnd() || !box->value.IsArray() || box->value.Size() != 4 ||
+            name == place.MemberEnd() || !name->value.IsString()) {
+            continue;
+        }
+        Nominatim::SearchOutput output;
+        bool numbers = true;
+        for (rapidjson::SizeType i = 0; i < 4 && numbers; ++i) {
+            numbers = ReadBoundingNumber(box->value[i], output.m_boundingBox[i]);
+        }
+        if (!numbers) {
+            continue;
+        }
+        output.m_displayName = ToDisplayName(name->value.GetString(), wide, narrow);
+        results.push_back(std::move(output));
+    }
+    return results;
+}
+
+} // namespace Geo

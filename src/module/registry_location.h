@@ -1,0 +1,46 @@
+// A key of the settings store named by a hive and two path parts, with the reads the
+// installation language needs.
+#ifndef VEXOGEO_MODULE_REGISTRY_LOCATION_H
+#define VEXOGEO_MODULE_REGISTRY_LOCATION_H
+
+#include "platform/settings_store.h"
+
+#include <exception>
+#include <string>
+#include <utility>
+
+namespace Geo {
+
+/// Failure inside the settings store access; its text is one of the two German messages, with
+/// the key's base path or the value's name in place of "$1". Never leaves the library.
+class RegistryError : public std::exception {
+  public:
+    explicit RegistryError(std::string message) : m_message(std::move(message)) {}
+    const char *what() const noexcept override { return m_message.c_str(); }
+
+  private:
+    std::string m_message;
+};
+
+/// The key `m_basePath` followed directly by `m_subPath` below `m_hive`; backslashes separate
+/// keys. A plain record: its operations only read the store and never change the record.
+struct RegistryLocation {
+    Platform::SettingsHive m_hive = Platform::SettingsHive::CurrentUser;
+    std::string m_basePath; ///< first part of the key path, ending in a backslash
+    std::string m_subPath;  ///< second part, below the base
+
+    /// @return true when the base key and the sub key below it both open.
+    bool KeyExists() const;
+    /// @return true when the key exists and holds a value `name`.
+    bool ValueExists(const std::string &name) const;
+    /// The value's bytes up to the first NUL, without one trailing line feed; empty when the
+    /// value changed between its size query and its read.
+    /// @throw RegistryError when the key cannot be opened or the value does not exist.
+    std::string ReadString(const std::string &name) const;
+    /// As `ReadString(name)`, answering `defaultValue` for any `std::exception` on the way.
+    std::string ReadString(const std::string &name, const std::string &defaultValue) const;
+};
+
+} // namespace Geo
+
+#endif

@@ -1,0 +1,56 @@
+// The settings store: a tree of keys holding named values, read only. On POSIX a hive is a
+// folder of the XDG base directories, a key a folder below it and a value a file in that folder.
+#ifndef VEXOGEO_PLATFORM_SETTINGS_STORE_H
+#define VEXOGEO_PLATFORM_SETTINGS_STORE_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace Geo::Platform {
+
+/// The two roots of the store.
+enum class SettingsHive {
+    CurrentUser,  ///< per-user settings: $XDG_CONFIG_HOME, else $HOME/.config
+    LocalMachine, ///< machine-wide settings: the first folder of $XDG_CONFIG_DIRS, else /etc/xdg
+};
+
+/// The folder of `hive`, as the environment names it at this moment.
+/// @return the empty string when there is none (per-user hive with neither variable set).
+std::string GetHiveFolder(SettingsHive hive);
+
+/// One open key; closed by its destructor. Movable, not copyable.
+class SettingsKey {
+  public:
+    SettingsKey() = default;
+    ~SettingsKey();
+    SettingsKey(SettingsKey &&other) noexcept;
+    SettingsKey &operator=(SettingsKey &&other) noexcept;
+    SettingsKey(const SettingsKey &) = delete;
+    SettingsKey &operator=(const SettingsKey &) = delete;
+
+    /// Opens the key `path` (components separated by backslashes or slashes) below `hive`; an
+    /// empty path opens the hive itself. @return false when that key does not exist.
+    bool Open(SettingsHive hive, const std::string &path);
+    /// Opens the key `path` below the open key `parent`. @return false when it does not exist.
+    bool Open(const SettingsKey &parent, const std::string &path);
+    /// @return whether the key is open.
+    bool IsOpen() const { return m_handle >= 0; }
+
+    /// Asks for the size in bytes of the value `name`. @return false when the key is not open or
+    /// holds no readable value of that name.
+    bool QueryValueSize(const std::string &name, std::size_t &size) const;
+    /// Reads the value `name` into `buffer`, at most `capacity` bytes, and stores the count read
+    /// in `size`. @return false when the value is missing, unreadable or longer than `capacity`.
+    bool QueryValue(const std::string &name, char *buffer, std::size_t capacity,
+                    std::size_t &size) const;
+
+  private:
+    void Close();
+
+    std::intptr_t m_handle = -1; ///< the platform's handle of the open key
+};
+
+} // namespace Geo::Platform
+
+#endif

@@ -1,0 +1,93 @@
+// Code-page conversions: Windows-1252 and UTF-8 against wide text, substitution on both sides.
+#include "geocoding/code_page.h"
+
+#include <gtest/gtest.h>
+
+namespace Geo {
+namespace {
+
+constexpr unsigned k1252 = 1252;
+
+// The converted text, checked to end in exactly one terminating zero.
+std::wstring Wide(unsigned codePage, const std::string &text) {
+    std::vector<wchar_t> out;
+    EXPECT_TRUE(ConvertToWide(codePage, text.c_str(), out)) << text;
+    EXPECT_EQ(out.back(), L'\0');
+    return std::wstring(out.data(), out.size() - 1);
+}
+std::string Narrow(unsigned codePage, const std::wstring &text) {
+    std::vector<char> out;
+    EXPECT_TRUE(ConvertToMultiByte(codePage, text.c_str(), out));
+    EXPECT_EQ(out.back(), '\0');
+    return std::string(out.data(), out.size() - 1);
+}
+
+TEST(CodePage, Windows1252AndUtf8) {
+    const struct {
+        const char *windows1252;
+        const wchar_t *wide;
+        const char *utf8;
+    } kCases[] = {
+        {"K\xF6ln", L"K\u00F6ln", "\x4B\xC3\xB6\x6C\x6E"},
+        {"Wien, \xD6sterreich", L"Wien, \u00D6sterreich", "Wien, \xC3\x96sterreich"},
+        {"Stra\xDF"
+         "e \x80",
+         L"Stra\u00DFe \u20AC",
+         "Stra\xC3\x9F"
+         "e \xE2\x82\xAC"},
+        {"", L"", ""},
+    };
+    for (const auto &c : kCases) {
+        EXPECT_EQ(Wide(k1252, c.windows1252), c.wide);
+        EXPECT_EQ(Narrow(CP_UTF8, c.wide), c.utf8);
+        EXPECT_EQ(Wide(CP_UTF8, c.utf8), c.wide);
+        EXPECT_EQ(Narrow(k1252, c.wide), c.windows1252);
+    }
+    // Longer than one conversion chunk: the converter must go on where it stopped.
+    EXPECT_EQ(Wide(k1252, std::string(5000, '\xF6')), std::wstring(5000, L'\u00F6'));
+    EXPECT_EQ(Narrow(k1252, std::wstring(5000, L'\u00F6')), std::string(5000, '\xF6'));
+    EXPECT_EQ(Narrow(CP_UTF8, L"\u00E9\u6771\U0001F600"), "\xC3\xA9\xE6\x9D\xB1\xF0\x9F\x98\x80");
+    // These test processes run with LC_ALL=C.UTF-8.
+    EXPECT_EQ(Narrow(CP_ACP, L"\u6771"), "\xE6\x9D\xB1");
+}
+
+TEST(CodePage, InvalidInputAndMissingCharactersAreSubstituted) {
+    // One U+FFFD per maximal ill-formed part of the UTF-8 input.
+    const struct {
+        const char *utf8;
+        const wchar_t *wide;
+    } kInvalid[] = {
+        {"\xC3", L"\uFFFD"},
+        {"a\xFF"
+         "b",
+         L"a\uFFFDb"},
+        {"\xE2\x82"
+         "x",
+         L"\uFFFDx"},
+        {"\xC0\xAF", L"\uFFFD\uFFFD"},
+        {"\xED\xA0\x80", L"\uFFFD\uFFFD\uFFFD"},
+        {"\xF4\x90\x80\x80", L"\uFFFD\uFFFD\uFFFD\uFFFD"},
+        {"\xF0\x9F\x98\x80\xF0\x9F\x98", L"\U0001F600\uFFFD"},
+    };
+    for (const auto &c : kInvalid)
+        EXPECT_EQ(Wide(CP_UTF8, c.utf8), c.wide) << c.utf8;
+
+    EXPECT_EQ(Narrow(k1252, L"\u0141\u00F3d\u017A \u6771 \U0001F600"), "?\xF3"
+                                                                       "d? ? ?");
+    const wchar_t noCharacters[] = {L'a', wchar_t(0xD800), wchar_t(0x110000), L'\0'};
+    EXPECT_EQ(Narrow(CP_UTF8, noCharacters), "a\xEF\xBF\xBD\xEF\xBF\xBD");
+}
+
+TEST(CodePage, FailuresLeaveTheOutputAlone) {
+    std::vector<wchar_t> wide{L'x'};
+    std::vector<char> narrow{'x'};
+    EXPECT_FALSE(ConvertToWide(CP_UTF8, nullptr, wide));
+    EXPECT_FALSE(ConvertToMultiByte(CP_UTF8, nullptr, narrow));
+    EXPECT_FALSE(ConvertToWide(12345, "abc", wide));
+    EXPECT_FALSE(ConvertToMultiByte(12345, L"abc", narrow));
+    EXPECT_EQ(wide, std::vector<wchar_t>{L'x'});
+    EXPECT_EQ(narrow, std::vector<char>{'x'});
+}
+
+} // namespace
+} // namespace Geo

@@ -1,0 +1,136 @@
+// The settings store and RegistryLocation on a settings tree the test writes itself.
+#include "module/registry_location.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+
+namespace Geo {
+namespace {
+
+namespace fs = std::filesystem;
+using Platform::SettingsHive;
+
+void SetVariable(const char *name, const char *value) {
+    value ? setenv(name, value, 1) : unsetenv(name);
+}
+
+void WriteFile(const fs::path &path, const std::string &bytes) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// Per-user and machine-wide hives in a fresh temporary folder.
+class SettingsStore : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/vexogeo-settings-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        m_root = pattern;
+        m_key = m_root / "user/SOFTWARE/Vexo/Kalvo";
+        SetVariable("XDG_CONFIG_HOME", (m_root / "user").c_str());
+        SetVariable("XDG_CONFIG_DIRS", (m_root.string() + "/machine:/etc/xdg").c_str());
+    }
+    void TearDown() override { fs::remove_all(m_root); }
+
+    fs::path m_root;
+    fs::path m_key;
+    const RegistryLocation m_user{SettingsHive::CurrentUser, "SOFTWARE\\", "Vexo\\Kalvo"};
+};
+
+TEST(SettingsHiveFolder, FollowsTheXdgVariables) {
+    const struct {
+        const char *configHome, *home, *configDirs, *user, *machine;
+    } kCases[] = {
+        {"/cfg/user", "/home/u", "/cfg/machine:/etc/xdg", "/cfg/user", "/cfg/machine"},
+        {"", "/home/u", "", "/home/u/.config", "/etc/xdg"},
+        {nullptr, "/home/u", nullptr, "/home/u/.config", "/etc/xdg"},
+        {"relative/cfg", "/home/u", "relative:/cfg", "/home/u/.config", "/etc/xdg"},
+        {nullptr, nullptr, ":/cfg/machine", "", "/etc/xdg"},
+    };
+    for (const auto &c : kCases) {
+        SetVariable("XDG_CONFIG_HOME", c.configHome);
+        SetVariable("HOME", c.home);
+        SetVariable("XDG_CONFIG_DIRS", c.configDirs);
+        EXPECT_EQ(Platform::GetHiveFolder(SettingsHive::CurrentUser), c.user);
+        EXPECT_EQ(Platform::GetHiveFolder(SettingsHive::LocalMachine), c.machine);
+    }
+}
+
+TEST_F(SettingsStore, ValueIsTheFileUpToItsFirstNulWithoutOneLineFeed) {
+    const struct {
+        std::string bytes, text;
+    } kCases[] = {
+        {"English", "English"},
+        {"English\n", "English"},
+        {"English\n\n", "English\n"},
+        {"English\r\n", "English\r"},
+        {" English ", " English "},
+        {std::string("Eng\0li\n", 7), "Eng"},
+        {"", ""},
+        {"\n", ""},
+        {"\xFC\x01", "\xFC\x01"},
+    };
+    for (const auto &c : kCases) {
+        WriteFile(m_key / "Language", c.bytes);
+        EXPECT_EQ(m_user.ReadString("Language"), c.text);
+    }
+    WriteFile(m_root / "machine/SOFTWARE/Vexo/Kalvo/InstallLanguage", "Hungarian\n");
+    const RegistryLocation machine{SettingsHive::LocalMachine, "SOFTWARE\\", "Vexo\\Kalvo"};
+    EXPECT_EQ(machine.ReadString("InstallLanguage"), "Hungarian");
+}
+
+TEST_F(SettingsStore, KeysAndValuesExist) {
+    EXPECT_FALSE(m_user.KeyExists());
+    fs::create_directories(m_key.parent_path());
+    EXPECT_FALSE(m_user.KeyExists());
+    WriteFile(m_key / "Language", "");
+    WriteFile(m_key / "Folder/Inner", "x");
+    ASSERT_EQ(mkfifo((m_key / "Pipe").c_str(), 0600), 0);
+    EXPECT_TRUE(m_user.KeyExists());
+    EXPECT_TRUE(
+        (RegistryLocation{SettingsHive::CurrentUser, "SOFTWARE/", "Vexo/Kalvo"}.KeyExists()));
+    EXPECT_FALSE(
+        (RegistryLocation{SettingsHive::CurrentUser, "SOFTWARE\\", "Vexo\\..\\Vexo"}.KeyExists()));
+    for (const std::string name : {"language", "Folder", "Pipe", "Folder/Inner", "", ".", ".."}) {
+        EXPECT_FALSE(m_user.ValueExists(name)) << name;
+        EXPECT_EQ(m_user.ReadString(name, "default"), "default") << name;
+    }
+    EXPECT_FALSE(m_user.ValueExists(std::string("Language\0x", 10)));
+    EXPECT_TRUE(m_user.ValueExists("Language"));
+    EXPECT_EQ(m_user.ReadString("Language", "default"), "");
+}
+
+TEST_F(SettingsStore, FailuresCarryTheGermanMessages) {
+    fs::create_directories(m_root / "user/SOFTWARE/Vexo");
+    const RegistryLocation vexo{SettingsHive::CurrentUser, "SOFTWARE\\", "Vexo"};
+    const struct {
+        RegistryLocation location;
+        const char *name, *text;
+    } kCases[] = {
+        {m_user, "Language",
+         "Registriepfad <SOFTWARE\\> konnte nicht ge\xF6"
+         "ffnet werden"},
+        // Each placeholder is replaced once; an inserted "$1" stays.
+        {{SettingsHive::CurrentUser, "$1-$1\\", "x"},
+         "Language",
+         "Registriepfad <$1-$1\\> konnte nicht ge\xF6"
+         "ffnet werden"},
+        {vexo, "Missing", "Auslesen der Registrievariable <Missing> schlug fehl"},
+        {vexo, "$1", "Auslesen der Registrievariable <$1> schlug fehl"},
+    };
+    for (const auto &c : kCases) {
+        try {
+            c.location.ReadString(c.name);
+            ADD_FAILURE() << c.text;
+        } catch (const RegistryError &error) {
+            EXPECT_STREQ(error.what(), c.text);
+        }
+        EXPECT_EQ(c.location.ReadString(c.name, "fallback"), "fallback");
+    }
+}
+
+} // namespace
+} // namespace Geo
