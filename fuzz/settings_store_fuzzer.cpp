@@ -1,0 +1,64 @@
+// Fuzz target: a settings value of arbitrary bytes read back through RegistryLocation, and
+// arbitrary value names looked up in a key holding exactly one value.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "module/registry_location.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+void Check(bool condition, const char *what) {
+    if (!condition) {
+        std::fprintf(stderr, "broken: %s\n", what);
+        std::abort();
+    }
+}
+
+fs::path g_root;
+
+void RemoveRoot() { fs::remove_all(g_root); }
+
+// A per-user hive in a temporary folder, made on first use and removed at exit.
+const fs::path &KeyFolder() {
+    static const fs::path key = [] {
+        char pattern[] = "/tmp/vexogeo-settings-fuzz-XXXXXX";
+        Check(mkdtemp(pattern) != nullptr, "temporary folder");
+        g_root = pattern;
+        std::atexit(RemoveRoot);
+        setenv("XDG_CONFIG_HOME", g_root.c_str(), 1);
+        const fs::path folder = g_root / "SOFTWARE" / "Vexo" / "Kalvo";
+        fs::create_directories(folder);
+        return folder;
+    }();
+    return key;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+    const std::string input(reinterpret_cast<const char *>(data), size);
+    const fs::path &key = KeyFolder();
+    std::ofstream(key / "Language", std::ios::binary | std::ios::trunc) << input;
+
+    const Geo::RegistryLocation location{Geo::Platform::SettingsHive::CurrentUser, "SOFTWARE\\",
+                                         "Vexo\\Kalvo"};
+    // The text is the bytes up to the first NUL, without one trailing line feed.
+    std::string expected = input.substr(0, input.find('\0'));
+    if (!expected.empty() && expected.back() == '\n') {
+        expected.pop_back();
+    }
+    Check(location.ValueExists("Language"), "value exists");
+    Check(location.ReadString("Language") == expected, "value text");
+
+    // Only the one value's own name finds it; any other name reads as the default.
+    const bool isLanguage = input == "Language";
+    Check(location.ValueExists(input) == isLanguage, "value name lookup");
+    Check(location.ReadString(input, "\x01") == (isLanguage ? expected : "\x01"), "default value");
+    return 0;
+}
