@@ -3,6 +3,7 @@
 #include "xml/xml_access.h"
 
 #include <climits>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 
@@ -195,6 +196,10 @@ xmlDoc *ParseDocument(const std::string &bytes) {
 }
 
 bool ReadFileBytes(const std::string &path, std::string &bytes) {
+    // Only regular files: opening a named pipe or a device could block for ever.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error))
+        return false;
     std::ifstream file(path, std::ios::binary);
     if (!file)
         return false;

@@ -10,6 +10,7 @@
 #include <netinet/in.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "xml/xml_test_files.h"
@@ -98,6 +99,8 @@ TEST(XmlSerializer, EachLoaderAcceptsOnlyItsOwnCompleteFormat) {
         EXPECT_EQ(LoadersAt(folder.Write("file.xml", c.first)), c.second) << c.first;
     EXPECT_EQ(LoadersAt(folder.Path("missing.xml")), "");
     EXPECT_EQ(LoadersAt(folder.Path("")), "");
+    ASSERT_EQ(mkfifo(folder.Path("pipe.xml").c_str(), 0600), 0);
+    EXPECT_EQ(LoadersAt(folder.Path("pipe.xml")), "");     // answers at once, never blocks
     EXPECT_EQ(testing::internal::GetCapturedStderr(), ""); // the library prints nothing
 }
 
