@@ -254,6 +254,85 @@ TEST(CliDistance, MatchesGeodSolve) {
         Check(c);
 }
 
+// Many blocks of pairs through the batch path, each distance against GeodSolve's.
+TEST(CliDistance, BulkAgreesWithGeodSolveOverManyBlocks) {
+    if (!VexoGeoTest::HaveProgram("GeodSolve"))
+        GTEST_SKIP() << "GeographicLib's GeodSolve is not installed";
+    constexpr int kPairs = 100000;
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> longitude(-180, 180), latitude(-89, 89);
+    std::string input, swapped;
+    char text[128];
+    for (int i = 0; i < kPairs; ++i) {
+        const double x1 = longitude(random), y1 = latitude(random);
+        const double x2 = longitude(random), y2 = latitude(random);
+        input.append(text, static_cast<std::size_t>(std::snprintf(
+                               text, sizeof text, "%.6f %.6f %.6f %.6f\n", x1, y1, x2, y2)));
+        swapped.append(text, static_cast<std::size_t>(std::snprintf(
+                                 text, sizeof text, "%.6f %.6f %.6f %.6f\n", y1, x1, y2, x2)));
+    }
+    const Outcome outcome = RunTool("distance --crs EPSG:4326 --precision 6", input);
+    ASSERT_EQ(outcome.exitCode, 0);
+    const CommandResult oracle = RunCommand("GeodSolve -i -p 6", swapped);
+    ASSERT_EQ(oracle.exitCode, 0);
+    std::istringstream ours(outcome.out), theirs(oracle.out);
+    std::string line;
+    int count = 0, wrong = 0;
+    double distance = 0, azimuth1 = 0, azimuth2 = 0, expected = 0;
+    while (std::getline(ours, line) && theirs >> azimuth1 >> azimuth2 >> expected) {
+        distance = std::strtod(line.c_str(), nullptr);
+        if (std::fabs(distance - expected) > 2e-6)
+            ++wrong;
+        ++count;
+    }
+    EXPECT_EQ(count, kPairs);
+    EXPECT_EQ(wrong, 0);
+}
+
+TEST_F(CliFiles, MeasureMatchesPlanimeter) {
+    // The sample points (Planimeter: perimeter 3336349.221, area 103220709930; with -l the
+    // length 2744277.613) and a 1 km square in UTM zone 33N (Planimeter on its cs2cs corners:
+    // perimeter 4001.601, area 1000800, length 3001.200).
+    const std::string ring = Write("ring.txt", "# ring\n13.377704 52.516275\n2.294481 48.858370\n"
+                                               "16.373064 48.208176\n\n19.045675 47.507082\n"
+                                               "10.984811 47.421085\n");
+    const std::string square =
+        Write("square.txt", "500000 5538000\n501000 5538000\n501000 5539000\n500000 5539000");
+    const Case cases[] = {
+        {"measure --crs EPSG:4326 --polygon RING", "",
+         "vertices: 5\nlength: 2744277.613 m\narea: 103220709929.582 m^2\n"
+         "perimeter: 3336349.221 m\n",
+         0, ""},
+        {"measure --crs EPSG:4326 --precision 0", "RING", "vertices: 5\nlength: 2744278 m\n", 0,
+         ""},
+        {"measure --crs EPSG:32633 --polygon SQUARE", "",
+         "vertices: 4\nlength: 3001.200 m\narea: 1000800.474 m^2\nperimeter: 4001.601 m\n", 0, ""},
+        {"measure --crs EPSG:4326", "1 2\n", "", 1,
+         "vexogeo: measure: at least 2 vertices are needed, read 1\n"},
+        {"measure --crs EPSG:4326 --polygon", "1 2\n3 4\n", "", 1,
+         "vexogeo: measure: at least 3 vertices are needed, read 2\n"},
+        {"measure --crs EPSG:4326", "1 2\n3 4 5\n", "", 1,
+         "vexogeo: measure: <stdin>:2: not a vertex 'x y': '3 4 5'\n"},
+        {"measure --crs EPSG:4326", "1 2\n3 95\n", "", 1,
+         "vexogeo: measure: a vertex cannot be placed on the ellipsoid of EPSG:4326\n"},
+        {"measure --polygon", "", "", 2, nullptr},
+    };
+    const std::string ringInput = ReadFile(ring);
+    for (Case c : cases) {
+        std::string arguments = c.arguments;
+        for (const auto &[name, path] :
+             {std::pair<std::string, std::string>{"RING", ring}, {"SQUARE", square}}) {
+            const std::size_t at = arguments.find(name);
+            if (at != std::string::npos)
+                arguments.replace(at, name.size(), path);
+        }
+        c.arguments = arguments.c_str();
+        if (std::string(c.input) == "RING")
+            c.input = ringInput.c_str();
+        Check(c);
+    }
+}
+
 TEST(CliCrs, DescribesKindEllipsoidAndGeodeticSystem) {
     const Case cases[] = {
         {"crs EPSG:32633", "",
@@ -412,7 +491,7 @@ TEST(CliGeocode, AnUnreachableServiceIsOneLineAndExitCodeOne) {
 TEST(CliTool, HelpVersionAndUsageErrors) {
     Check({"--version", "", "vexogeo 7.6.3\n", 0, ""});
     for (const char *command :
-         {"", "transform", "distance", "crs", "geocode", "wms-url", "wms-url compose",
+         {"", "transform", "distance", "measure", "crs", "geocode", "wms-url", "wms-url compose",
           "wms-url parse", "wms", "wms show", "wms save", "srids", "named-wms", "tour"}) {
         const Outcome outcome = RunTool(std::string(command) + " --help");
         EXPECT_EQ(outcome.exitCode, 0) << command;
@@ -457,6 +536,8 @@ TEST(CliTour, RunsEveryStepOverTheSampleData) {
     point 3 to point 4: 214.633 km
     point 4 to point 5: 607.551 km
     the whole route: 2744.278 km
+    the route measured as one polyline: 2744.278 km
+    the ring through all points: area 103220.7 km^2, perimeter 3336.349 km
     point 1 to point 2 measured from their Web Mercator coordinates: 881.332 km (differs by 0.000 mm)
 
 [3/7] The named coordinate systems (named_srids.xml), in the installation's culture, with point 1 in each

@@ -14,6 +14,7 @@ namespace VexoGeoCli {
 
 Command AddTransformCommand(CLI::App &app);
 Command AddDistanceCommand(CLI::App &app);
+Command AddMeasureCommand(CLI::App &app);
 Command AddCrsCommand(CLI::App &app);
 Command AddGeocodeCommand(CLI::App &app);
 Command AddWmsUrlCommand(CLI::App &app);

@@ -7,6 +7,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -23,15 +24,13 @@ struct DistanceOptions {
     int m_precision = kShortest;
 };
 
-// Distances of `count` pairs; NaN where a pair could not be measured.
+// Distances of `count` pairs with one transformation for all; NaN where a pair could not be
+// measured (a batch that measures nothing leaves its outputs as they were).
 void MeasurePairs(const Geo::CGeodesic &geodesic, std::size_t count, const double *x1,
                   const double *y1, const double *x2, const double *y2, double *distance) {
-    for (std::size_t i = 0; i < count; ++i) {
-        double d = 0;
-        distance[i] = geodesic.Inverse(x1[i], y1[i], x2[i], y2[i], d)
-                          ? d
-                          : std::numeric_limits<double>::quiet_NaN();
-    }
+    std::fill(distance, distance + count, std::numeric_limits<double>::quiet_NaN());
+    if (count > 0)
+        geodesic.InverseBatch(count, x1, y1, x2, y2, distance, nullptr, nullptr);
 }
 
 // One distance per "x1 y1 x2 y2" line of standard input, in blocks.

@@ -25,6 +25,7 @@ int main(int argc, char **argv) {
                "  vexogeo tour\n"
                "  echo '13.4 52.5' | vexogeo transform --from EPSG:4326 --to EPSG:25833\n"
                "  vexogeo distance --crs EPSG:4326 13.4 52.5 2.35 48.86\n"
+               "  vexogeo measure --crs EPSG:4326 --polygon ring.txt\n"
                "  vexogeo crs EPSG:3857\n"
                "  vexogeo geocode Berlin --limit 3 --format geojson\n"
                "  vexogeo wms-url parse 'https://example.org/wms?service=WMS&version=1.3.0'\n"
@@ -33,6 +34,7 @@ int main(int argc, char **argv) {
     std::vector<Command> commands = {
         AddTransformCommand(app),
         AddDistanceCommand(app),
+        AddMeasureCommand(app),
         AddCrsCommand(app),
         AddGeocodeCommand(app),
         AddWmsUrlCommand(app),

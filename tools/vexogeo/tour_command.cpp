@@ -146,6 +146,21 @@ void CTour::MeasureDistances() {
               Kilometres(distance) + "\n");
     }
     Print("    the whole route: " + Kilometres(total) + "\n");
+    // The same route and its ring in one call each.
+    std::vector<double> xs, ys;
+    for (const Point &point : m_points) {
+        xs.push_back(point.m_x);
+        ys.push_back(point.m_y);
+    }
+    double length = 0, area = 0, perimeter = 0;
+    if (onWgs84.LineLength(xs.size(), xs.data(), ys.data(), length) &&
+        onWgs84.PolygonArea(xs.size(), xs.data(), ys.data(), area, perimeter)) {
+        Print("    the route measured as one polyline: " + Kilometres(length) + "\n");
+        Print("    the ring through all points: area " + FormatNumber(area / 1e6, 1) +
+              " km^2, perimeter " + Kilometres(perimeter) + "\n");
+    } else {
+        Fail("the route cannot be measured as a polyline");
+    }
     // The same pair given in projected coordinates lies on the same ellipsoid.
     double inDegrees = 0, inMetres = 0;
     const Point &a = m_points[0], &b = m_points[1];

@@ -1,0 +1,131 @@
+// vexogeo measure: the geodesic length of a polyline, and the area and perimeter of a polygon.
+#include "commands.h"
+#include "process.h"
+#include "stream.h"
+
+#include <vexogeo/vexogeo.h>
+
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace VexoGeoCli {
+namespace {
+
+struct MeasureOptions {
+    std::string m_crs;
+    std::string m_file;
+    bool m_polygon = false;
+    int m_precision = 3;
+};
+
+int RunMeasure(const MeasureOptions &options) {
+    const std::string context = "measure";
+    std::string error;
+    const CSystemRef system = CreateSystem(options.m_crs, error);
+    if (!system) {
+        PrintError(context, "--crs: " + error);
+        return kExitFailure;
+    }
+    const Geo::CGeodesic geodesic(system.Get());
+
+    // The length is summed block by block, each block starting at the last vertex of the one
+    // before, so only a polygon keeps every vertex.
+    CLineReader reader(options.m_file.empty() ? std::vector<std::string>{}
+                                              : std::vector<std::string>{options.m_file},
+                       context);
+    CProgress progress(context, reader.GetBytesTotal());
+    std::vector<double> xs, ys, ringX, ringY;
+    double length = 0;
+    std::uint64_t vertices = 0, lineNumber = 0;
+    bool placed = true;
+    InputBlock block;
+    while (reader.Next(block)) {
+        const char *p = block.m_text.data();
+        const char *const blockEnd = p + block.m_text.size();
+        while (p != blockEnd) {
+            const void *found = std::memchr(p, '\n', static_cast<std::size_t>(blockEnd - p));
+            const char *lineEnd = found != nullptr ? static_cast<const char *>(found) : blockEnd;
+            ++lineNumber;
+            const NumberLine line = ReadNumberLine(p, lineEnd, 2);
+            if (line.m_kind == NumberLine::Kind::Bad ||
+                (line.m_kind == NumberLine::Kind::Numbers && line.m_count != 2)) {
+                PrintError(context, block.m_name + ":" + std::to_string(lineNumber) +
+                                        ": not a vertex 'x y': '" + std::string(p, lineEnd) + "'");
+                return kExitFailure;
+            }
+            if (line.m_kind == NumberLine::Kind::Numbers) {
+                xs.push_back(line.m_values[0]);
+                ys.push_back(line.m_values[1]);
+                ++vertices;
+                if (options.m_polygon) {
+                    ringX.push_back(line.m_values[0]);
+                    ringY.push_back(line.m_values[1]);
+                }
+            }
+            p = found != nullptr ? lineEnd + 1 : blockEnd;
+        }
+        if (xs.size() >= 2) {
+            double part = 0;
+            if (!geodesic.LineLength(xs.size(), xs.data(), ys.data(), part))
+                placed = false;
+            length += part;
+            xs.erase(xs.begin(), xs.end() - 1);
+            ys.erase(ys.begin(), ys.end() - 1);
+        }
+        progress.Update(reader.GetBytesRead());
+    }
+    if (reader.GetFailedInputs() > 0)
+        return kExitFailure;
+    const std::uint64_t needed = options.m_polygon ? 3 : 2;
+    if (vertices < needed) {
+        PrintError(context, "at least " + std::to_string(needed) + " vertices are needed, read " +
+                                std::to_string(vertices));
+        return kExitFailure;
+    }
+    if (!placed) {
+        PrintError(context, "a vertex cannot be placed on the ellipsoid of " + options.m_crs);
+        return kExitFailure;
+    }
+    std::string out = "vertices: " + std::to_string(vertices) + "\n" +
+                      "length: " + FormatNumber(length, options.m_precision) + " m\n";
+    if (options.m_polygon) {
+        double area = 0, perimeter = 0;
+        if (!geodesic.PolygonArea(ringX.size(), ringX.data(), ringY.data(), area, perimeter)) {
+            PrintError(context, "the polygon cannot be measured in " + options.m_crs);
+            return kExitFailure;
+        }
+        out += "area: " + FormatNumber(area, options.m_precision) + " m^2\n" +
+               "perimeter: " + FormatNumber(perimeter, options.m_precision) + " m\n";
+    }
+    std::fputs(out.c_str(), stdout);
+    return kExitSuccess;
+}
+
+} // namespace
+
+Command AddMeasureCommand(CLI::App &app) {
+    auto options = std::make_shared<MeasureOptions>();
+    CLI::App *sub = app.add_subcommand(
+        "measure", "Geodesic length of a polyline; with --polygon also its area and perimeter");
+    sub->add_option("--crs", options->m_crs,
+                    "System of the vertices: EPSG:n, authority:code, a PROJ string, WKT or @file")
+        ->required();
+    sub->add_flag("--polygon", options->m_polygon,
+                  "Also the area and perimeter of the ring closed back to the first vertex");
+    sub->add_option("--precision", options->m_precision, "Decimals of each figure (default 3)")
+        ->check(CLI::Range(0, kMaxPrecision));
+    sub->add_option("FILE", options->m_file, "Vertices 'x y', one per line (none: standard input)");
+    sub->footer("x is longitude or easting, y latitude or northing; blank lines and '#' comments "
+                "are skipped. The length follows the vertices in order without closing them; the "
+                "area counts positive whichever way the ring winds. Lengths in metres, the area "
+                "in square metres. A polygon keeps its vertices in memory (16 bytes each).\n\n"
+                "Examples:\n"
+                "  vexogeo measure --crs EPSG:4326 route.txt\n"
+                "  vexogeo measure --crs EPSG:25833 --polygon parcel.txt");
+    return {sub, [options] { return RunMeasure(*options); }};
+}
+
+} // namespace VexoGeoCli
