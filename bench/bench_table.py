@@ -4,7 +4,10 @@ its label names ("vs NAME >=R" or "vs NAME <=R", see bench_compare.h), the ratio
 pass or fail. Each benchmark's value is the lower quartile of its CPU times over the repetitions
 of the run: robust against the moments a shared machine is busy, and against one lucky pass.
 Entries may instead carry "value" and "unit" (measurements that are not times).
-Usage: bench_table.py --csv OUT.csv FILE.json...   Exit status 1 when a target is missed."""
+Rows of the command-line comparison (bench/cli_bench.sh's CSV: measure, vexogeo, reference,
+ratio, limit, verdict) join the table as they are.
+Usage: bench_table.py --csv OUT.csv [--cli CLI.csv] FILE.json...
+Exit status 1 when a target is missed."""
 import argparse
 import csv
 import json
@@ -114,17 +117,54 @@ def rows(programs):
     return out
 
 
+def cli_rows(path):
+    """The tool-against-tool rows, already compared by the script that measured them."""
+    out = []
+    with open(path, newline="") as f:
+        for r in csv.DictReader(f):
+            measure = r["measure"]
+            unit = measure.rsplit(", ", 1)[-1] if ", " in measure else ""
+            reference = measure.split(" vs ", 1)[1].split(",")[0] if " vs " in measure else ""
+            verdict = r.get("verdict", "")
+            out.append({"program": "cli_bench", "figure": measure, "value": r["vexogeo"],
+                        "unit": unit, "baseline": reference if r["reference"] else "",
+                        "baseline_value": r["reference"] or None, "baseline_unit": unit,
+                        "ratio": r["ratio"] or None, "target": r["limit"],
+                        "result": {"met": "pass", "MISSED": "FAIL"}.get(verdict, "info")})
+    return out
+
+
+def number(value, form="{:.6g}"):
+    if value is None:
+        return ""
+    return value if isinstance(value, str) else form.format(value)
+
+
+def cell(value, unit):
+    """Numbers of the benchmark programs get a unit; texts from the CLI script stay as they are."""
+    return value if isinstance(value, str) else show(value, unit)
+
+
+def ratio_text(ratio):
+    if ratio is None:
+        return ""
+    return ratio if isinstance(ratio, str) else f"{ratio:.3f}x"
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--csv", required=True)
+    parser.add_argument("--cli")
     parser.add_argument("files", nargs="+")
     args = parser.parse_args()
     table = rows(load(args.files))
+    if args.cli:
+        table += cli_rows(args.cli)
     header = ["figure", "value", "baseline (same run)", "baseline value", "ratio", "target",
               "result"]
-    lines = [[r["figure"], show(r["value"], r["unit"]), r["baseline"],
-              show(r["baseline_value"], r["baseline_unit"]) if r["baseline"] else "",
-              "" if r["ratio"] is None else f"{r['ratio']:.3f}x", r["target"], r["result"]]
+    lines = [[r["figure"], cell(r["value"], r["unit"]), r["baseline"],
+              cell(r["baseline_value"], r["baseline_unit"]) if r["baseline"] else "",
+              ratio_text(r["ratio"]), r["target"], r["result"]]
              for r in table]
     widths = [max(len(str(x)) for x in col) for col in zip(header, *lines)]
     for i, line in enumerate([header] + lines):
@@ -137,12 +177,9 @@ def main():
                          "baseline_unit", "ratio", "target", "result"])
         for r in table:
             writer.writerow([r["program"], r["figure"],
-                             "" if r["value"] is None else f"{r['value']:.6g}", r["unit"],
-                             r["baseline"],
-                             "" if r["baseline_value"] is None else f"{r['baseline_value']:.6g}",
-                             r["baseline_unit"],
-                             "" if r["ratio"] is None else f"{r['ratio']:.4f}", r["target"],
-                             r["result"]])
+                             number(r["value"]), r["unit"], r["baseline"],
+                             number(r["baseline_value"]), r["baseline_unit"],
+                             number(r["ratio"], "{:.4f}"), r["target"], r["result"]])
     return 1 if any(r["result"] in ("FAIL", "ERROR") for r in table) else 0
 
 
