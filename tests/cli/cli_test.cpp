@@ -5,14 +5,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <netinet/in.h>
 #include <random>
 #include <sstream>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
@@ -22,6 +25,11 @@ using VexoGeoTest::CommandResult;
 using VexoGeoTest::RunCommand;
 
 const std::string kSourceDir = VEXOGEO_TEST_SOURCE_DIR;
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
 const std::string kData = kSourceDir + "/data";
 
 struct Outcome {
@@ -217,6 +225,8 @@ TEST(CliTransform, StreamsALargeInputInBoundedMemory) {
 
     if (!haveTime)
         GTEST_SKIP() << "no /usr/bin/time to measure the peak memory";
+    if (kAddressSanitizer)
+        GTEST_SKIP() << "AddressSanitizer's shadow and quarantine outweigh the tool's memory";
     long peak = 0;
     std::ifstream(peakPath) >> peak;
     std::remove(peakPath.c_str());
@@ -586,6 +596,33 @@ TEST(CliTour, RunsEveryStepOverTheSampleData) {
 
 Tour complete.
 )");
+}
+
+// A service that accepts the connection and never answers (a proxy that keeps silent): the
+// tour stops waiting, says so, and still succeeds.
+TEST(CliTour, GivesUpWaitingForASilentService) {
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr *>(&address), size), 0);
+    ASSERT_EQ(listen(listener, 4), 0);
+    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr *>(&address), &size), 0);
+    const std::string proxy = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+
+    const Outcome outcome = RunTool("tour --data " + kData, "", "english",
+                                    "https_proxy=" + proxy + " HTTPS_PROXY=" + proxy + " ");
+    close(listener);
+    EXPECT_EQ(outcome.exitCode, 0);
+    EXPECT_EQ(outcome.err, "");
+    const std::string ending =
+        "[7/7] Searching \"Brandenburger Tor, Berlin\" with the geocoding service\n"
+        "    The geocoding service is unreachable from here (no answer within 5 seconds); the "
+        "search is skipped and the tour goes on.\n\nTour complete.\n";
+    ASSERT_GE(outcome.out.size(), ending.size());
+    EXPECT_EQ(outcome.out.substr(outcome.out.size() - ending.size()), ending);
 }
 
 TEST(CliTour, WithoutSampleDataItFails) {
