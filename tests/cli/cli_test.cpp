@@ -173,6 +173,21 @@ TEST_F(CliFiles, TransformReadsFilesAndStandardInputInOrder) {
     EXPECT_EQ(outcome.exitCode, 1);
 }
 
+TEST_F(CliFiles, TransformReadsWktFromAFile) {
+    const std::string wkt = Write(
+        "utm33.wkt",
+        "PROJCS[\"WGS 84 / UTM zone 33N\",\n"
+        "  GEOGCS[\"WGS 84\",DATUM[\"WGS_1984\",SPHEROID[\"WGS 84\",6378137,298.257223563]],\n"
+        "    PRIMEM[\"Greenwich\",0],UNIT[\"degree\",0.0174532925199433]],\n"
+        "  PROJECTION[\"Transverse_Mercator\"],PARAMETER[\"latitude_of_origin\",0],\n"
+        "  PARAMETER[\"central_meridian\",15],PARAMETER[\"scale_factor\",0.9996],\n"
+        "  PARAMETER[\"false_easting\",500000],PARAMETER[\"false_northing\",0],\n"
+        "  UNIT[\"metre\",1],AXIS[\"Easting\",EAST],AXIS[\"Northing\",NORTH]]\n");
+    Check({("transform --from @" + wkt + " --to EPSG:4326 --precision 9").c_str(),
+           "500000.00000000116 5538630.7028674744\n391390.73133995204 5817855.2408173298\n",
+           "15.000000000 50.000000000\n13.400000000 52.500000000\n", 0, ""});
+}
+
 // A generated input larger than the tool may hold: every line must come out, transformed
 // (checked against the closed form of Web Mercator), while the tool's peak memory, as GNU time
 // reports it, stays below the input's size.
