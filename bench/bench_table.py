@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Reads Google Benchmark JSON files and prints one table: each figure beside the baseline that
 its label names ("vs NAME >=R" or "vs NAME <=R", see bench_compare.h), the ratio, the target and
-pass or fail. Each benchmark's value is the lower quartile of its CPU times over the repetitions
-of the run: robust against the moments a shared machine is busy, and against one lucky pass.
+pass or fail. Each benchmark's value is its best CPU time over the repetitions of the run: on a
+shared machine other work only ever adds time, so the best pass is the one it disturbed least.
 Entries may instead carry "value" and "unit" (measurements that are not times).
 Rows of the command-line comparison (bench/cli_bench.sh's CSV: measure, vexogeo, reference,
 ratio, limit, verdict) join the table as they are.
@@ -54,18 +54,9 @@ def load(paths):
             e["values"].append(value)
     for entries in programs.values():
         for e in entries.values():
-            e["value"] = lower_quartile(e.pop("values", []))
+            values = e.pop("values", [])
+            e["value"] = min(values) if values else None
     return programs
-
-
-def lower_quartile(values):
-    if not values:
-        return None
-    values = sorted(values)
-    position = (len(values) - 1) * 0.25
-    low = int(position)
-    high = min(low + 1, len(values) - 1)
-    return values[low] + (values[high] - values[low]) * (position - low)
 
 
 def show(value, unit):
