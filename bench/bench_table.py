@@ -81,7 +81,7 @@ def rows(programs):
                 baselines.add(m.group(1))
                 figures.append((program, name, e, m))
     out = []
-    for program, name, e, m in figures:
+    for program, name, e, m in sorted(figures, key=lambda f: (f[0], f[1])):
         base_name, op, limit = m.group(1), m.group(2), float(m.group(3))
         base = programs[program].get(base_name) or everything.get(base_name)
         ratio = None
@@ -97,8 +97,8 @@ def rows(programs):
                     "baseline": base_name, "baseline_value": base["value"] if base else None,
                     "baseline_unit": base["unit"] if base else "", "ratio": ratio,
                     "target": f"{kind} {op} {limit:g}x", "result": result})
-    for program, entries in programs.items():
-        for name, e in entries.items():
+    for program, entries in sorted(programs.items()):
+        for name, e in sorted(entries.items()):
             if name in baselines or LABEL.match(e["label"]):
                 continue
             out.append({"program": program, "figure": name, "value": e["value"],
