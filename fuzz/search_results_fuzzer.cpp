@@ -11,14 +11,11 @@
 #include "geocoding/code_page.h"
 #include "geocoding/nominatim_request.h"
 
+#include "fuzz_support.h"
+
 namespace {
 
-void Check(bool condition, const char *what) {
-    if (!condition) {
-        std::fprintf(stderr, "broken: %s\n", what);
-        std::abort();
-    }
-}
+using VexoGeoFuzz::Check;
 
 std::string RoundTripUtf8(const std::string &text) {
     std::vector<wchar_t> wide;

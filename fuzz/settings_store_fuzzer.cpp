@@ -9,30 +9,20 @@
 
 #include "module/registry_location.h"
 
+#include "fuzz_support.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
-void Check(bool condition, const char *what) {
-    if (!condition) {
-        std::fprintf(stderr, "broken: %s\n", what);
-        std::abort();
-    }
-}
+using VexoGeoFuzz::Check;
 
-fs::path g_root;
-
-void RemoveRoot() { fs::remove_all(g_root); }
-
-// A per-user hive in a temporary folder, made on first use and removed at exit.
+// A per-user hive in a temporary folder, made on first use.
 const fs::path &KeyFolder() {
     static const fs::path key = [] {
-        char pattern[] = "/tmp/vexogeo-settings-fuzz-XXXXXX";
-        Check(mkdtemp(pattern) != nullptr, "temporary folder");
-        g_root = pattern;
-        std::atexit(RemoveRoot);
-        setenv("XDG_CONFIG_HOME", g_root.c_str(), 1);
-        const fs::path folder = g_root / "SOFTWARE" / "Vexo" / "Kalvo";
+        const fs::path &root = VexoGeoFuzz::TemporaryFolder("settings-fuzz");
+        setenv("XDG_CONFIG_HOME", root.c_str(), 1);
+        const fs::path folder = root / "SOFTWARE" / "Vexo" / "Kalvo";
         fs::create_directories(folder);
         return folder;
     }();

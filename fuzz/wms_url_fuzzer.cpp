@@ -11,14 +11,11 @@
 
 #include "wms/coordinate_text.h"
 
+#include "fuzz_support.h"
+
 namespace {
 
-void Check(bool condition, const char *what) {
-    if (!condition) {
-        std::fprintf(stderr, "broken: %s\n", what);
-        std::abort();
-    }
-}
+using VexoGeoFuzz::Check;
 
 // The text must carry the same 15 significant digits as the C library's own conversion.
 void CheckCoordinate(double value) {

@@ -9,32 +9,15 @@
 
 #include <vexogeo/xml/serializer.h>
 
+#include "fuzz_support.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
-void Check(bool condition, const char *what) {
-    if (!condition) {
-        std::fprintf(stderr, "broken: %s\n", what);
-        std::abort();
-    }
-}
+using VexoGeoFuzz::Check;
 
-fs::path g_folder;
-
-void RemoveFolder() { fs::remove_all(g_folder); }
-
-// A temporary folder for the input and the saved file, made on first use and removed at exit.
-const fs::path &Folder() {
-    static const fs::path folder = [] {
-        char pattern[] = "/tmp/vexogeo-xml-fuzz-XXXXXX";
-        Check(mkdtemp(pattern) != nullptr, "temporary folder");
-        g_folder = pattern;
-        std::atexit(RemoveFolder);
-        return g_folder;
-    }();
-    return folder;
-}
+const fs::path &Folder() { return VexoGeoFuzz::TemporaryFolder("xml-fuzz"); }
 
 } // namespace
 
