@@ -4,6 +4,9 @@
 set -euo pipefail
 build="$1"
 source="$2"
+# A library built with sanitizers needs consumers built with the same runtime.
+flags=""
+[ -n "${3:-}" ] && flags="-fsanitize=$3"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
@@ -21,13 +24,13 @@ if nm -D --defined-only -C "$work/prefix/lib/libvexogeo.so" | awk '{ $1=""; $2="
 fi
 
 cmake -S "$source/tests/package/consumer" -B "$work/consumer" -G Ninja \
-    -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
+    -DCMAKE_PREFIX_PATH="$work/prefix" -DCMAKE_CXX_FLAGS="$flags" >/dev/null
 cmake --build "$work/consumer" >/dev/null
 cp "$work/consumer/consumer" "$work/prefix/bin/"
 LD_LIBRARY_PATH="$work/prefix/lib" "$work/prefix/bin/consumer"
 
 PKG_CONFIG_PATH="$work/prefix/lib/pkgconfig" \
-    c++ -std=c++17 "$source/tests/package/consumer/main.cpp" -o "$work/prefix/bin/consumer-pc" \
+    c++ -std=c++17 $flags "$source/tests/package/consumer/main.cpp" -o "$work/prefix/bin/consumer-pc" \
     $(PKG_CONFIG_PATH="$work/prefix/lib/pkgconfig" pkg-config --cflags --libs vexogeo)
 LD_LIBRARY_PATH="$work/prefix/lib" "$work/prefix/bin/consumer-pc"
 echo "package OK"
