@@ -40,7 +40,10 @@ std::string ToDisplayName(const char *utf8, std::vector<wchar_t> &wide, std::vec
 std::vector<Nominatim::SearchOutput> ParseSearchResults(const std::string &body) {
     std::vector<Nominatim::SearchOutput> results;
     rapidjson::Document document;
-    document.Parse(body.c_str());
+    // The iterative parser keeps its nesting on the heap: the recursive one takes a stack frame
+    // per "[" or "{" and overflows the caller's stack on an answer nested a hundred thousand
+    // levels deep. It reads the same JSON.
+    document.Parse<rapidjson::kParseIterativeFlag>(body.c_str());
     if (document.HasParseError() || !document.IsArray()) {
         return results;
     }
