@@ -3,8 +3,6 @@
 #include "xml/xml_access.h"
 
 #include <climits>
-#include <filesystem>
-#include <fstream>
 #include <mutex>
 
 #include <libxml/parser.h>
@@ -14,6 +12,7 @@
 #include "geocoding/code_page.h"
 #include "module/localization.h"
 #include "platform/atomic_file.h"
+#include "platform/regular_file.h"
 
 namespace Geo::Xml {
 
@@ -155,6 +154,23 @@ void RefuseUnparsedEntityDeclaration(void *context, const xmlChar *, const xmlCh
 
 void IgnoreParserError(void *, xmlError *) {}
 
+// libxml2 raises some errors outside the parser's context, a failed input conversion among
+// them; they reach the thread's handler, which by default prints them. A library prints nothing:
+// the thread's handler is replaced for the parse and then restored.
+class CSilencedErrors {
+  public:
+    CSilencedErrors() : m_handler(xmlStructuredError), m_context(xmlStructuredErrorContext) {
+        xmlSetStructuredErrorFunc(nullptr, IgnoreParserError);
+    }
+    ~CSilencedErrors() { xmlSetStructuredErrorFunc(m_context, m_handler); }
+    CSilencedErrors(const CSilencedErrors &) = delete;
+    CSilencedErrors &operator=(const CSilencedErrors &) = delete;
+
+  private:
+    xmlStructuredErrorFunc m_handler;
+    void *m_context;
+};
+
 // Parser options, and which one gives which property of a load:
 // - XML_PARSE_NONET: no network access of any kind (external DTD, entities, includes).
 // - no XML_PARSE_DTDLOAD, XML_PARSE_DTDATTR or XML_PARSE_DTDVALID: no external DTD is loaded,
@@ -185,10 +201,15 @@ xmlDoc *ParseDocument(const std::string &bytes) {
     parser->sax->serror = IgnoreParserError;
     parser->userData = parser.get();
 
-    xmlParseDocument(parser.get());
+    {
+        const CSilencedErrors silenced;
+        xmlParseDocument(parser.get());
+    }
     xmlDoc *document = parser->myDoc;
     parser->myDoc = nullptr;
-    if (!parser->wellFormed) {
+    // A parser that runs out of memory, or into its limit on text assembled from pieces, stops
+    // where it is without marking the document malformed: what it built so far is cut short.
+    if (!parser->wellFormed || parser->disableSAX) {
         xmlFreeDoc(document);
         return nullptr;
     }
@@ -196,20 +217,9 @@ xmlDoc *ParseDocument(const std::string &bytes) {
 }
 
 bool ReadFileBytes(const std::string &path, std::string &bytes) {
-    // Only regular files: opening a named pipe or a device could block for ever.
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error))
-        return false;
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        return false;
-    char buffer[65536];
-    while (file.read(buffer, sizeof buffer) || file.gcount() > 0) {
-        bytes.append(buffer, static_cast<std::size_t>(file.gcount()));
-        if (bytes.size() > static_cast<std::size_t>(INT_MAX))
-            return false;
-    }
-    return !file.bad();
+    // Only regular files, judged on the file opened: a named pipe or a device could block for
+    // ever, also one that replaces the file between a check of the path and its opening.
+    return Platform::ReadRegularFile(path, static_cast<std::size_t>(INT_MAX), bytes);
 }
 
 int AppendToString(void *context, const char *buffer, int length) {

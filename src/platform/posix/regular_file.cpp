@@ -1,0 +1,58 @@
+// Whole-file reads on POSIX: a non-blocking open, then fstat of the descriptor.
+#include "platform/regular_file.h"
+
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace Geo::Platform {
+
+namespace {
+
+// Owner of one file descriptor.
+class CDescriptor {
+  public:
+    explicit CDescriptor(int fd) : m_fd(fd) {}
+    CDescriptor(const CDescriptor &) = delete;
+    CDescriptor &operator=(const CDescriptor &) = delete;
+    ~CDescriptor() {
+        if (m_fd >= 0)
+            close(m_fd);
+    }
+    int Get() const { return m_fd; }
+
+  private:
+    int m_fd;
+};
+
+} // namespace
+
+bool ReadRegularFile(const std::string &path, std::size_t limit, std::string &bytes) {
+    // A path that names something else is not even opened: opening a device may act on it.
+    struct stat status {};
+    if (stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
+        return false;
+    // The path may name another file by now. O_NONBLOCK: opening a named pipe without a writer
+    // would wait for one; on a regular file it changes nothing.
+    const CDescriptor file(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (file.Get() < 0 || fstat(file.Get(), &status) != 0 || !S_ISREG(status.st_mode))
+        return false;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t count = read(file.Get(), buffer, sizeof buffer);
+        if (count == 0)
+            return true;
+        if (count < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (bytes.size() > limit || static_cast<std::size_t>(count) > limit - bytes.size())
+            return false;
+        bytes.append(buffer, static_cast<std::size_t>(count));
+    }
+}
+
+} // namespace Geo::Platform
