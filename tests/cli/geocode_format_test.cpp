@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -46,15 +47,18 @@ TEST(GeocodeFormat, WritesTextJsonAndGeoJson) {
          "[\n  {\"display_name\": \"M\xC3\xBCnchen\", \"boundingbox\": [0, 1, 2, null]}\n]\n"},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(FormatSearchResults(c.places, c.format), c.text);
+        EXPECT_EQ(FormatSearchResults(c.places, c.format), c.text) << static_cast<int>(c.format);
 }
 
 TEST(GeocodeFormat, KnowsItsThreeNames) {
+    using Name = std::pair<const char *, GeocodeFormat>;
     GeocodeFormat format = GeocodeFormat::Text;
-    EXPECT_TRUE(VexoGeoCli::ParseGeocodeFormat("geojson", format));
-    EXPECT_EQ(format, GeocodeFormat::GeoJson);
-    EXPECT_TRUE(VexoGeoCli::ParseGeocodeFormat("json", format));
-    EXPECT_EQ(format, GeocodeFormat::Json);
+    for (const Name &c : {Name{"geojson", GeocodeFormat::GeoJson},
+                          Name{"text", GeocodeFormat::Text}, Name{"json", GeocodeFormat::Json}}) {
+        EXPECT_TRUE(VexoGeoCli::ParseGeocodeFormat(c.first, format)) << c.first;
+        EXPECT_EQ(format, c.second) << c.first;
+    }
+    // Names are case-sensitive; a rejected one leaves the format as it was.
     EXPECT_FALSE(VexoGeoCli::ParseGeocodeFormat("JSON", format));
     EXPECT_EQ(format, GeocodeFormat::Json);
 }
