@@ -30,11 +30,7 @@ TEST(CodePage, Windows1252AndUtf8) {
     } kCases[] = {
         {"K\xF6ln", L"K\u00F6ln", "\x4B\xC3\xB6\x6C\x6E"},
         {"Wien, \xD6sterreich", L"Wien, \u00D6sterreich", "Wien, \xC3\x96sterreich"},
-        {"Stra\xDF"
-         "e \x80",
-         L"Stra\u00DFe \u20AC",
-         "Stra\xC3\x9F"
-         "e \xE2\x82\xAC"},
+        {"Stra\337e \x80", L"Stra\u00DFe \u20AC", "Stra\303\237e \xE2\x82\xAC"},
         {"", L"", ""},
     };
     for (const auto &c : kCases) {
@@ -58,22 +54,18 @@ TEST(CodePage, InvalidInputAndMissingCharactersAreSubstituted) {
         const wchar_t *wide;
     } kInvalid[] = {
         {"\xC3", L"\uFFFD"},
-        {"a\xFF"
-         "b",
-         L"a\uFFFDb"},
-        {"\xE2\x82"
-         "x",
-         L"\uFFFDx"},
+        {"a\377b", L"a\uFFFDb"},
+        {"\xE2\x82x", L"\uFFFDx"},
         {"\xC0\xAF", L"\uFFFD\uFFFD"},
         {"\xED\xA0\x80", L"\uFFFD\uFFFD\uFFFD"},
         {"\xF4\x90\x80\x80", L"\uFFFD\uFFFD\uFFFD\uFFFD"},
         {"\xF0\x9F\x98\x80\xF0\x9F\x98", L"\U0001F600\uFFFD"},
+        {"\xEF\xBB\xBFWien", L"\uFEFFWien"}, // a byte order mark is a character
     };
     for (const auto &c : kInvalid)
         EXPECT_EQ(Wide(CP_UTF8, c.utf8), c.wide) << c.utf8;
 
-    EXPECT_EQ(Narrow(k1252, L"\u0141\u00F3d\u017A \u6771 \U0001F600"), "?\xF3"
-                                                                       "d? ? ?");
+    EXPECT_EQ(Narrow(k1252, L"\u0141\u00F3d\u017A \u6771 \U0001F600"), "?\363d? ? ?");
     const wchar_t noCharacters[] = {L'a', wchar_t(0xD800), wchar_t(0x110000), L'\0'};
     EXPECT_EQ(Narrow(CP_UTF8, noCharacters), "a\xEF\xBF\xBD\xEF\xBF\xBD");
 }

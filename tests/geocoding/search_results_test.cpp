@@ -1,4 +1,4 @@
-// Reading search answers: a real-shaped Nominatim array and every kind of unusable content.
+// Reading search answers: every kind of unusable content, and what is taken from the rest.
 #include "geocoding/nominatim_request.h"
 
 #include <gtest/gtest.h>
@@ -19,23 +19,6 @@ std::vector<Record> Parse(const std::string &body) {
     return records;
 }
 
-TEST(SearchResults, RealShapedAnswer) {
-    // As the service answers "Wien"; the members of the second place come in another order.
-    const char *const answer = R"([
- {"place_id":107716127,"licence":"Data \u00a9 OpenStreetMap contributors, ODbL 1.0.",
-  "osm_type":"relation","osm_id":109166,"lat":"48.2083537","lon":"16.3725042","class":"boundary",
-  "type":"administrative","place_rank":8,"importance":0.8875,"addresstype":"state","name":"Wien",
-  "display_name":"Wien, \u00d6sterreich","boundingbox":["48.1182699","48.3230999","16.1826199","16.5774999"]},
- {"boundingbox":["48.1840","48.1870","16.3750","16.3800"],"class":"railway","lat":"48.18",
-  "display_name":"Wien Hauptbahnhof, Gudrunstraße, Favoriten, Wien, 1100, Österreich"}])";
-    EXPECT_EQ(Parse(answer),
-              (std::vector<Record>{
-                  {48.1182699, 48.3230999, 16.1826199, 16.5774999, "Wien, \xC3\x96sterreich"},
-                  {48.1840, 48.1870, 16.3750, 16.3800,
-                   "Wien Hauptbahnhof, Gudrunstra\xC3\x9F"
-                   "e, Favoriten, Wien, 1100, \xC3\x96sterreich"}}));
-}
-
 TEST(SearchResults, BodiesAndElements) {
     const std::string box = R"("boundingbox":["1","2","3","4"])";
     const struct {
@@ -43,8 +26,6 @@ TEST(SearchResults, BodiesAndElements) {
         std::vector<Record> expected;
     } kCases[] = {
         // Not a readable array.
-        {"", {}},
-        {" \n", {}},
         {"{}", {}},
         {"[", {}},
         {"42", {}},
@@ -52,7 +33,6 @@ TEST(SearchResults, BodiesAndElements) {
         {"[1,]", {}},
         {"[NaN]", {}},
         {"/**/[]", {}},
-        {R"({"error":"Unable to geocode"})", {}},
         {std::string("[\0]", 3), {}},
         // Elements without both members of the right kinds.
         {R"([1, "x", null, [], {}])", {}},

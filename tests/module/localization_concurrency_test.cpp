@@ -20,34 +20,18 @@
 namespace Geo {
 namespace {
 
-namespace fs = std::filesystem;
-
-// The per-user key folder with the value "Language" set to English; refused outside the build
-// tree, so that a stray run never touches real settings.
-fs::path InstallEnglish() {
-    const char *hive = std::getenv("XDG_CONFIG_HOME");
-    const std::string buildTree = VEXOGEO_TEST_BINARY_DIR "/";
-    if (hive == nullptr || std::string(hive).rfind(buildTree, 0) != 0)
-        throw std::runtime_error("XDG_CONFIG_HOME must name a folder in " + buildTree);
-    fs::remove_all(hive);
-    const fs::path key = fs::path(hive) / "SOFTWARE/Vexo/Kalvo";
-    fs::create_directories(key);
-    std::ofstream(key / "Language") << "English\n";
-    return key;
-}
-
-// What the kernel saw happen in the key folder since the last call: one "event name" line per
-// open, read and close, of the folder itself (no name) and of its values.
+// What the kernel saw happen in the watched folder since the last call: one "event name" line
+// per open, read and close, of the folder itself (no name) and of its values.
 std::vector<std::string> Events(int inotify) {
     std::vector<std::string> events;
     alignas(inotify_event) char buffer[65536];
     for (ssize_t length; (length = read(inotify, buffer, sizeof buffer)) > 0;) {
         for (const char *p = buffer; p < buffer + length;) {
             const auto *event = reinterpret_cast<const inotify_event *>(p);
-            const char *kind = event->mask & IN_OPEN     ? "open"
-                               : event->mask & IN_ACCESS ? "read"
-                                                         : "close";
-            events.push_back(std::string(kind) + " " + (event->len ? event->name : ""));
+            const char *kind = event->mask & IN_OPEN     ? "open "
+                               : event->mask & IN_ACCESS ? "read "
+                                                         : "close ";
+            events.push_back(kind + std::string(event->len ? event->name : ""));
             p += sizeof(inotify_event) + event->len;
         }
     }
@@ -55,7 +39,14 @@ std::vector<std::string> Events(int inotify) {
 }
 
 TEST(LocalizationThreads, RacingFirstCallsReadTheSettingsOnceIntoOneObject) {
-    const fs::path key = InstallEnglish();
+    // The per-user value "Language" set to English; only ever in the build tree, so that a
+    // stray run never touches real settings.
+    const char *hive = std::getenv("XDG_CONFIG_HOME");
+    ASSERT_TRUE(hive != nullptr && std::string(hive).rfind(VEXOGEO_TEST_BINARY_DIR "/", 0) == 0);
+    const std::filesystem::path key = std::filesystem::path(hive) / "SOFTWARE/Vexo/Kalvo";
+    std::filesystem::remove_all(hive);
+    std::filesystem::create_directories(key);
+    std::ofstream(key / "Language") << "English\n";
     const int inotify = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     ASSERT_GE(inotify, 0);
     ASSERT_GE(inotify_add_watch(inotify, key.c_str(), IN_OPEN | IN_ACCESS | IN_CLOSE_NOWRITE), 0);
@@ -78,8 +69,7 @@ TEST(LocalizationThreads, RacingFirstCallsReadTheSettingsOnceIntoOneObject) {
     std::vector<std::thread> threads;
     for (int i = 0; i < kThreads; ++i) {
         threads.emplace_back([&, i] {
-            ++ready;
-            while (ready < kThreads)
+            for (++ready; ready < kThreads;)
                 std::this_thread::yield();
             seen[i] = &Localization::Instance();
         });
@@ -87,8 +77,7 @@ TEST(LocalizationThreads, RacingFirstCallsReadTheSettingsOnceIntoOneObject) {
     for (auto &thread : threads)
         thread.join();
     EXPECT_EQ(Events(inotify), single);
-    for (const Localization *localization : seen)
-        EXPECT_EQ(localization, seen[0]);
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), seen[0]), kThreads);
     EXPECT_EQ(seen[0]->GetLanguage(), Language::English);
     close(inotify);
 }
