@@ -4,22 +4,19 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdlib>
 
 #include "geocoding/code_page.h"
 #include "module/localization.h"
 #include "xml/xml_test_files.h"
 
-namespace Geo {
+namespace Geo::Testing {
 namespace {
 
 TEST(XmlCulture, NamesFollowTheInstallationLanguage) {
     const char *expected = std::getenv("VEXOGEO_EXPECTED_LANGUAGE");
     ASSERT_NE(expected, nullptr) << "run through CTest";
-    const std::vector<std::string> languages = {"English", "German", "Hungarian"};
-    const auto column = static_cast<std::size_t>(
-        std::find(languages.begin(), languages.end(), expected) - languages.begin());
+    const std::size_t column = std::string("EGH").find(expected[0]); // English, German, Hungarian
     ASSERT_EQ(static_cast<std::size_t>(Localization::Instance().GetLanguage()), column);
 
     // The cultures of one entry and its name in English, German and Hungarian.
@@ -39,29 +36,21 @@ TEST(XmlCulture, NamesFollowTheInstallationLanguage) {
          "</Culture>",
          {"UTM zone 32N", "", ""}},
     };
-    std::string srids, wmsList;
-    std::vector<NamedSrid> expectedSrids;
-    std::vector<NamedWms> expectedWms;
-    for (const auto &c : cases) {
-        const std::string code = std::to_string(expectedSrids.size());
-        srids += "<NamedSrid><Authority>A</Authority><Identifier>" + code + "</Identifier><Name>" +
-                 c.first + "</Name></NamedSrid>";
-        wmsList += "<NamedWms><Address>" + code + "</Address><Layers/><Styles/><Version/><Name>" +
-                   c.first + "</Name></NamedWms>";
-        expectedSrids.emplace_back(Srid("A", std::stoi(code)), c.second[column]);
-        expectedWms.emplace_back(CWms(code, "", "", ""), c.second[column]);
+    std::string srids, wmsList, expectedSrids, expectedWms;
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const std::string code = std::to_string(i), name = cases[i].second[column];
+        srids += Tag("NamedSrid", "<Authority>A</Authority>" + Tag("Identifier", code) +
+                                      Tag("Name", cases[i].first));
+        wmsList += Tag("NamedWms", Tag("Address", code) + "<Layers/><Styles/><Version/>" +
+                                       Tag("Name", cases[i].first));
+        expectedSrids += (i ? ";A:" : "A:") + code + " " + name;
+        expectedWms += (i ? ";" : "") + code + "||| " + name;
     }
-    Testing::CTempFolder folder;
-    NamedSridConfiguration sridList;
-    ASSERT_TRUE(CSerializer::LoadXmlFile(
-        sridList,
-        folder.Write("s.xml", "<NamedSridConfiguration>" + srids + "</NamedSridConfiguration>")));
-    EXPECT_EQ(sridList.m_entries, expectedSrids);
-    CNamedWmsConfiguration namedWmsList;
-    ASSERT_TRUE(CSerializer::LoadXmlFile(
-        namedWmsList,
-        folder.Write("w.xml", "<NamedWmsConfiguration>" + wmsList + "</NamedWmsConfiguration>")));
-    EXPECT_EQ(namedWmsList.m_entries, expectedWms);
+    CTempFolder folder;
+    EXPECT_EQ(Loads(folder.Write("s.xml", Tag("NamedSridConfiguration", srids))),
+              "S[" + expectedSrids + "]");
+    EXPECT_EQ(Loads(folder.Write("w.xml", Tag("NamedWmsConfiguration", wmsList))),
+              "N[" + expectedWms + "]");
 }
 
 // The process code page is Windows-1252 here: the same text reads the same from three file
@@ -73,9 +62,7 @@ TEST(XmlCodePage, TextCrossesInTheProcessCodePage) {
     const std::string sz = "\xdf", oAcute = "\xf3", uUmlaut = "\xfc", euro = "\x80";
 
     const std::string tail = "</Address><Layers/><Styles/><Version/></Wms>";
-    std::string utf16be = "\xfe\xff";
-    for (const char c : "<Wms><Address>\xdf</Address><Layers/><Styles/><Version/></Wms>")
-        utf16be += c ? std::string(1, '\0') + c : "";
+    const std::string utf16be = "\xfe\xff" + Utf16("<Wms><Address>\xdf" + tail, true);
     const std::pair<std::string, std::string> cases[] = {
         {"<Wms><Address>Straße Łódź €" + tail, "Stra" + sz + "e ?" + oAcute + "d? " + euro},
         {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><Wms><Address>Stra" + sz + "e" + tail,
@@ -83,22 +70,17 @@ TEST(XmlCodePage, TextCrossesInTheProcessCodePage) {
         {"<?xml version=\"1.0\" encoding=\"windows-1252\"?><Wms><Address>" + euro + tail, euro},
         {utf16be, sz},
     };
-    Testing::CTempFolder folder;
-    for (const auto &c : cases) {
-        CWms wms;
-        ASSERT_TRUE(CSerializer::LoadXmlFile(wms, folder.Write("wms.xml", c.first))) << c.second;
-        EXPECT_EQ(wms, CWms(c.second, "", "", "")) << c.second;
-    }
+    CTempFolder folder;
+    for (const auto &c : cases)
+        EXPECT_EQ(Loads(folder.Write("wms.xml", c.first)), "W[" + c.second + "|||]") << c.second;
 
     const CWms saved("Gr" + uUmlaut + sz + "e " + euro, "", "", "");
-    CWms loaded;
     ASSERT_TRUE(CSerializer::SaveXmlFile(saved, folder.Path("saved.xml")));
-    EXPECT_EQ(Testing::ReadBytes(folder.Path("saved.xml")),
+    EXPECT_EQ(ReadBytes(folder.Path("saved.xml")),
               "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<Wms>\n"
               "  <Address>Grüße €</Address>\n  <Layers/>\n  <Styles/>\n  <Version/>\n</Wms>\n");
-    ASSERT_TRUE(CSerializer::LoadXmlFile(loaded, folder.Path("saved.xml")));
-    EXPECT_EQ(loaded, saved);
+    EXPECT_EQ(Loads(folder.Path("saved.xml")), "W[" + Text(saved) + "]");
 }
 
 } // namespace
-} // namespace Geo
+} // namespace Geo::Testing

@@ -1,13 +1,17 @@
-// Temporary folders and whole-file helpers for the XML tests.
+// Temporary folders, whole-file helpers and sentinel loads for the XML tests.
 #ifndef VEXOGEO_TESTS_XML_XML_TEST_FILES_H
 #define VEXOGEO_TESTS_XML_XML_TEST_FILES_H
 
-#include <algorithm>
+#include <vexogeo/xml/serializer.h>
+
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace Geo::Testing {
@@ -31,12 +35,11 @@ class CTempFolder {
         std::ofstream(Path(name), std::ios::binary) << bytes;
         return Path(name);
     }
-    /// @return the names of everything in the folder, sorted.
-    std::vector<std::string> List() const {
-        std::vector<std::string> names;
+    /// @return the names of everything in the folder.
+    std::set<std::string> List() const {
+        std::set<std::string> names;
         for (const auto &entry : std::filesystem::directory_iterator(m_path))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
+            names.insert(entry.path().filename().string());
         return names;
     }
 
@@ -44,10 +47,84 @@ class CTempFolder {
     std::filesystem::path m_path;
 };
 
+/// Runs `body(stop)` on a thread of its own; on destruction sets `stop` and joins the thread.
+class CBackground {
+  public:
+    template <typename Body>
+    explicit CBackground(Body body) : m_thread([this, body] { body(m_stop); }) {}
+    ~CBackground() {
+        m_stop = true;
+        m_thread.join();
+    }
+
+  private:
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
 /// @return the whole content of a file; empty when it cannot be read.
 inline std::string ReadBytes(const std::string &path) {
     std::ifstream file(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+inline std::string Repeat(const std::string &text, std::size_t count) {
+    std::string repeated;
+    while (count-- > 0)
+        repeated += text;
+    return repeated;
+}
+
+inline std::string Tag(const std::string &name, const std::string &body) {
+    return "<" + name + ">" + body + "</" + name + ">";
+}
+
+/// `latin1` as UTF-16 bytes, little- or big-endian, without a byte order mark.
+inline std::string Utf16(const std::string &latin1, bool bigEndian = false) {
+    std::string bytes;
+    for (const char c : latin1)
+        bytes += bigEndian ? std::string{'\0', c} : std::string{c, '\0'};
+    return bytes;
+}
+
+// The test binaries run in the German installation language: names come from "de-de".
+inline const CWms kSentinel("untouched", "l", "s", "v");
+inline const NamedSrid kSrid(Srid("SENTINEL", 1), "untouched");
+inline const NamedWms kNamedWms(kSentinel, "untouched");
+inline const std::string kBody =
+    "<Address>a</Address><Layers>l</Layers><Styles>s</Styles><Version>v</Version>";
+
+/// @return the four values of `wms`, separated by '|'.
+inline std::string Text(const CWms &wms) {
+    return wms.m_address + "|" + wms.m_layers + "|" + wms.m_styles + "|" + wms.m_version;
+}
+
+/// Loads `path` with the three loaders into sentinel objects. @return for each loader that
+/// answers true its letter and what it loaded: "W[address|layers|styles|version]",
+/// "S[authority:code name;...]", "N[address|layers|styles|version name;...]"; a lower-case
+/// letter for one that answers false and yet changed its object; nothing for a clean false.
+inline std::string Loads(const std::string &path) {
+    CWms wms = kSentinel;
+    NamedSridConfiguration srids{{kSrid}};
+    CNamedWmsConfiguration list{{kNamedWms}};
+    const bool w = CSerializer::LoadXmlFile(wms, path);
+    const bool s = CSerializer::LoadXmlFile(srids, path);
+    const bool n = CSerializer::LoadXmlFile(list, path);
+    std::string sridText, listText;
+    for (const NamedSrid &entry : srids.m_entries)
+        sridText += (sridText.empty() ? "" : ";") + entry.m_srid.m_authority + ":" +
+                    std::to_string(entry.m_srid.m_code) + " " + entry.m_name;
+    for (const NamedWms &entry : list.m_entries)
+        listText += (listText.empty() ? "" : ";") + Text(entry.m_wms) + " " + entry.m_name;
+    return (w                  ? "W[" + Text(wms) + "]"
+            : wms == kSentinel ? ""
+                               : "w") +
+           (s                                                  ? "S[" + sridText + "]"
+            : srids.m_entries == std::vector<NamedSrid>{kSrid} ? ""
+                                                               : "s") +
+           (n                                                    ? "N[" + listText + "]"
+            : list.m_entries == std::vector<NamedWms>{kNamedWms} ? ""
+                                                                 : "n");
 }
 
 } // namespace Geo::Testing
