@@ -2,6 +2,7 @@
 #include <vexogeo/xml/serializer.h>
 
 #include <utility>
+#include <vector>
 
 #include "xml/xml_access.h"
 
@@ -25,59 +26,52 @@ Xml::DocumentPtr LoadDocument(const std::string &path) {
     return document;
 }
 
-} // namespace
-
-bool CSerializer::LoadXmlFile(NamedSridConfiguration &configuration, std::string path) {
+// Loads a list of named entries: the document element `rootName` holding `itemName` elements,
+// each read by `readValues` and named by the first `Name` element in the installation's culture.
+// One bad entry rejects the whole file; `entries` is replaced only on success.
+template <typename Entry, typename ReadValues>
+bool LoadNamedEntries(std::vector<Entry> &entries, const std::string &path, const char *rootName,
+                      const char *itemName, ReadValues readValues) {
     try {
         const Xml::DocumentPtr document = LoadDocument(path);
         if (!document)
             return false;
-        const xmlNode *root = Xml::SelectSingleElement(document.get(), "NamedSridConfiguration");
+        const xmlNode *root = Xml::SelectSingleElement(document.get(), rootName);
         if (!root)
             return false;
-        std::vector<NamedSrid> entries;
-        for (const xmlNode *item : Xml::SelectElements(root, "NamedSrid")) {
-            NamedSrid entry;
-            if (!Xml::GetUniqueChildText(item, "Authority", entry.m_srid.m_authority) ||
-                !Xml::GetUniqueChildInteger(item, "Identifier", entry.m_srid.m_code))
+        std::vector<Entry> loaded;
+        for (const xmlNode *item : Xml::SelectElements(root, itemName)) {
+            Entry entry;
+            if (!readValues(item, entry))
                 return false;
             const xmlNode *name = Xml::SelectSingleElement(item, "Name");
             if (!name)
                 return false;
             entry.m_name = Xml::ReadLocalizedName(name);
-            entries.push_back(std::move(entry));
+            loaded.push_back(std::move(entry));
         }
-        configuration.m_entries = std::move(entries);
+        entries = std::move(loaded);
         return true;
     } catch (...) {
         return false;
     }
 }
 
+} // namespace
+
+bool CSerializer::LoadXmlFile(NamedSridConfiguration &configuration, std::string path) {
+    return LoadNamedEntries(
+        configuration.m_entries, path, "NamedSridConfiguration", "NamedSrid",
+        [](const xmlNode *item, NamedSrid &entry) {
+            return Xml::GetUniqueChildText(item, "Authority", entry.m_srid.m_authority) &&
+                   Xml::GetUniqueChildInteger(item, "Identifier", entry.m_srid.m_code);
+        });
+}
+
 bool CSerializer::LoadXmlFile(CNamedWmsConfiguration &configuration, std::string path) {
-    try {
-        const Xml::DocumentPtr document = LoadDocument(path);
-        if (!document)
-            return false;
-        const xmlNode *root = Xml::SelectSingleElement(document.get(), "NamedWmsConfiguration");
-        if (!root)
-            return false;
-        std::vector<NamedWms> entries;
-        for (const xmlNode *item : Xml::SelectElements(root, "NamedWms")) {
-            NamedWms entry;
-            if (!ReadWmsValues(item, entry.m_wms))
-                return false;
-            const xmlNode *name = Xml::SelectSingleElement(item, "Name");
-            if (!name)
-                return false;
-            entry.m_name = Xml::ReadLocalizedName(name);
-            entries.push_back(std::move(entry));
-        }
-        configuration.m_entries = std::move(entries);
-        return true;
-    } catch (...) {
-        return false;
-    }
+    return LoadNamedEntries(
+        configuration.m_entries, path, "NamedWmsConfiguration", "NamedWms",
+        [](const xmlNode *item, NamedWms &entry) { return ReadWmsValues(item, entry.m_wms); });
 }
 
 bool CSerializer::LoadXmlFile(CWms &wms, std::string path) {
