@@ -51,11 +51,7 @@ int RunBulk(const Geo::CGeodesic &geodesic, int precision) {
         y1.clear();
         x2.clear();
         y2.clear();
-        const char *p = block.m_text.data();
-        const char *const blockEnd = p + block.m_text.size();
-        while (p != blockEnd) {
-            const void *found = std::memchr(p, '\n', static_cast<std::size_t>(blockEnd - p));
-            const char *lineEnd = found != nullptr ? static_cast<const char *>(found) : blockEnd;
+        ForEachLine(block, [&](const char *p, const char *lineEnd) {
             ++lineNumber;
             const NumberLine line = ReadNumberLine(p, lineEnd, 4);
             NumberLine::Kind kind = line.m_kind;
@@ -73,8 +69,8 @@ int RunBulk(const Geo::CGeodesic &geodesic, int precision) {
                                         ": not 'x1 y1 x2 y2': '" + std::string(p, lineEnd) + "'");
             }
             kinds.push_back(kind);
-            p = found != nullptr ? lineEnd + 1 : blockEnd;
-        }
+            return true;
+        });
         distances.resize(x1.size());
         MeasurePairs(geodesic, x1.size(), x1.data(), y1.data(), x2.data(), y2.data(),
                      distances.data());

@@ -43,18 +43,14 @@ int RunMeasure(const MeasureOptions &options) {
     bool placed = true;
     InputBlock block;
     while (reader.Next(block)) {
-        const char *p = block.m_text.data();
-        const char *const blockEnd = p + block.m_text.size();
-        while (p != blockEnd) {
-            const void *found = std::memchr(p, '\n', static_cast<std::size_t>(blockEnd - p));
-            const char *lineEnd = found != nullptr ? static_cast<const char *>(found) : blockEnd;
+        const bool readable = ForEachLine(block, [&](const char *p, const char *lineEnd) {
             ++lineNumber;
             const NumberLine line = ReadNumberLine(p, lineEnd, 2);
             if (line.m_kind == NumberLine::Kind::Bad ||
                 (line.m_kind == NumberLine::Kind::Numbers && line.m_count != 2)) {
                 PrintError(context, block.m_name + ":" + std::to_string(lineNumber) +
                                         ": not a vertex 'x y': '" + std::string(p, lineEnd) + "'");
-                return kExitFailure;
+                return false;
             }
             if (line.m_kind == NumberLine::Kind::Numbers) {
                 xs.push_back(line.m_values[0]);
@@ -65,8 +61,10 @@ int RunMeasure(const MeasureOptions &options) {
                     ringY.push_back(line.m_values[1]);
                 }
             }
-            p = found != nullptr ? lineEnd + 1 : blockEnd;
-        }
+            return true;
+        });
+        if (!readable)
+            return kExitFailure;
         if (xs.size() >= 2) {
             double part = 0;
             if (!geodesic.LineLength(xs.size(), xs.data(), ys.data(), part))

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -19,6 +20,21 @@ struct InputBlock {
     std::string m_name;         ///< the file's path, or "<stdin>"
     bool m_firstOfFile = false; ///< the block starts a file: line numbers start again
 };
+
+/// Calls `visit(begin, end)` for each line of `block`, the '\n' left out, until `visit` answers
+/// false. @return false when `visit` stopped the walk.
+template <typename Visit> bool ForEachLine(const InputBlock &block, Visit visit) {
+    const char *p = block.m_text.data();
+    const char *const blockEnd = p + block.m_text.size();
+    while (p != blockEnd) {
+        const void *found = std::memchr(p, '\n', static_cast<std::size_t>(blockEnd - p));
+        const char *lineEnd = found != nullptr ? static_cast<const char *>(found) : blockEnd;
+        if (!visit(p, lineEnd))
+            return false;
+        p = found != nullptr ? lineEnd + 1 : blockEnd;
+    }
+    return true;
+}
 
 /// Reads files one after the other ("-" or no file at all: standard input) in blocks of whole
 /// lines. A file that cannot be opened or read is reported on standard error, counted and

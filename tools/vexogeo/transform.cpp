@@ -85,11 +85,7 @@ TransformCounts TransformLines(Geo::CConverter &converter, CLineReader &reader, 
         ys.clear();
         zs.clear();
         bool any3d = false;
-        const char *p = block.m_text.data();
-        const char *const blockEnd = p + block.m_text.size();
-        while (p != blockEnd) {
-            const void *found = std::memchr(p, '\n', static_cast<std::size_t>(blockEnd - p));
-            const char *lineEnd = found != nullptr ? static_cast<const char *>(found) : blockEnd;
+        ForEachLine(block, [&](const char *p, const char *lineEnd) {
             ++lineNumber;
             const NumberLine read = ReadNumberLine(p, lineEnd, 3);
             BlockLine line{p, lineEnd, read.m_kind, read.m_count, {}, {}};
@@ -110,8 +106,8 @@ TransformCounts TransformLines(Geo::CConverter &converter, CLineReader &reader, 
                                             ": not a point: '" + std::string(p, lineEnd) + "'");
             }
             lines.push_back(line);
-            p = found != nullptr ? lineEnd + 1 : blockEnd;
-        }
+            return true;
+        });
 
         if (!xs.empty()) {
             // Failed points come back as infinities; the error state they leave is not needed.
