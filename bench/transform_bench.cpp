@@ -77,6 +77,13 @@ std::string CaseName(bool packed, const std::string &target) {
     return std::string(packed ? "packed" : "stride24") + "/4326_to_" + target.substr(5);
 }
 
+// Puts the untransformed points back, so every timed pass starts from the same input.
+void Refill(Points &work, const Points &source) {
+    work.x = source.x;
+    work.y = source.y;
+    work.records = source.records;
+}
+
 // Each iteration transforms fresh copies of the points; the copy is not timed.
 void TransformCoordinates(benchmark::State &state, bool packed, std::string target) {
     const Points &source = PointsFor(target);
@@ -86,9 +93,7 @@ void TransformCoordinates(benchmark::State &state, bool packed, std::string targ
     Points &work = WorkFor(target);
     for (auto _ : state) {
         state.PauseTiming();
-        work.x = source.x;
-        work.y = source.y;
-        work.records = source.records;
+        Refill(work, source);
         state.ResumeTiming();
         const bool done =
             packed ? converter.TransformCoordinates(kPoints, work.x.data(), work.y.data(), nullptr)
@@ -114,9 +119,7 @@ void BareProjTransGeneric(benchmark::State &state, bool packed, std::string targ
     Points &work = WorkFor(target);
     for (auto _ : state) {
         state.PauseTiming();
-        work.x = source.x;
-        work.y = source.y;
-        work.records = source.records;
+        Refill(work, source);
         state.ResumeTiming();
         const std::size_t n =
             packed ? proj_trans_generic(pj.get(), PJ_FWD, work.x.data(), 8, kPoints, work.y.data(),
