@@ -8,8 +8,8 @@
 
 #include <rapidjson/document.h>
 
-#include "geocoding/code_page.h"
 #include "geocoding/nominatim_request.h"
+#include "text/code_page.h"
 
 #include "fuzz_support.h"
 

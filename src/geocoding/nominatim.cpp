@@ -1,8 +1,8 @@
 // Nominatim search: limit checks, request URL, and the HTTPS transfer through libcurl.
 #include "geocoding/nominatim_request.h"
 
-#include "geocoding/code_page.h"
 #include "module/localization.h"
+#include "text/code_page.h"
 
 #include <curl/curl.h>
 

@@ -1,6 +1,6 @@
 // Reading of a search answer: the JSON array of places into SearchOutput records.
-#include "geocoding/code_page.h"
 #include "geocoding/nominatim_request.h"
+#include "text/code_page.h"
 
 #include <rapidjson/document.h>
 

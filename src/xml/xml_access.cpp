@@ -9,10 +9,10 @@
 #include <libxml/parserInternals.h>
 #include <libxml/xmlsave.h>
 
-#include "geocoding/code_page.h"
 #include "module/localization.h"
 #include "platform/atomic_file.h"
 #include "platform/regular_file.h"
+#include "text/code_page.h"
 
 namespace Geo::Xml {
 

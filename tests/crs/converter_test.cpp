@@ -32,9 +32,9 @@ const double kMercY = 6378137.0 * std::log(std::tan(M_PI / 4 + kLat * M_PI / 360
 TEST_F(ConverterTest, IncompleteConverterTouchesNothing) {
     SystemRef wgs(CCoordinateSystem::FromEpsgCode("4326"));
     CConverter none;
-    CConverter sourceOnly(wgs.get(), nullptr);
+    CConverter sourceOnly(wgs.Get(), nullptr);
     // An empty handle handed only to the converter is deleted with it.
-    CConverter emptySource(new CCoordinateSystem(), wgs.get());
+    CConverter emptySource(new CCoordinateSystem(), wgs.Get());
     proj_errno_reset(nullptr); // PROJ records its own complaint about the missing object
     for (const CConverter *c : {&none, &sourceOnly, &emptySource}) {
         double x = 1, y = 2, z = 3;
@@ -167,10 +167,10 @@ TEST_F(ConverterTest, ChangingSystemsRebuildsOrDropsTheTransformation) {
     SystemRef wgs(CCoordinateSystem::FromEpsgCode("4326"));
     SystemRef merc(CCoordinateSystem::FromEpsgCode("3857"));
     SystemRef utm(CCoordinateSystem::FromEpsgCode("32633"));
-    CConverter c(wgs.get(), merc.get());
-    c.SetSource(wgs.get()); // same pointer: nothing changes
-    EXPECT_EQ(c.GetSource(), wgs.get());
-    c.SetTarget(utm.get());
+    CConverter c(wgs.Get(), merc.Get());
+    c.SetSource(wgs.Get()); // same pointer: nothing changes
+    EXPECT_EQ(c.GetSource(), wgs.Get());
+    c.SetTarget(utm.Get());
     double x = 15, y = 0;
     ASSERT_TRUE(c.TransformCoordinate(x, y));
     EXPECT_NEAR(x, 500000, 1e-6); // central meridian of zone 33

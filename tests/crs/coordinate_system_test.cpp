@@ -63,7 +63,7 @@ TEST(CoordinateSystemFactories, BuildTheDefinitionFromEachForm) {
     for (const auto &c : cases) {
         SystemRef cs(c.cs);
         ASSERT_TRUE(cs) << c.id;
-        EXPECT_EQ(IdOf(*cs.get()), c.id);
+        EXPECT_EQ(IdOf(*cs.Get()), c.id);
     }
 }
 

@@ -1,5 +1,5 @@
 // Code-page conversions: Windows-1252 and UTF-8 against wide text, substitution on both sides.
-#include "geocoding/code_page.h"
+#include "text/code_page.h"
 
 #include <gtest/gtest.h>
 
@@ -79,6 +79,25 @@ TEST(CodePage, FailuresLeaveTheOutputAlone) {
     EXPECT_FALSE(ConvertToMultiByte(12345, L"abc", narrow));
     EXPECT_EQ(wide, std::vector<wchar_t>{L'x'});
     EXPECT_EQ(narrow, std::vector<char>{'x'});
+}
+
+TEST(CodePage, Utf8Validity) {
+    const struct {
+        const char *text;
+        bool valid;
+    } kCases[] = {
+        {"", true},
+        {"K\xC3\xB6ln \xE2\x82\xAC \xF0\x9F\x98\x80 \xF4\x8F\xBF\xBF", true},
+        {"K\xF6ln", false},          // Windows-1252
+        {"\xC0\xAF", false},         // overlong "/"
+        {"\xE0\x80\xAF", false},     // overlong, three bytes
+        {"\xED\xA0\x80", false},     // surrogate
+        {"\xF4\x90\x80\x80", false}, // past U+10FFFF
+        {"\xE2\x82", false},         // cut short
+        {"\xE2\x28\xA1", false},     // not a continuation byte
+    };
+    for (const auto &c : kCases)
+        EXPECT_EQ(IsValidUtf8(c.text), c.valid) << c.text;
 }
 
 } // namespace

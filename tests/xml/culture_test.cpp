@@ -6,8 +6,8 @@
 
 #include <cstdlib>
 
-#include "geocoding/code_page.h"
 #include "module/localization.h"
+#include "text/code_page.h"
 #include "xml/xml_test_files.h"
 
 namespace Geo::Testing {

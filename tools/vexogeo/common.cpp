@@ -1,6 +1,8 @@
 // Diagnostics, numbers as text and coordinate systems from command-line arguments.
 #include "common.h"
 
+#include "text/code_page.h"
+
 #include <vexogeo/vexogeo.h>
 
 #include <charconv>
@@ -10,51 +12,6 @@
 
 namespace VexoGeoCli {
 namespace {
-
-// The characters Windows-1252 puts at 0x80-0x9F, as Unicode code points (0: unassigned).
-constexpr char32_t kWindows1252High[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-bool IsValidUtf8(const std::string &text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        std::size_t extra = 0;
-        if (c < 0x80)
-            extra = 0;
-        else if (c >= 0xC2 && c <= 0xDF)
-            extra = 1;
-        else if (c >= 0xE0 && c <= 0xEF)
-            extra = 2;
-        else if (c >= 0xF0 && c <= 0xF4)
-            extra = 3;
-        else
-            return false;
-        if (i + extra >= text.size() && extra != 0)
-            return false;
-        for (std::size_t k = 1; k <= extra; ++k) {
-            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
-                return false;
-        }
-        i += extra + 1;
-    }
-    return true;
-}
-
-void AppendUtf8(std::string &out, char32_t code) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
 
 bool ReadWholeFile(const std::string &path, std::string &text) {
     std::ifstream file(path, std::ios::binary);
@@ -88,18 +45,15 @@ void PrintError(const std::string &context, const std::string &message) {
 }
 
 std::string ToTerminalText(const std::string &text) {
-    if (IsValidUtf8(text))
+    constexpr unsigned kWindows1252 = 1252;
+    if (Geo::IsValidUtf8(text))
         return text;
-    std::string out;
-    out.reserve(text.size() + 8);
-    for (char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        char32_t code = byte;
-        if (byte >= 0x80 && byte < 0xA0)
-            code = kWindows1252High[byte - 0x80] != 0 ? kWindows1252High[byte - 0x80] : U'?';
-        AppendUtf8(out, code);
-    }
-    return out;
+    std::vector<wchar_t> wide;
+    std::vector<char> utf8;
+    if (!Geo::ConvertToWide(kWindows1252, text.c_str(), wide) ||
+        !Geo::ConvertToMultiByte(Geo::CP_UTF8, wide.data(), utf8))
+        return text;
+    return std::string(utf8.data());
 }
 
 char *FormatNumber(char *out, double value, int precision) {
@@ -158,27 +112,6 @@ bool ParseNumberList(std::string_view text, std::size_t count, std::vector<doubl
         return false;
     values = std::move(read);
     return true;
-}
-
-CSystemRef::CSystemRef(Geo::CCoordinateSystem *system) : m_pSystem(system) {
-    if (m_pSystem != nullptr)
-        m_pSystem->AddRef();
-}
-
-CSystemRef::CSystemRef(const CSystemRef &other) : CSystemRef(other.m_pSystem) {}
-
-CSystemRef &CSystemRef::operator=(const CSystemRef &other) {
-    if (other.m_pSystem != nullptr)
-        other.m_pSystem->AddRef();
-    if (m_pSystem != nullptr)
-        m_pSystem->Release();
-    m_pSystem = other.m_pSystem;
-    return *this;
-}
-
-CSystemRef::~CSystemRef() {
-    if (m_pSystem != nullptr)
-        m_pSystem->Release();
 }
 
 CSystemRef CreateSystem(const std::string &argument, std::string &error) {

@@ -3,6 +3,8 @@
 #ifndef VEXOGEO_TOOLS_VEXOGEO_COMMON_H
 #define VEXOGEO_TOOLS_VEXOGEO_COMMON_H
 
+#include "crs/system_ref.h"
+
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -11,10 +13,6 @@
 
 namespace CLI {
 class App;
-}
-
-namespace Geo {
-class CCoordinateSystem;
 }
 
 namespace VexoGeoCli {
@@ -60,22 +58,7 @@ bool ParseNumber(std::string_view text, double &value);
 bool ParseNumberList(std::string_view text, std::size_t count, std::vector<double> &values);
 
 /// One counted reference on a coordinate system; copies share it, the last one releases it.
-class CSystemRef {
-  public:
-    CSystemRef() = default;
-    /// Takes a reference on `system` (may be null).
-    explicit CSystemRef(Geo::CCoordinateSystem *system);
-    CSystemRef(const CSystemRef &other);
-    CSystemRef &operator=(const CSystemRef &other);
-    ~CSystemRef();
-
-    /// @return the system, no reference added; null when empty.
-    Geo::CCoordinateSystem *Get() const { return m_pSystem; }
-    explicit operator bool() const { return m_pSystem != nullptr; }
-
-  private:
-    Geo::CCoordinateSystem *m_pSystem = nullptr;
-};
+using CSystemRef = Geo::CSystemRef;
 
 /// The system a command-line argument names: "EPSG:4326", any "authority:code", a PROJ string
 /// (made a CRS when it does not say so), WKT, or "@path" for a definition held in a file.

@@ -1,7 +1,8 @@
 // Conversions between a code page's 8-bit text and the platform's wide text.
-#ifndef VEXOGEO_GEOCODING_CODE_PAGE_H
-#define VEXOGEO_GEOCODING_CODE_PAGE_H
+#ifndef VEXOGEO_TEXT_CODE_PAGE_H
+#define VEXOGEO_TEXT_CODE_PAGE_H
 
+#include <string_view>
 #include <vector>
 
 namespace Geo {
@@ -19,6 +20,10 @@ bool ConvertToWide(unsigned codePage, const char *text, std::vector<wchar_t> &ou
 /// the code page lacks. `out` is expected empty on entry and ends in a zero byte.
 /// @return false for a null `text` or a failed conversion (then `out` is left as it was).
 bool ConvertToMultiByte(unsigned codePage, const wchar_t *text, std::vector<char> &out);
+
+/// @return true when `text` is well-formed UTF-8 (no overlong forms, surrogates or code points
+/// past U+10FFFF).
+bool IsValidUtf8(std::string_view text);
 
 } // namespace Geo
 
