@@ -9,21 +9,13 @@
 namespace Geo {
 namespace {
 
-constexpr std::size_t kRowCount = 7;
+constexpr std::size_t kRowCount = 3;
 constexpr std::size_t kLanguageCount = 3;
 
 // Rows in MessageId order, columns English, German, Hungarian; Windows-1252 bytes.
 constexpr const char *kTexts[kRowCount][kLanguageCount] = {
-    {"Geo", "Geo", ""},
     {"en-us", "de-de", ""},
     {"The argument limit is invalid", "Das Argument limit ist ung\xFCltig.", ""},
-    {"Failed to get temporary file path.", "Tempor\xE4rer Dateipfad konnte nicht ermittelt werden.",
-     ""},
-    {"Failed to query Nominatim.", "Nominatim konnte nicht abgefragt werden.", ""},
-    {"Failed to open temporary file.",
-     "Tempor\xE4rer Datei konnte nicht ge\xF6"
-     "ffnet werden.",
-     ""},
     {"en", "de", ""},
 };
 

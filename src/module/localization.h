@@ -11,13 +11,9 @@ enum class Language : std::size_t { English = 0, German = 1, Hungarian = 2 };
 
 /// Rows of the text table.
 enum class MessageId : std::size_t {
-    ModuleName = 0,
-    CultureCode = 1,
-    InvalidLimit = 2,
-    TempPathFailed = 3,
-    QueryFailed = 4,
-    TempFileOpenFailed = 5,
-    LanguageCode = 6,
+    CultureCode = 0,  ///< the culture id of names in the XML files
+    InvalidLimit = 1, ///< the text of a refused geocoding limit
+    LanguageCode = 2, ///< the language asked of the geocoding service
 };
 
 /// The process-wide language object: determined from the settings store on the first

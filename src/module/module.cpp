@@ -1,7 +1,7 @@
 // Module start-up and shut-down: point PROJ's default context at the installation's resources.
+#include "module/module_hooks.h"
 #include "module/proj_search_path.h"
 #include "platform/executable_path.h"
-#include "platform/load_hooks.h"
 
 #include <proj.h>
 

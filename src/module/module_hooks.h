@@ -1,6 +1,7 @@
-// The once-per-load and once-per-unload hooks of the library module.
-#ifndef VEXOGEO_PLATFORM_LOAD_HOOKS_H
-#define VEXOGEO_PLATFORM_LOAD_HOOKS_H
+// What the library module does once per load and once per unload. The platform calls these
+// from its own load and unload seams (platform/posix/load_hooks.cpp on ELF systems).
+#ifndef VEXOGEO_MODULE_MODULE_HOOKS_H
+#define VEXOGEO_MODULE_MODULE_HOOKS_H
 
 namespace Geo::Module {
 

@@ -5,22 +5,9 @@
 
 #include "platform/settings_store.h"
 
-#include <exception>
 #include <string>
-#include <utility>
 
 namespace Geo {
-
-/// Failure inside the settings store access; its text is one of the two German messages, with
-/// the key's base path or the value's name in place of "$1". Never leaves the library.
-class RegistryError : public std::exception {
-  public:
-    explicit RegistryError(std::string message) : m_message(std::move(message)) {}
-    const char *what() const noexcept override { return m_message.c_str(); }
-
-  private:
-    std::string m_message;
-};
 
 /// The key `m_basePath` followed directly by `m_subPath` below `m_hive`; backslashes separate
 /// keys. A plain record: its operations only read the store and never change the record.
@@ -35,9 +22,7 @@ struct RegistryLocation {
     bool ValueExists(const std::string &name) const;
     /// The value's bytes up to the first NUL, without one trailing line feed; empty when the
     /// value changed between its size query and its read.
-    /// @throw RegistryError when the key cannot be opened or the value does not exist.
-    std::string ReadString(const std::string &name) const;
-    /// As `ReadString(name)`, answering `defaultValue` for any `std::exception` on the way.
+    /// @return `defaultValue` when the key cannot be opened or holds no value `name`.
     std::string ReadString(const std::string &name, const std::string &defaultValue) const;
 };
 

@@ -3,7 +3,7 @@
 // ties it to this library's own object: it runs once at dlclose, or at process exit before the
 // exit handlers registered earlier, among them the destructor of PROJ's default context, which
 // the hook still needs. A plain ELF destructor would run after that context is gone.
-#include "platform/load_hooks.h"
+#include "module/module_hooks.h"
 
 #include <cstdlib>
 

@@ -1,6 +1,8 @@
 // Whole-file reads on POSIX: a non-blocking open, then fstat of the descriptor.
 #include "platform/regular_file.h"
 
+#include "platform/posix/descriptor.h"
+
 #include <cerrno>
 
 #include <fcntl.h>
@@ -8,26 +10,6 @@
 #include <unistd.h>
 
 namespace Geo::Platform {
-
-namespace {
-
-// Owner of one file descriptor.
-class CDescriptor {
-  public:
-    explicit CDescriptor(int fd) : m_fd(fd) {}
-    CDescriptor(const CDescriptor &) = delete;
-    CDescriptor &operator=(const CDescriptor &) = delete;
-    ~CDescriptor() {
-        if (m_fd >= 0)
-            close(m_fd);
-    }
-    int Get() const { return m_fd; }
-
-  private:
-    int m_fd;
-};
-
-} // namespace
 
 bool ReadRegularFile(const std::string &path, std::size_t limit, std::string &bytes) {
     // A path that names something else is not even opened: opening a device may act on it.

@@ -2,6 +2,8 @@
 // and values are regular files, all reached through descriptors relative to the open key.
 #include "platform/settings_store.h"
 
+#include "platform/posix/descriptor.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -60,23 +62,6 @@ int OpenFolder(int parent, const std::string &path) {
     } while (handle < 0 && errno == EINTR);
     return handle;
 }
-
-// Owner of one file descriptor.
-class Descriptor {
-  public:
-    explicit Descriptor(int handle) : m_handle(handle) {}
-    ~Descriptor() {
-        if (m_handle >= 0) {
-            close(m_handle);
-        }
-    }
-    Descriptor(const Descriptor &) = delete;
-    Descriptor &operator=(const Descriptor &) = delete;
-    int Get() const { return m_handle; }
-
-  private:
-    int m_handle;
-};
 
 // Opens the value `name` of the key `key` for reading when it is a regular file. O_NONBLOCK keeps
 // a FIFO of that name from blocking the open; it is then refused as not regular.
@@ -170,7 +155,7 @@ bool SettingsKey::Open(SettingsHive hive, const std::string &path) {
     if (hiveFolder.empty() || !ToFolderPath(path, folder)) {
         return false;
     }
-    const Descriptor root(OpenFolder(-1, hiveFolder));
+    const CDescriptor root(OpenFolder(-1, hiveFolder));
     if (root.Get() < 0) {
         return false;
     }
@@ -192,7 +177,7 @@ bool SettingsKey::Open(const SettingsKey &parent, const std::string &path) {
 
 bool SettingsKey::QueryValueSize(const std::string &name, std::size_t &size) const {
     std::size_t found = 0;
-    const Descriptor value(OpenValue(static_cast<int>(m_handle), name, found));
+    const CDescriptor value(OpenValue(static_cast<int>(m_handle), name, found));
     if (value.Get() < 0) {
         return false;
     }
@@ -203,7 +188,7 @@ bool SettingsKey::QueryValueSize(const std::string &name, std::size_t &size) con
 bool SettingsKey::QueryValue(const std::string &name, char *buffer, std::size_t capacity,
                              std::size_t &size) const {
     std::size_t ignored = 0;
-    const Descriptor value(OpenValue(static_cast<int>(m_handle), name, ignored));
+    const CDescriptor value(OpenValue(static_cast<int>(m_handle), name, ignored));
     return value.Get() >= 0 && ReadAll(value.Get(), buffer, capacity, size);
 }
 
