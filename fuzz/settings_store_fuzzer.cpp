@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         expected.pop_back();
     }
     Check(location.ValueExists("Language"), "value exists");
-    Check(location.ReadString("Language") == expected, "value text");
+    Check(location.ReadString("Language", "\x01") == expected, "value text");
 
     // Only the one value's own name finds it; any other name reads as the default.
     const bool isLanguage = input == "Language";

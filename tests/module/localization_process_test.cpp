@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <filesystem>
 #include <fstream>
 
@@ -28,24 +27,14 @@ fs::path EmptyKey(const char *variable) {
     return fs::path(hive) / "SOFTWARE/Vexo/Kalvo";
 }
 
-using Column = std::array<const char *, 7>;
-const Column kEnglish = {"Geo",
-                         "en-us",
-                         "The argument limit is invalid",
-                         "Failed to get temporary file path.",
-                         "Failed to query Nominatim.",
-                         "Failed to open temporary file.",
-                         "en"};
-const Column kGerman = {"Geo",
-                        "de-de",
-                        "Das Argument limit ist ung\xFCltig.",
-                        "Tempor\xE4rer Dateipfad konnte nicht ermittelt werden.",
-                        "Nominatim konnte nicht abgefragt werden.",
-                        "Tempor\xE4rer Datei konnte nicht ge\366ffnet werden.",
-                        "de"};
-const Column kHungarian = {"", "", "", "", "", "", ""};
-// The limit message as this UTF-8 process receives it.
-const char *const kGermanLimit = "Das Argument limit ist ung\xC3\xBCltig.";
+// What each language shows outside the library: the culture of XML names, the language asked of
+// the geocoding service and the text of a refused limit (as this UTF-8 process receives it).
+struct Texts {
+    const char *culture, *languageCode, *limitMessage;
+};
+const Texts kEnglish = {"en-us", "en", "The argument limit is invalid"};
+const Texts kGerman = {"de-de", "de", "Das Argument limit ist ung\xC3\xBCltig."};
+const Texts kHungarian = {"", "", ""};
 
 // The per-user "Language" and machine-wide "InstallLanguage" (null: no value; the per-user key
 // is made when `userKey` is set or a per-user value is given), and what the process makes of it.
@@ -53,17 +42,16 @@ const struct Case {
     const char *name, *user, *machine;
     bool userKey;
     Language language;
-    const Column &texts;
-    const char *limitMessage;
+    const Texts &texts;
 } kCases[] = {
-    {"NoSettings", nullptr, nullptr, false, Language::German, kGerman, kGermanLimit},
-    {"MachineEnglish", nullptr, "English", false, Language::English, kEnglish, kEnglish[2]},
+    {"NoSettings", nullptr, nullptr, false, Language::German, kGerman},
+    {"MachineEnglish", nullptr, "English", false, Language::English, kEnglish},
     {"UserHungarianOverMachineEnglish", "Hungarian\n", "English\n", false, Language::Hungarian,
-     kHungarian, ""},
-    {"UserEmptyOverMachineEnglish", "", "English", false, Language::German, kGerman, kGermanLimit},
-    {"UserKeyWithoutValue", nullptr, "English", true, Language::English, kEnglish, kEnglish[2]},
-    {"LowerCaseEnglish", nullptr, "english", false, Language::German, kGerman, kGermanLimit},
-    {"EnglishWithBlank", "English ", "Hungarian", false, Language::German, kGerman, kGermanLimit},
+     kHungarian},
+    {"UserEmptyOverMachineEnglish", "", "English", false, Language::German, kGerman},
+    {"UserKeyWithoutValue", nullptr, "English", true, Language::English, kEnglish},
+    {"LowerCaseEnglish", nullptr, "english", false, Language::German, kGerman},
+    {"EnglishWithBlank", "English ", "Hungarian", false, Language::German, kGerman},
 };
 
 TEST(LanguageProcess, InstallationLanguage) {
@@ -85,13 +73,13 @@ TEST(LanguageProcess, InstallationLanguage) {
 
     const Localization &localization = Localization::Instance();
     EXPECT_EQ(localization.GetLanguage(), c->language);
-    for (std::size_t row = 0; row < c->texts.size(); ++row)
-        EXPECT_STREQ(localization.GetText(static_cast<MessageId>(row)), c->texts[row]) << row;
-    EXPECT_THAT([] { Nominatim::Search("Wien", 0); },
-                ::testing::ThrowsMessage<std::invalid_argument>(::testing::StrEq(c->limitMessage)));
+    EXPECT_STREQ(localization.GetText(MessageId::CultureCode), c->texts.culture);
+    EXPECT_THAT(
+        [] { Nominatim::Search("Wien", 0); },
+        ::testing::ThrowsMessage<std::invalid_argument>(::testing::StrEq(c->texts.limitMessage)));
     EXPECT_EQ(ComposeSearchUrl("https://n.example/search", "Wien", 5),
-              std::string("https://n.example/search?q=Wien&accept-language=") + c->texts[6] +
-                  "&format=json&limit=5");
+              std::string("https://n.example/search?q=Wien&accept-language=") +
+                  c->texts.languageCode + "&format=json&limit=5");
 }
 
 } // namespace

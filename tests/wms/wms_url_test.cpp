@@ -207,25 +207,5 @@ TEST(WmsUrl, ParseOfGetUrlRoundTrips) {
     }
 }
 
-TEST(WmsUrl, CopyAndMoveAreMemberwiseAndMovedFromKeepsNumbers) {
-    CWmsUrl full = Typical();
-    full.SetTransparent(true);
-    full.SetBgColor(0xABCDEF);
-    full.SetSldBody("<StyledLayerDescriptor/>");
-    CWmsUrl copy(full);
-    const CWmsUrl &alias = copy;
-    copy = alias;
-    CWmsUrl moved(std::move(copy)), assigned;
-    assigned = std::move(moved);
-    EXPECT_EQ(Describe(assigned), Describe(full));
-    for (const CWmsUrl *from : {&copy, &moved}) {
-        EXPECT_EQ(from->GetBBox(), BoundingBox2<double>(10, 20, 5.5, -30));
-        EXPECT_EQ(from->GetWidth(), 256);
-        EXPECT_EQ(from->GetHeight(), -1);
-        EXPECT_TRUE(from->GetTransparent());
-        EXPECT_EQ(from->GetBgColor(), 0xABCDEFu);
-    }
-}
-
 } // namespace
 } // namespace Geo

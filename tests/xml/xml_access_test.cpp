@@ -18,7 +18,7 @@ TEST(XmlAccess, IntegersAreSignedDecimalsWithBlanksInRange) {
         {"<![CDATA[5]]>", "5"},
         {"2147483647", "2147483647"},
         {"-2147483648", "-2147483648"},
-        {"", kSchemaErrorText},
+        {"", "schema error"},
         {" ", no},
         {"2147483648", no},
         {"-2147483649", no},
@@ -43,6 +43,8 @@ TEST(XmlAccess, IntegersAreSignedDecimalsWithBlanksInRange) {
         std::string read; // the integer read, or the what() of what the layer raises
         try {
             read = std::to_string(GetElementInteger(parent->children));
+        } catch (const CSchemaError &) {
+            read = "schema error";
         } catch (const std::exception &error) {
             read = error.what();
         }
