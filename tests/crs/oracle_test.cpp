@@ -40,8 +40,7 @@ const OraclePair kPairs[] = {
 } // namespace
 
 TEST(TransformationOracle, AgreesWithCs2csOnSeededPoints) {
-    if (!VexoGeoTest::HaveProgram("cs2cs"))
-        GTEST_FAIL() << "cs2cs (package proj-bin) is needed as the independent oracle";
+    VEXOGEO_REQUIRE_PROGRAM("cs2cs", "proj-bin");
     std::mt19937_64 random(20261205);
     for (const auto &pair : kPairs) {
         constexpr int kCount = 300;

@@ -106,7 +106,7 @@ TEST(GeodesicBatch, EqualsInverseToTheLastBitAcrossChunks) {
 }
 
 TEST(GeodesicBatch, AzimuthsAsGeodSolveGivesThem) {
-    ASSERT_TRUE(VexoGeoTest::HaveProgram("GeodSolve")) << "GeodSolve (geographiclib-tools) missing";
+    VEXOGEO_REQUIRE_PROGRAM("GeodSolve", "geographiclib-tools");
     const double x1[] = {16.37, -74.0, 179.5, 0}, y1[] = {48.21, 40.7, -10, 0};
     const double x2[] = {2.35, 139.7, -179.5, 0}, y2[] = {48.86, 35.7, 10, 0};
     double d[4], a1[4], a2[4];
@@ -164,8 +164,7 @@ TEST(GeodesicBatch, NothingMeasurableLeavesOutputsUntouched) {
 }
 
 TEST(GeodesicBatch, LengthAndAreaMatchPlanimeter) {
-    ASSERT_TRUE(VexoGeoTest::HaveProgram("Planimeter"))
-        << "Planimeter (geographiclib-tools) missing";
+    VEXOGEO_REQUIRE_PROGRAM("Planimeter", "geographiclib-tools");
     const struct {
         const char *name;
         Ring ring;
@@ -193,9 +192,8 @@ TEST(GeodesicBatch, LengthAndAreaMatchPlanimeter) {
 }
 
 TEST(GeodesicBatch, ProjectedRingMeasuredOnTheEllipsoid) {
-    ASSERT_TRUE(VexoGeoTest::HaveProgram("Planimeter"))
-        << "Planimeter (geographiclib-tools) missing";
-    ASSERT_TRUE(VexoGeoTest::HaveProgram("cs2cs")) << "cs2cs (proj-bin) missing";
+    VEXOGEO_REQUIRE_PROGRAM("Planimeter", "geographiclib-tools");
+    VEXOGEO_REQUIRE_PROGRAM("cs2cs", "proj-bin");
     // A UTM 33N field; cs2cs, independent of the library, gives its geographic vertices.
     const Ring utm{{400000, 650000, 700000, 420000, 380000},
                    {5000000, 5050000, 5400000, 5500000, 5200000}};

@@ -81,8 +81,8 @@ TEST(GeodesicFailures, FalseExitsLeaveTheDistanceUntouched) {
 
 TEST(GeodesicSystems, DerivedGeodeticSystemAndReferences) {
     SystemRef utm(CCoordinateSystem::FromEpsgCode("32633"));
-    CGeodesic g(utm.get());
-    EXPECT_EQ(g.GetCoordinateSystem(), utm.get());
+    CGeodesic g(utm.Get());
+    EXPECT_EQ(g.GetCoordinateSystem(), utm.Get());
     ASSERT_NE(g.GetLatLongCoordinateSystem(), nullptr);
     EXPECT_TRUE(g.GetLatLongCoordinateSystem()->IsGeographic());
 
@@ -130,7 +130,7 @@ TEST(GeodesicAccuracy, MatchesKarneysExactGeodesics) {
 }
 
 TEST(GeodesicAccuracy, GeographicSystemMatchesGeodSolve) {
-    ASSERT_TRUE(VexoGeoTest::HaveProgram("GeodSolve")) << "GeodSolve (geographiclib-tools) missing";
+    VEXOGEO_REQUIRE_PROGRAM("GeodSolve", "geographiclib-tools");
     const auto pairs = SeededPairs(-180, 180, -89, 89, 200);
     const auto expected = GeodSolveDistances(pairs);
     ASSERT_EQ(expected.size(), pairs.size());
@@ -143,8 +143,8 @@ TEST(GeodesicAccuracy, GeographicSystemMatchesGeodSolve) {
 }
 
 TEST(GeodesicAccuracy, ProjectedSystemMeasuresOnTheEllipsoid) {
-    ASSERT_TRUE(VexoGeoTest::HaveProgram("GeodSolve")) << "GeodSolve (geographiclib-tools) missing";
-    ASSERT_TRUE(VexoGeoTest::HaveProgram("cs2cs")) << "cs2cs (proj-bin) missing";
+    VEXOGEO_REQUIRE_PROGRAM("GeodSolve", "geographiclib-tools");
+    VEXOGEO_REQUIRE_PROGRAM("cs2cs", "proj-bin");
     // UTM 33N points; cs2cs (independent of the library) gives their geographic positions.
     const auto utm = SeededPairs(200000, 800000, 100000, 8000000, 150);
     std::ostringstream input;

@@ -47,6 +47,13 @@ inline bool HaveProgram(const std::string &program) {
     return RunCommand("command -v " + program + " >/dev/null 2>&1").exitCode == 0;
 }
 
+/// Fails the calling test unless `program` is on PATH. Every oracle program comes with the core
+/// packages, so a missing one is a broken installation: it fails loudly, never skips.
+#define VEXOGEO_REQUIRE_PROGRAM(program, package)                                                  \
+    ASSERT_TRUE(::VexoGeoTest::HaveProgram(program))                                               \
+        << (program) << " (Debian package " << (package)                                           \
+        << ") is missing: scripts/install-deps.sh core installs it"
+
 } // namespace VexoGeoTest
 
 #endif
