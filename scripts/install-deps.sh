@@ -1,18 +1,46 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, testing and benchmarking VexoGeo need, when missing.
-# As root it runs apt-get; otherwise it prints the apt-get line and stops.
+# Installs the Debian packages VexoGeo needs, when missing. As root it runs apt-get; otherwise it
+# prints the apt-get line and stops.
+#
+#   scripts/install-deps.sh [GROUP...]      GROUP: core (the default), fuzz, valgrind, bench, all
+#
+#   core      build the library, the tool and the tests and pass every ctest case, including the
+#             independent oracles (cs2cs, GeodSolve), the Windows-1252 locale and the peak-memory
+#             check (GNU time): everything `scripts/run-tests --quick` and the sanitizer stages need
+#   fuzz      clang with libFuzzer, for scripts/run-fuzzers
+#   valgrind  Valgrind and python3, for scripts/run-valgrind
+#   bench     Google Benchmark and python3, for bench/run
+# VEXOGEO_EXTRA_PACKAGES adds packages to whatever is asked for.
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config
     libproj-dev proj-data proj-bin
     libgeographiclib-dev geographiclib-tools
     libcurl4-openssl-dev rapidjson-dev libxml2-dev libcli11-dev
-    libgtest-dev libbenchmark-dev libcpp-httplib-dev libssl-dev
-    clang libclang-rt-14-dev valgrind locales time python3
+    libgtest-dev libcpp-httplib-dev libssl-dev
+    locales time
     ${VEXOGEO_EXTRA_PACKAGES:-})
+fuzz_packages=(clang libclang-rt-14-dev)
+valgrind_packages=(valgrind python3)
+bench_packages=(libbenchmark-dev python3)
+
+wanted=()
+for group in "${@:-core}"; do
+    case "$group" in
+    core) wanted+=("${packages[@]}") ;;
+    fuzz) wanted+=("${packages[@]}" "${fuzz_packages[@]}") ;;
+    valgrind) wanted+=("${packages[@]}" "${valgrind_packages[@]}") ;;
+    bench) wanted+=("${packages[@]}" "${bench_packages[@]}") ;;
+    all) wanted+=("${packages[@]}" "${fuzz_packages[@]}" "${valgrind_packages[@]}" "${bench_packages[@]}") ;;
+    *)
+        echo "install-deps.sh: unknown group '$group' (core, fuzz, valgrind, bench, all)" >&2
+        exit 2
+        ;;
+    esac
+done
 
 missing=()
-for p in "${packages[@]}"; do
+for p in $(printf '%s\n' "${wanted[@]}" | sort -u); do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
         missing+=("$p")
     fi

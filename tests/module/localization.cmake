@@ -1,6 +1,7 @@
 # Installation language: the settings store in one process, and the language lookup in one
 # process per case, since the language is fixed once a process has asked for it.
-vexogeo_add_test(localization_settings_test SOURCES localization_settings_test.cpp LIBS GTest::gmock)
+vexogeo_add_test(localization_settings_test SOURCES localization_settings_test.cpp LIBS GTest::gmock
+    LABELS unit)
 vexogeo_add_test(localization_process_test SOURCES localization_process_test.cpp LIBS GTest::gmock
     NO_DISCOVER)
 
@@ -9,5 +10,6 @@ foreach(case NoSettings MachineEnglish UserHungarianOverMachineEnglish UserEmpty
     set(hives ${CMAKE_CURRENT_BINARY_DIR}/language/${case})
     add_test(NAME LanguageProcess.${case} COMMAND localization_process_test)
     set_tests_properties(LanguageProcess.${case} PROPERTIES ENVIRONMENT
-        "VEXOGEO_LANGUAGE_CASE=${case};XDG_CONFIG_HOME=${hives}/user;XDG_CONFIG_DIRS=${hives}/machine;LC_ALL=C.UTF-8")
+        "VEXOGEO_LANGUAGE_CASE=${case};XDG_CONFIG_HOME=${hives}/user;XDG_CONFIG_DIRS=${hives}/machine;LC_ALL=C.UTF-8"
+        LABELS unit)
 endforeach()
