@@ -6,14 +6,15 @@
 #
 #   core      build the library, the tool and the tests and pass every ctest case, including the
 #             independent oracles (cs2cs, GeodSolve), the Windows-1252 locale and the peak-memory
-#             check (GNU time): everything `scripts/run-tests --quick` and the sanitizer stages need
+#             check (GNU time), and ccache: everything `scripts/run-tests --quick` and the sanitizer
+#             stages need
 #   fuzz      clang with libFuzzer, for scripts/run-fuzzers
 #   valgrind  Valgrind and python3, for scripts/run-valgrind
 #   bench     Google Benchmark and python3, for bench/run
 # VEXOGEO_EXTRA_PACKAGES adds packages to whatever is asked for.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ pkg-config
+packages=(cmake ninja-build g++ pkg-config ccache
     libproj-dev proj-data proj-bin
     libgeographiclib-dev geographiclib-tools
     libcurl4-openssl-dev rapidjson-dev libxml2-dev libcli11-dev
