@@ -58,59 +58,35 @@ std::vector<double> GeodSolveDistances(const std::vector<Pair> &lonLatPairs) {
     return distances;
 }
 
-// cs2cs takes a PROJ string as separate words ending in "+to", anything else as one word.
-std::string Cs2csSource(const std::string &crs) {
-    return crs[0] == '+' ? crs + " +to " : "'" + crs + "' ";
-}
-
 } // namespace
 
-TEST(GeodesicFailures, FalseExitsLeaveTheDistanceUntouched) {
-    const CGeodesic empty;
-    double distance = 42;
-    EXPECT_FALSE(empty.Inverse(0, 0, 1, 1, distance));
-    EXPECT_EQ(distance, 42);
-
-    // An empty handle: no geodetic system can be derived.
-    CGeodesic onEmpty(new CCoordinateSystem());
-    EXPECT_EQ(onEmpty.GetLatLongCoordinateSystem(), nullptr);
-    EXPECT_FALSE(onEmpty.Inverse(0, 0, 1, 1, distance));
-    EXPECT_EQ(distance, 42);
-
-    // An engineering system rests on no geodetic system.
-    CGeodesic local(CCoordinateSystem::FromProj4Parameters(
-        "ENGCRS[\"site\",EDATUM[\"site datum\"],CS[Cartesian,2],"
-        "AXIS[\"x\",east,LENGTHUNIT[\"metre\",1]],AXIS[\"y\",north,LENGTHUNIT[\"metre\",1]]]"));
-    ASSERT_NE(local.GetCoordinateSystem(), nullptr);
-    EXPECT_EQ(local.GetLatLongCoordinateSystem(), nullptr);
-    EXPECT_FALSE(local.Inverse(0, 0, 1, 1, distance));
-    EXPECT_EQ(distance, 42);
-    proj_errno_reset(nullptr);
-}
-
 // Every way a pair can fail to be measured answers false with the distance untouched, never a
-// NaN or infinite "success".
-TEST(GeodesicFailures, UnplaceablePointsAndSystemsWithoutLatLong) {
+// NaN or infinite "success"; the batch gives NaN, or nothing at all in an unmeasurable system.
+TEST(GeodesicFailures, FalseExitsLeaveTheDistanceUntouched) {
     const struct {
-        const char *name, *crs;
+        const char *name, *crs; // null: an empty handle
         bool measurable;
         Pair pair;
     } kCases[] = {
+        {"empty handle", nullptr, false, {0, 0, 1, 1}},
+        {"engineering system",
+         "ENGCRS[\"site\",EDATUM[\"site datum\"],CS[Cartesian,2],AXIS[\"x\",east,LENGTHUNIT["
+         "\"metre\",1]],AXIS[\"y\",north,LENGTHUNIT[\"metre\",1]]]",
+         false,
+         {0, 0, 1, 1}},
         {"geocentric X/Y/Z", "EPSG:4978", false, {4e6, 1e6, 4.1e6, 1e6}},
-        {"geocentric X/Y/Z, zero", "EPSG:4978", false, {0, 0, 0, 0}},
         {"latitude 100 degrees", "EPSG:4326", true, {0, 100, 0, 0}},
-        {"latitude -91 degrees", "EPSG:4326", true, {10, 10, 0, -91}},
         {"latitude 101 grads", "EPSG:4807", true, {0, 101, 0, 50}},
         {"infinite longitude", "EPSG:4326", true, {HUGE_VAL, 10, 0, 0}},
         {"NaN latitude", "EPSG:4326", true, {0, std::nan(""), 0, 0}},
         {"easting beyond the projection", "EPSG:32633", true, {1e300, 5e6, 500000, 5e6}},
-        {"northing beyond the pole", "EPSG:3857", true, {0, 0, 0, HUGE_VAL}},
     };
+    double distance = 42;
+    EXPECT_FALSE(CGeodesic().Inverse(0, 0, 1, 1, distance));
     for (const auto &c : kCases) {
-        const CGeodesic g(CCoordinateSystem::FromProj4Parameters(c.crs));
-        ASSERT_NE(g.GetCoordinateSystem(), nullptr) << c.name;
+        const CGeodesic g(c.crs ? CCoordinateSystem::FromProj4Parameters(c.crs)
+                                : new CCoordinateSystem());
         EXPECT_EQ(g.IsMeasurable(), c.measurable) << c.name;
-        double distance = 42;
         EXPECT_FALSE(g.Inverse(c.pair.x1, c.pair.y1, c.pair.x2, c.pair.y2, distance)) << c.name;
         EXPECT_EQ(distance, 42) << c.name;
         double batch = 42;
@@ -129,88 +105,50 @@ TEST(GeodesicFailures, UnplaceablePointsAndSystemsWithoutLatLong) {
 TEST(GeodesicUnits, AnyAngleUnitAndPrimeMeridianMatchesCs2csAndGeodSolve) {
     ASSERT_TRUE(VexoGeoTest::HaveProgram("GeodSolve")) << "GeodSolve (geographiclib-tools) missing";
     ASSERT_TRUE(VexoGeoTest::HaveProgram("cs2cs")) << "cs2cs (proj-bin) missing";
-    const char *const kRadians =
-        "GEOGCRS[\"WGS 84 (radians)\",DATUM[\"World Geodetic System 1984\",ELLIPSOID[\"WGS 84\","
-        "6378137,298.257223563]],PRIMEM[\"Greenwich\",0],CS[ellipsoidal,2],"
-        "AXIS[\"latitude\",north,ANGLEUNIT[\"radian\",1]],"
-        "AXIS[\"longitude\",east,ANGLEUNIT[\"radian\",1]]]";
-    const double kClarkeIgn[] = {6378249.2, 293.466021293627};
-    const double kWgs84[] = {6378137, 298.257223563};
+    const char *const kIgn = "6378249.2 1/293.466021293627"; // Clarke 1880 (IGN), under NTF
     const struct {
-        const char *name, *crs, *target;
-        double degreesPerUnit; // 0: a projected system, whose metres cs2cs reads as they are
-        bool latFirst;         // axis order in which cs2cs reads the system
-        const double *ellipsoid;
+        const char *crs, *target;
+        double degreesPerUnit; // 1 for a projected system: cs2cs reads its metres as they are
+        bool latFirst;         // the axis order in which cs2cs reads the system
+        const char *ellipsoid;
         Pair pair;
     } kCases[] = {
-        {"Lambert zone II on NTF (Paris), grads",
-         "EPSG:27572",
-         "EPSG:4275",
-         0,
-         false,
-         kClarkeIgn,
-         {600000, 2200000, 600000, 2300000}},
-        {"Lambert Nord France on NTF (Paris)",
-         "EPSG:27561",
-         "EPSG:4275",
-         0,
-         false,
-         kClarkeIgn,
-         {550000, 220000, 700000, 330000}},
-        {"NTF (Paris): grads from Paris",
-         "EPSG:4807",
-         "EPSG:4275",
-         0.9,
-         true,
-         kClarkeIgn,
-         {0.5, 52, -2.25, 50.3}},
-        {"degrees from Paris",
-         "+proj=longlat +ellps=clrk80ign +pm=paris +type=crs",
-         "EPSG:4275",
-         1,
-         false,
-         kClarkeIgn,
+        // clang-format off
+        {"EPSG:27572", "EPSG:4275", 1, false, kIgn, {600000, 2200000, 600000, 2300000}},
+        {"EPSG:27561", "EPSG:4275", 1, false, kIgn, {550000, 220000, 700000, 330000}},
+        {"EPSG:4807", "EPSG:4275", 0.9, true, kIgn, {0.5, 52, -2.25, 50.3}}, // grads, Paris
+        {"+proj=longlat +ellps=clrk80ign +pm=paris +type=crs", "EPSG:4275", 1, false, kIgn,
          {10, 45, -3, 50}},
-        {"radians", kRadians, "EPSG:4326", 180 / M_PI, true, kWgs84, {0.2, 0.8, -0.25, 0.9}},
+        {"GEOGCRS[\"radians\",DATUM[\"World Geodetic System 1984\",ELLIPSOID[\"WGS 84\",6378137,"
+         "298.257223563]],PRIMEM[\"Greenwich\",0,ANGLEUNIT[\"degree\",0.0174532925199433]],"
+         "CS[ellipsoidal,2],AXIS[\"latitude\",north,ANGLEUNIT[\"radian\",1]],"
+         "AXIS[\"longitude\",east,ANGLEUNIT[\"radian\",1]]]",
+         "EPSG:4326", 180 / M_PI, true, "6378137 1/298.257223563", {0.2, 0.8, -0.25, 0.9}},
+        // clang-format on
     };
     for (const auto &c : kCases) {
         std::ostringstream input;
         input.precision(17);
-        const double k = c.degreesPerUnit == 0 ? 1 : c.degreesPerUnit;
         for (const double *p : {&c.pair.x1, &c.pair.x2}) {
-            const double x = p[0] * k, y = p[1] * k;
+            const double x = p[0] * c.degreesPerUnit, y = p[1] * c.degreesPerUnit;
             input << (c.latFirst ? y : x) << ' ' << (c.latFirst ? x : y) << '\n';
         }
-        const auto geo =
-            RunCommand(std::string("cs2cs -f %.12f ") + Cs2csSource(c.crs) + c.target, input.str());
-        std::istringstream lines(geo.out);
-        Pair lonLat{};
-        double z = 0;
-        ASSERT_TRUE(lines >> lonLat.y1 >> lonLat.x1 >> z >> lonLat.y2 >> lonLat.x2 >> z) << c.name;
-        std::ostringstream solve, pairText;
-        solve.precision(17);
-        pairText.precision(17);
-        solve << "GeodSolve -i -p 6 -e " << c.ellipsoid[0] << ' ' << 1 / c.ellipsoid[1];
-        pairText << lonLat.y1 << ' ' << lonLat.x1 << ' ' << lonLat.y2 << ' ' << lonLat.x2 << '\n';
-        std::istringstream oracle(RunCommand(solve.str(), pairText.str()).out);
+        // cs2cs takes a PROJ string as separate words ending in "+to", anything else as one word.
+        const std::string source =
+            c.crs[0] == '+' ? std::string(c.crs) + " +to " : "'" + std::string(c.crs) + "' ";
+        std::istringstream geo(RunCommand("cs2cs -f %.12f " + source + c.target, input.str()).out);
+        std::string lat1, lon1, lat2, lon2, z;
+        ASSERT_TRUE(geo >> lat1 >> lon1 >> z >> lat2 >> lon2 >> z) << c.crs;
+        std::istringstream oracle(RunCommand(std::string("GeodSolve -i -p 6 -e ") + c.ellipsoid,
+                                             lat1 + ' ' + lon1 + ' ' + lat2 + ' ' + lon2 + '\n')
+                                      .out);
         double azi1 = 0, azi2 = 0, expected = 0;
-        ASSERT_TRUE(oracle >> azi1 >> azi2 >> expected) << c.name;
+        ASSERT_TRUE(oracle >> azi1 >> azi2 >> expected) << c.crs;
 
         const CGeodesic g(CCoordinateSystem::FromProj4Parameters(c.crs));
         double d = -1;
-        ASSERT_TRUE(g.Inverse(c.pair.x1, c.pair.y1, c.pair.x2, c.pair.y2, d)) << c.name;
-        // cs2cs prints 1e-12 degrees: 0.1 micrometre.
-        EXPECT_NEAR(d, expected, 1e-3) << c.name;
-        double batch = -1;
-        ASSERT_EQ(g.InverseBatch(1, &c.pair.x1, &c.pair.y1, &c.pair.x2, &c.pair.y2, &batch, nullptr,
-                                 nullptr),
-                  1u);
-        EXPECT_EQ(batch, d) << c.name;
-        // A ring with the pair as one edge: its length is the same geodesic.
-        const double xs[] = {c.pair.x1, c.pair.x2}, ys[] = {c.pair.y1, c.pair.y2};
-        double length = -1;
-        ASSERT_TRUE(g.LineLength(2, xs, ys, length)) << c.name;
-        EXPECT_NEAR(length, d, 1e-6) << c.name;
+        ASSERT_TRUE(g.Inverse(c.pair.x1, c.pair.y1, c.pair.x2, c.pair.y2, d)) << c.crs;
+        EXPECT_NEAR(d, expected, 1e-3) << c.crs; // cs2cs prints 1e-12 degrees: 0.1 micrometre
     }
 }
 
