@@ -1,12 +1,32 @@
 // CGeodesic: the inverse geodesic problem in the coordinates of any working system.
 #include <vexogeo/geodesic/geodesic.h>
 
-#include <vexogeo/crs/converter.h>
 #include <vexogeo/crs/coordinate_system.h>
 
-#include "geodesic/ellipsoid_geodesic.h"
+#include <cmath>
+#include <exception>
+
+#include "geodesic/geodesic_batch.h"
 
 namespace Geo {
+
+namespace {
+
+// The transformation and ellipsoid of a working system; null when nothing can be measured in it
+// (the measurements then answer false, as they would on every call).
+std::unique_ptr<CGeodesicSetup> PrepareSetup(CCoordinateSystem *working,
+                                             CCoordinateSystem *latLong) {
+    try {
+        auto setup = std::make_unique<CGeodesicSetup>();
+        if (setup->Open(working, latLong))
+            return setup;
+    } catch (const std::exception &) {
+        // PROJ's operation search or an allocation failed: the system measures nothing.
+    }
+    return nullptr;
+}
+
+} // namespace
 
 CGeodesic::CGeodesic(CCoordinateSystem *cs)
     : m_pCoordinateSystem(nullptr), m_pLatLongCoordinateSystem(nullptr) {
@@ -21,6 +41,9 @@ CGeodesic::CGeodesic(const CGeodesic &other)
         m_pCoordinateSystem->AddRef();
     if (m_pLatLongCoordinateSystem != nullptr)
         m_pLatLongCoordinateSystem->AddRef();
+    // PROJ objects cannot be shared between owners: the copy builds its own transformation.
+    if (other.m_pSetup)
+        m_pSetup = PrepareSetup(m_pCoordinateSystem, m_pLatLongCoordinateSystem);
 }
 
 CGeodesic::~CGeodesic() { Drop(); }
@@ -28,6 +51,9 @@ CGeodesic::~CGeodesic() { Drop(); }
 CGeodesic &CGeodesic::operator=(const CGeodesic &other) {
     if (this == &other)
         return *this;
+    std::unique_ptr<CGeodesicSetup> setup;
+    if (other.m_pSetup)
+        setup = PrepareSetup(other.m_pCoordinateSystem, other.m_pLatLongCoordinateSystem);
     // New references first, so systems shared by both objects never reach a count of 0.
     if (other.m_pCoordinateSystem != nullptr)
         other.m_pCoordinateSystem->AddRef();
@@ -36,10 +62,13 @@ CGeodesic &CGeodesic::operator=(const CGeodesic &other) {
     Drop();
     m_pCoordinateSystem = other.m_pCoordinateSystem;
     m_pLatLongCoordinateSystem = other.m_pLatLongCoordinateSystem;
+    m_pSetup = std::move(setup);
     return *this;
 }
 
 void CGeodesic::Drop() {
+    // The transformation holds references of its own on both systems: it goes first.
+    m_pSetup.reset();
     if (m_pCoordinateSystem != nullptr)
         m_pCoordinateSystem->Release();
     m_pCoordinateSystem = nullptr;
@@ -50,10 +79,11 @@ void CGeodesic::Drop() {
 
 void CGeodesic::Adopt(CCoordinateSystem *cs) {
     m_pCoordinateSystem = cs;
-    // A failed derivation leaves the field null; Inverse then answers false.
+    // A failed derivation leaves the field null; nothing can be measured then.
     if (!cs->IsLatLong())
         cs->GetLatLongCoordinateSystem(&m_pLatLongCoordinateSystem);
     cs->AddRef();
+    m_pSetup = PrepareSetup(m_pCoordinateSystem, m_pLatLongCoordinateSystem);
 }
 
 void CGeodesic::SetCoordinateSystem(CCoordinateSystem *cs) {
@@ -70,21 +100,22 @@ CCoordinateSystem *CGeodesic::GetLatLongCoordinateSystem() const {
     return m_pLatLongCoordinateSystem;
 }
 
+bool CGeodesic::IsMeasurable() const { return m_pSetup != nullptr; }
+
 bool CGeodesic::Inverse(const double &x1, const double &y1, const double &x2, const double &y2,
                         double &distance) const {
-    if (m_pCoordinateSystem == nullptr)
+    if (!m_pSetup)
         return false;
-    if (m_pCoordinateSystem->IsLatLong())
-        return SolveInverse(*m_pCoordinateSystem, y1, x1, y2, x2, distance);
-    if (m_pLatLongCoordinateSystem == nullptr)
-        return false;
-
     double xs[2] = {x1, x2};
     double ys[2] = {y1, y2};
-    const CConverter converter(m_pCoordinateSystem, m_pLatLongCoordinateSystem);
-    if (!converter.TransformCoordinates(2, xs, ys, nullptr))
+    if (!m_pSetup->ToGeographic(2, xs, ys) || std::isnan(xs[0]) || std::isnan(xs[1]))
         return false;
-    return SolveInverse(*m_pLatLongCoordinateSystem, ys[0], xs[0], ys[1], xs[1], distance);
+    double s12 = 0;
+    m_pSetup->Solution().Inverse(ys[0], xs[0], ys[1], xs[1], s12);
+    if (!std::isfinite(s12))
+        return false;
+    distance = s12;
+    return true;
 }
 
 } // namespace Geo

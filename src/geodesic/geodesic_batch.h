@@ -1,5 +1,5 @@
-// The set-up that many geodesic measurements share: one transformation into the geodetic system
-// and one GeographicLib solution on its ellipsoid.
+// The set-up every geodesic measurement of a working system shares: one transformation into the
+// geodetic system and one GeographicLib solution on its ellipsoid, built once per working system.
 #ifndef VEXOGEO_GEODESIC_GEODESIC_BATCH_H
 #define VEXOGEO_GEODESIC_GEODESIC_BATCH_H
 
@@ -10,6 +10,8 @@
 
 #include <vexogeo/crs/converter.h>
 
+#include "geodesic/ellipsoid_geodesic.h"
+
 namespace Geo {
 
 class CCoordinateSystem;
@@ -17,19 +19,20 @@ class CCoordinateSystem;
 /// Points handed to PROJ at once; every buffer of a batch measurement holds this many values.
 constexpr std::size_t kGeodesicChunkPoints = 1024;
 
-/// What one `CGeodesic::Inverse` call builds, built once for a whole batch: the transformation
-/// from the working system into its geodetic system (none when the working system is lat/long)
-/// and GeographicLib's series solution on the ellipsoid `Inverse` would use. Calls PROJ.
-class CGeodesicBatch {
+/// The transformation from a working system into its geodetic system (none when the working
+/// system is itself lat/long), the angle units of that geodetic system and GeographicLib's
+/// series solution on its ellipsoid. `CGeodesic` keeps one for its working system. Calls PROJ.
+class CGeodesicSetup {
   public:
     /// Prepares measurements in `working`, whose derived geodetic system is `latLong`.
     /// @return false when nothing can be measured: no working system, no geodetic system, no
-    /// readable ellipsoid, or one that GeographicLib refuses.
+    /// transformation between them, coordinates without latitude and longitude (geocentric),
+    /// no readable ellipsoid, or one that GeographicLib refuses.
     bool Open(CCoordinateSystem *working, CCoordinateSystem *latLong);
 
-    /// Brings `count` (at most kGeodesicChunkPoints) working-system points in place into
-    /// longitude `x` and latitude `y` (degrees); a point that fails gets NaN in both.
-    /// @return false, points unusable, when no transformation exists between the two systems.
+    /// Brings `count` working-system points in place into longitude `x` and latitude `y`
+    /// (degrees from Greenwich); a point that fails gets NaN in both.
+    /// @return false, points unusable, when PROJ transformed none of them.
     bool ToGeographic(std::size_t count, double *x, double *y) const;
 
     /// The solution on the ellipsoid; only after `Open` answered true.
@@ -38,6 +41,7 @@ class CGeodesicBatch {
   private:
     std::optional<CConverter> m_converter;
     std::optional<GeographicLib::Geodesic> m_solution;
+    GeodeticAngles m_angles;
 };
 
 } // namespace Geo

@@ -242,8 +242,10 @@ TEST(CliDistance, MatchesGeodSolve) {
          "", "299709.013\n"},
         {"distance --crs EPSG:4326 --precision 3",
          "13.4 52.5 2.35 48.86\n# comment\n\n0,0,180,0\n1 2 3\n91 0 0 100\n",
-         "878452.004\n# comment\n\n20003931.459\n*\n*\n", 0,
+         "878452.004\n# comment\n\n20003931.459\n*\n*\n", 1,
          "vexogeo: distance: line 5: not 'x1 y1 x2 y2': '1 2 3'\n"
+         "vexogeo: distance: line 6: a point cannot be placed on the ellipsoid (outside the "
+         "system's domain, or a latitude beyond 90 degrees) of EPSG:4326\n"
          "vexogeo: distance: 1 of 3 distances could not be measured\n"
          "vexogeo: distance: 1 lines are not coordinate pairs\n"},
         {"distance --crs EPSG:4326 1 2 3", "", "", 2,
@@ -301,8 +303,9 @@ TEST(CliMeasure, MatchesPlanimeter) {
          "vexogeo: measure: at least 3 vertices are needed, read 2\n"},
         {"measure --crs EPSG:4326", "1 2\n3 4 5\n", "", 1,
          "vexogeo: measure: <stdin>:2: not a vertex 'x y': '3 4 5'\n"},
-        {"measure --crs EPSG:4326", "1 2\n3 95\n", "", 1,
-         "vexogeo: measure: a vertex cannot be placed on the ellipsoid of EPSG:4326\n"},
+        {"measure --crs EPSG:4326", "1 2\n3 95\n", "vertices: 2\nlength: *\n", 1,
+         "vexogeo: measure: a vertex cannot be placed on the ellipsoid (outside the system's "
+         "domain, or a latitude beyond 90 degrees) of EPSG:4326\n"},
         {"measure --polygon", "", "", 2, "*"},
     });
 }

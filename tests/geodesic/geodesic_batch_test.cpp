@@ -66,7 +66,9 @@ TEST(GeodesicBatch, EqualsInverseToTheLastBitAcrossChunks) {
         double xMin, xMax, yMin, yMax, bad;
     } kSystems[] = {{"4326", -180, 180, -89, 89, HUGE_VAL},
                     {"32633", 200000, 800000, -8000000, 9000000, 1e300},
-                    {"3857", -2e7, 2e7, -1.5e7, 1.5e7, -HUGE_VAL}};
+                    {"3857", -2e7, 2e7, -1.5e7, 1.5e7, -HUGE_VAL},
+                    {"4807", -5, 5, 40, 60, NAN},
+                    {"27572", 0, 1.2e6, 1.6e6, 2.7e6, HUGE_VAL}};
     for (const auto &s : kSystems) {
         SCOPED_TRACE(s.code);
         const CGeodesic g(CCoordinateSystem::FromEpsgCode(s.code));
@@ -88,8 +90,9 @@ TEST(GeodesicBatch, EqualsInverseToTheLastBitAcrossChunks) {
         std::uint64_t expected = 0;
         for (std::size_t i = 0; i < count; ++i) {
             double single = kUntouched;
-            ASSERT_TRUE(g.Inverse(x1[i], y1[i], x2[i], y2[i], single)) << i;
-            if (std::isnan(single)) {
+            // A pair that Inverse refuses is NaN in the batch, and only such a pair.
+            if (!g.Inverse(x1[i], y1[i], x2[i], y2[i], single)) {
+                EXPECT_EQ(single, kUntouched) << i;
                 EXPECT_TRUE(std::isnan(d[i]) && std::isnan(a1[i]) && std::isnan(a2[i])) << i;
                 EXPECT_TRUE(std::isnan(distanceOnly[i])) << i;
                 continue;

@@ -17,6 +17,11 @@ namespace VexoGeoCli {
 namespace {
 
 constexpr std::uint64_t kReportedUnreadable = 5;
+// Why a distance is missing: the whole system, or one pair of points.
+const char *const kUnmeasurable = "no distance can be measured: neither latitude and longitude "
+                                  "nor projected from them in ";
+const char *const kUnplaced = "a point cannot be placed on the ellipsoid (outside the "
+                              "system's domain, or a latitude beyond 90 degrees) of ";
 
 struct DistanceOptions {
     std::string m_crs;
@@ -34,7 +39,7 @@ void MeasurePairs(const Geo::CGeodesic &geodesic, std::size_t count, const doubl
 }
 
 // One distance per "x1 y1 x2 y2" line of standard input, in blocks.
-int RunBulk(const Geo::CGeodesic &geodesic, int precision) {
+int RunBulk(const Geo::CGeodesic &geodesic, const std::string &crs, int precision) {
     const std::string context = "distance";
     CLineReader reader({}, context);
     COutputBuffer out;
@@ -76,7 +81,9 @@ int RunBulk(const Geo::CGeodesic &geodesic, int precision) {
                      distances.data());
 
         std::size_t pair = 0, pass = 0;
-        for (const NumberLine::Kind kind : kinds) {
+        const std::uint64_t firstLine = lineNumber - kinds.size() + 1;
+        for (std::size_t k = 0; k < kinds.size(); ++k) {
+            const NumberLine::Kind kind = kinds[k];
             if (kind == NumberLine::Kind::Pass) {
                 out.Append(passed[pass++]);
             } else if (kind == NumberLine::Kind::Bad) {
@@ -87,7 +94,9 @@ int RunBulk(const Geo::CGeodesic &geodesic, int precision) {
                 if (std::isfinite(d)) {
                     out.Commit(FormatNumber(out.Reserve(kMaxNumberText), d, precision));
                 } else {
-                    ++failed;
+                    if (++failed <= kReportedUnreadable)
+                        PrintError(context, "line " + std::to_string(firstLine + k) + ": " +
+                                                kUnplaced + crs);
                     out.Append('*');
                 }
             }
@@ -107,7 +116,7 @@ int RunBulk(const Geo::CGeodesic &geodesic, int precision) {
                                 " distances could not be measured");
     if (unreadable > 0)
         PrintError(context, std::to_string(unreadable) + " lines are not coordinate pairs");
-    return reader.GetFailedInputs() > 0 ? kExitFailure : kExitSuccess;
+    return reader.GetFailedInputs() > 0 || failed > 0 ? kExitFailure : kExitSuccess;
 }
 
 int RunDistance(const DistanceOptions &options) {
@@ -130,12 +139,17 @@ int RunDistance(const DistanceOptions &options) {
         return kExitFailure;
     }
     const Geo::CGeodesic geodesic(system.Get());
+    if (!geodesic.IsMeasurable()) {
+        PrintError(context, kUnmeasurable + options.m_crs);
+        return kExitFailure;
+    }
     if (options.m_coordinates.empty())
-        return RunBulk(geodesic, options.m_precision);
+        return RunBulk(geodesic, options.m_crs, options.m_precision);
 
     double distance = 0;
     if (!geodesic.Inverse(values[0], values[1], values[2], values[3], distance)) {
-        PrintError(context, "the distance cannot be measured in " + options.m_crs);
+        std::printf("*\n");
+        PrintError(context, kUnplaced + options.m_crs);
         return kExitFailure;
     }
     std::printf("%s\n", FormatNumber(distance, options.m_precision).c_str());
@@ -159,8 +173,11 @@ Command AddDistanceCommand(CLI::App &app) {
     sub->add_option("x1 y1 x2 y2", options->m_coordinates,
                     "The two points; none: read 'x1 y1 x2 y2' lines from standard input");
     sub->footer("x is longitude or easting, y latitude or northing. In bulk mode each input "
-                "line gives one output line: the distance, '*' when it cannot be measured; "
-                "blank lines and '#' comments pass unchanged.\n\n"
+                "line gives one output line: the distance, '*' when it cannot be measured (the "
+                "reason goes to standard error and the exit code is 1); blank lines and '#' "
+                "comments pass unchanged. A latitude/longitude system takes its own angle unit "
+                "(grads for EPSG:4807) and prime meridian; geocentric systems measure nothing."
+                "\n\n"
                 "Examples:\n"
                 "  vexogeo distance --crs EPSG:4326 13.4 52.5 2.35 48.86\n"
                 "  vexogeo distance --crs EPSG:32633 -- 391000 5820000 -10000 5400000\n"

@@ -30,6 +30,12 @@ int RunMeasure(const MeasureOptions &options) {
         return kExitFailure;
     }
     const Geo::CGeodesic geodesic(system.Get());
+    if (!geodesic.IsMeasurable()) {
+        PrintError(context, "nothing can be measured: neither latitude and longitude nor "
+                            "projected from them in " +
+                                options.m_crs);
+        return kExitFailure;
+    }
 
     // The length is summed block by block, each block starting at the last vertex of the one
     // before, so only a polygon keeps every vertex.
@@ -83,22 +89,29 @@ int RunMeasure(const MeasureOptions &options) {
                                 std::to_string(vertices));
         return kExitFailure;
     }
-    if (!placed) {
-        PrintError(context, "a vertex cannot be placed on the ellipsoid of " + options.m_crs);
-        return kExitFailure;
-    }
+    const std::string unplaced = "a vertex cannot be placed on the ellipsoid (outside the "
+                                 "system's domain, or a latitude beyond 90 degrees) of " +
+                                 options.m_crs;
+    // "*" for a figure that could not be measured (the reason goes to standard error), a number
+    // with its unit otherwise.
+    const auto figure = [&](bool measured, double value, const char *unit) {
+        return measured ? FormatNumber(value, options.m_precision) + unit : std::string("*");
+    };
     std::string out = "vertices: " + std::to_string(vertices) + "\n" +
-                      "length: " + FormatNumber(length, options.m_precision) + " m\n";
+                      "length: " + figure(placed, length, " m") + "\n";
     if (options.m_polygon) {
         double area = 0, perimeter = 0;
-        if (!geodesic.PolygonArea(ringX.size(), ringX.data(), ringY.data(), area, perimeter)) {
-            PrintError(context, "the polygon cannot be measured in " + options.m_crs);
-            return kExitFailure;
-        }
-        out += "area: " + FormatNumber(area, options.m_precision) + " m^2\n" +
-               "perimeter: " + FormatNumber(perimeter, options.m_precision) + " m\n";
+        const bool ring = placed && geodesic.PolygonArea(ringX.size(), ringX.data(), ringY.data(),
+                                                         area, perimeter);
+        placed = placed && ring;
+        out += "area: " + figure(ring, area, " m^2") + "\n" +
+               "perimeter: " + figure(ring, perimeter, " m") + "\n";
     }
     std::fputs(out.c_str(), stdout);
+    if (!placed) {
+        PrintError(context, unplaced);
+        return kExitFailure;
+    }
     return kExitSuccess;
 }
 
@@ -116,13 +129,17 @@ Command AddMeasureCommand(CLI::App &app) {
     sub->add_option("--precision", options->m_precision, "Decimals of each figure (default 3)")
         ->check(CLI::Range(0, kMaxPrecision));
     sub->add_option("FILE", options->m_file, "Vertices 'x y', one per line (none: standard input)");
-    sub->footer("x is longitude or easting, y latitude or northing; blank lines and '#' comments "
-                "are skipped. The length follows the vertices in order without closing them; the "
-                "area counts positive whichever way the ring winds. Lengths in metres, the area "
-                "in square metres. A polygon keeps its vertices in memory (16 bytes each).\n\n"
-                "Examples:\n"
-                "  vexogeo measure --crs EPSG:4326 route.txt\n"
-                "  vexogeo measure --crs EPSG:25833 --polygon parcel.txt");
+    sub->footer(
+        "x is longitude or easting, y latitude or northing; blank lines and '#' comments "
+        "are skipped. The length follows the vertices in order without closing them; the "
+        "area counts positive whichever way the ring winds. Lengths in metres, the area "
+        "in square metres. A polygon keeps its vertices in memory (16 bytes each). A figure "
+        "that cannot be measured prints as '*' (exit code 1, the reason on standard "
+        "error). A latitude/longitude system takes its own angle unit and prime "
+        "meridian.\n\n"
+        "Examples:\n"
+        "  vexogeo measure --crs EPSG:4326 route.txt\n"
+        "  vexogeo measure --crs EPSG:25833 --polygon parcel.txt");
     return {sub, [options] { return RunMeasure(*options); }};
 }
 

@@ -3,38 +3,57 @@
 #define VEXOGEO_GEODESIC_GEODESIC_H
 
 #include <cstdint>
+#include <memory>
 
 #include <vexogeo/export.h>
 
 namespace Geo {
 
 class CCoordinateSystem;
+class CGeodesicSetup;
 
 /// Measures on the ellipsoid of a working system: points given in that system (x = longitude or
 /// easting, y = latitude or northing) are brought into its geodetic system and GeographicLib
 /// solves the inverse problem. Holds counted references on the working system and on the
-/// geodetic system derived from it. Calls PROJ: not to be used on two threads at once.
+/// geodetic system derived from it, and keeps the transformation between them and the ellipsoid,
+/// built once per working system. Calls PROJ: not to be used on two threads at once.
+///
+/// Units: a projected system takes its own linear unit; a latitude/longitude system takes its
+/// own angle unit (degrees, grads, radians...) with longitudes from its own prime meridian, as
+/// `CConverter` returns them; every result is in metres. A working system whose coordinates are
+/// not a latitude and a longitude nor rest on one (geocentric X/Y/Z, engineering, vertical)
+/// measures nothing. A point that cannot be placed on the ellipsoid (outside the projection's
+/// domain, a latitude beyond 90 degrees) never yields a number: `Inverse` answers false, the
+/// batch operations NaN.
 class VEXOGEO_API CGeodesic {
   public:
-    /// Adopts `cs` (may be null) and derives its geodetic system.
+    /// Adopts `cs` (may be null), derives its geodetic system and prepares the measurement.
     explicit CGeodesic(CCoordinateSystem *cs = nullptr);
-    /// Shares the other object's two systems with counted references.
+    /// Shares the other object's two systems with counted references; prepares its own
+    /// transformation.
     CGeodesic(const CGeodesic &other);
-    /// Releases both systems.
+    /// Releases both systems and the transformation.
     ~CGeodesic();
-    /// Shares the other object's two systems with counted references.
+    /// Shares the other object's two systems with counted references; prepares its own
+    /// transformation.
     CGeodesic &operator=(const CGeodesic &other);
 
-    /// Replaces the working system (same pointer: nothing happens); null leaves it empty.
+    /// Replaces the working system and prepares the measurement anew (same pointer: nothing
+    /// happens); null leaves it empty.
     void SetCoordinateSystem(CCoordinateSystem *cs);
     /// @return the working system, no reference added; may be null.
     CCoordinateSystem *GetCoordinateSystem() const;
     /// @return the derived geodetic system, no reference added; null when none was derived.
     CCoordinateSystem *GetLatLongCoordinateSystem() const;
 
+    /// @return true when distances can be measured in the working system: it rests on a
+    /// geodetic system with latitude and longitude on a readable ellipsoid; false when empty.
+    bool IsMeasurable() const;
+
     /// Geodesic distance (metres) from (x1, y1) to (x2, y2), both in the working system.
-    /// @return false, `distance` untouched, when there is no system, no transformation, no
-    /// transformed point or no readable ellipsoid.
+    /// @return false, `distance` untouched, when `IsMeasurable` is false, there is no
+    /// transformation, a point fails to transform, or the distance is not finite (a latitude
+    /// beyond 90 degrees).
     bool Inverse(const double &x1, const double &y1, const double &x2, const double &y2,
                  double &distance) const;
 
@@ -42,9 +61,9 @@ class VEXOGEO_API CGeodesic {
     /// system, with the azimuths (degrees clockwise from north) at both ends when `azimuth1` and
     /// `azimuth2` are not null. Sets up one transformation and one ellipsoid for the whole batch;
     /// each result equals what `Inverse` gives for the same pair.
-    /// @return the number of pairs measured; a pair whose points fail to transform gets NaN in
-    /// every output and is not counted. 0, outputs untouched, when there is no system, no
-    /// transformation or no readable ellipsoid, or an input or `distance` is null.
+    /// @return the number of pairs measured; a pair that `Inverse` would refuse gets NaN in
+    /// every output and is not counted. 0, outputs untouched, when `IsMeasurable` is false,
+    /// there is no transformation, or an input or `distance` is null.
     std::uint64_t InverseBatch(std::uint64_t count, const double *x1, const double *y1,
                                const double *x2, const double *y2, double *distance,
                                double *azimuth1, double *azimuth2) const;
@@ -68,6 +87,8 @@ class VEXOGEO_API CGeodesic {
 
     CCoordinateSystem *m_pCoordinateSystem;
     CCoordinateSystem *m_pLatLongCoordinateSystem;
+    /// Transformation and ellipsoid of the working system; null when nothing can be measured.
+    std::unique_ptr<CGeodesicSetup> m_pSetup;
 };
 
 } // namespace Geo
