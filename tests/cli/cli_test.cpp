@@ -316,16 +316,21 @@ TEST(CliCrs, DescribesKindEllipsoidAndGeodeticSystem) {
                               "flattening: 0.0033528106647475126\n"
                               "inverse flattening: 298.2572235629972\n";
     Check({
-        {"crs EPSG:32633", "",
-         "system: EPSG:32633\nkind: projected/other\n" + wgs84 + "geodetic system: geographic\n"},
         {"crs EPSG:4978", "",
-         "system: EPSG:4978\nkind: geocentric\n" + wgs84 + "geodetic system: geocentric\n"},
+         "system: EPSG:4978\nname: WGS 84\nkind: geocentric\n" + wgs84 +
+             "geodetic system: WGS 84 (geocentric)\narea of use: World.\n"
+             "area bounds: west -180, south -90, east 180, north 90\n"
+             "axes: X (Geocentric X, geocentricX, metre), Y (Geocentric Y, geocentricY, metre), "
+             "Z (Geocentric Z, geocentricZ, metre)\n"},
         {"crs '+proj=longlat +R=6371000'", "",
-         "system: +proj=longlat +R=6371000\nkind: geographic\nsemi-major axis: 6371000 m\n"
+         "system: +proj=longlat +R=6371000\nname: unknown\nkind: geographic 2-D\n"
+         "semi-major axis: 6371000 m\n"
          "semi-minor axis: 6371000 m\nflattening: 0\ninverse flattening: infinite (a sphere)\n"
-         "geodetic system: geographic\n"},
+         "geodetic system: unknown (geographic 2-D)\narea of use: unknown\n"
+         "axes: lon (Longitude, east, degree), lat (Latitude, north, degree)\n"},
         {"crs EPSG:999999", "", "", 1, "vexogeo: crs: unknown coordinate system 'EPSG:999999'\n"},
-        {"crs", "", "", 2, "*"},
+        {"crs", "", "", 2,
+         "vexogeo: crs: name either one system (CRS) or a search (--search TEXT)\n"},
     });
 }
 
