@@ -476,6 +476,8 @@ TEST(CliTour, RunsEveryStepOverTheSampleData) {
     19.045675 47.507082         ->  2120154.84 6025239.13
     # Zugspitze summit, with its height in metres
     10.984811 47.421085 2962    ->  1222823.57 6011078.76 2962.00
+    the route's extent 2.294481,47.421085,19.045675,52.516275 in UTM zone 33N (EPSG:32633): -457615.68,5251987.08,805128.70,5894699.00
+    EPSG:32633 is meant for 12°E to 18°E, 0°N to 84°N: the route reaches beyond it
 
 [2/7] Geodesic distances between consecutive points, on the WGS 84 ellipsoid
     point 1 to point 2: 881.332 km
