@@ -19,7 +19,7 @@ packages=(cmake ninja-build g++ pkg-config ccache
     libgeographiclib-dev geographiclib-tools
     libcurl4-openssl-dev rapidjson-dev libxml2-dev libcli11-dev
     libgtest-dev libcpp-httplib-dev libssl-dev
-    locales time
+    locales time python3 python3-pyproj
     ${VEXOGEO_EXTRA_PACKAGES:-})
 fuzz_packages=(clang libclang-rt-14-dev)
 valgrind_packages=(valgrind python3)

@@ -6,7 +6,9 @@
 #include <vexogeo/crs/bounding_box2.h>
 #include <vexogeo/crs/srid.h>
 #include <vexogeo/crs/coordinate_system.h>
+#include <vexogeo/crs/crs_info.h>
 #include <vexogeo/crs/converter.h>
+#include <vexogeo/crs/crs_search.h>
 #include <vexogeo/geodesic/geodesic.h>
 #include <vexogeo/wms/wms_url.h>
 #include <vexogeo/geocoding/nominatim.h>

@@ -3,7 +3,13 @@
 
 #include <vexogeo/crs/coordinate_system.h>
 
+#include "crs/proj_objects.h"
+
 #include <proj.h>
+
+#include <algorithm>
+#include <iterator>
+#include <memory>
 
 namespace Geo {
 
@@ -18,6 +24,15 @@ void AddRefIfSet(CCoordinateSystem *cs) {
         cs->AddRef();
 }
 
+struct AreaDeleter {
+    void operator()(PJ_AREA *area) const { proj_area_destroy(area); }
+};
+
+bool IsLongitudeLatitudeBox(double west, double south, double east, double north) {
+    return west >= -180 && west <= 180 && east >= -180 && east <= 180 && south >= -90 &&
+           north <= 90 && south <= north;
+}
+
 void ReleaseIfSet(CCoordinateSystem *&cs) {
     if (cs != nullptr)
         cs->Release();
@@ -27,16 +42,29 @@ void ReleaseIfSet(CCoordinateSystem *&cs) {
 } // namespace
 
 CConverter::CConverter()
-    : m_pSource(nullptr), m_pTarget(nullptr), m_pCrsToCrs(nullptr), m_pNormalized(nullptr) {}
+    : m_pSource(nullptr), m_pTarget(nullptr), m_pCrsToCrs(nullptr), m_pNormalized(nullptr),
+      m_hasAreaOfInterest(false), m_areaOfInterest{0, 0, 0, 0}, m_allowBallpark(true) {}
 
 CConverter::CConverter(CCoordinateSystem *source, CCoordinateSystem *target)
-    : m_pSource(source), m_pTarget(target), m_pCrsToCrs(nullptr), m_pNormalized(nullptr) {
+    : m_pSource(source), m_pTarget(target), m_pCrsToCrs(nullptr), m_pNormalized(nullptr),
+      m_hasAreaOfInterest(false), m_areaOfInterest{0, 0, 0, 0}, m_allowBallpark(true) {
     AddRefIfSet(m_pSource);
     AddRefIfSet(m_pTarget);
     InitializeCrsToCrs();
 }
 
-CConverter::CConverter(const CConverter &other) : CConverter(other.m_pSource, other.m_pTarget) {}
+CConverter::CConverter(const CConverter &other)
+    : m_pSource(other.m_pSource), m_pTarget(other.m_pTarget), m_pCrsToCrs(nullptr),
+      m_pNormalized(nullptr),
+      m_hasAreaOfInterest(other.m_hasAreaOfInterest), m_areaOfInterest{other.m_areaOfInterest[0],
+                                                                       other.m_areaOfInterest[1],
+                                                                       other.m_areaOfInterest[2],
+                                                                       other.m_areaOfInterest[3]},
+      m_allowBallpark(other.m_allowBallpark) {
+    AddRefIfSet(m_pSource);
+    AddRefIfSet(m_pTarget);
+    InitializeCrsToCrs();
+}
 
 CConverter::~CConverter() {
     ReleaseIfSet(m_pSource);
@@ -58,6 +86,10 @@ CConverter &CConverter::operator=(const CConverter &other) {
     ReleaseIfSet(m_pTarget);
     m_pSource = other.m_pSource;
     m_pTarget = other.m_pTarget;
+    m_hasAreaOfInterest = other.m_hasAreaOfInterest;
+    std::copy(std::begin(other.m_areaOfInterest), std::end(other.m_areaOfInterest),
+              std::begin(m_areaOfInterest));
+    m_allowBallpark = other.m_allowBallpark;
     InitializeCrsToCrs();
     return *this;
 }
@@ -95,8 +127,17 @@ void CConverter::InitializeCrsToCrs() {
     }
     if (m_pSource == nullptr || m_pTarget == nullptr)
         return;
-    m_pCrsToCrs = proj_create_crs_to_crs_from_pj(nullptr, AsPj(RawOf(m_pSource)),
-                                                 AsPj(RawOf(m_pTarget)), nullptr, nullptr);
+    // Without an area of interest and with ballpark transformations allowed, PROJ is asked
+    // exactly as it always was: no area and no options.
+    const std::unique_ptr<PJ_AREA, AreaDeleter> area(m_hasAreaOfInterest ? proj_area_create()
+                                                                         : nullptr);
+    if (area)
+        proj_area_set_bbox(area.get(), m_areaOfInterest[0], m_areaOfInterest[1],
+                           m_areaOfInterest[2], m_areaOfInterest[3]);
+    const char *const noBallpark[] = {"ALLOW_BALLPARK=NO", nullptr};
+    m_pCrsToCrs =
+        proj_create_crs_to_crs_from_pj(nullptr, AsPj(RawOf(m_pSource)), AsPj(RawOf(m_pTarget)),
+                                       area.get(), m_allowBallpark ? nullptr : noBallpark);
     // PROJ 9.1 dereferences a null object here, so normalization runs only on a created
     // transformation; a failed creation leaves m_pNormalized null either way.
     if (m_pCrsToCrs != nullptr)
@@ -118,18 +159,153 @@ bool CConverter::TransformCoordinates(std::uint64_t count, double *x, double *y,
 bool CConverter::TransformCoordinates(std::uint64_t nx, std::uint64_t sx, double *x,
                                       std::uint64_t ny, std::uint64_t sy, double *y,
                                       std::uint64_t nz, std::uint64_t sz, double *z) const {
+    return Transform(PJ_FWD, nx, sx, x, ny, sy, y, nz, sz, z);
+}
+
+bool CConverter::InverseTransformCoordinate(double &x, double &y) const {
+    return InverseTransformCoordinates(1, 8, &x, 1, 8, &y, 1, 8, nullptr);
+}
+
+bool CConverter::InverseTransformCoordinate(double &x, double &y, double &z) const {
+    return InverseTransformCoordinates(1, 8, &x, 1, 8, &y, 1, 8, &z);
+}
+
+bool CConverter::InverseTransformCoordinates(std::uint64_t count, double *x, double *y,
+                                             double *z) const {
+    return InverseTransformCoordinates(count, 8, x, count, 8, y, count, 8, z);
+}
+
+bool CConverter::InverseTransformCoordinates(std::uint64_t nx, std::uint64_t sx, double *x,
+                                             std::uint64_t ny, std::uint64_t sy, double *y,
+                                             std::uint64_t nz, std::uint64_t sz, double *z) const {
+    return Transform(PJ_INV, nx, sx, x, ny, sy, y, nz, sz, z);
+}
+
+bool CConverter::Transform(int direction, std::uint64_t nx, std::uint64_t sx, double *x,
+                           std::uint64_t ny, std::uint64_t sy, double *y, std::uint64_t nz,
+                           std::uint64_t sz, double *z) const {
     if (m_pNormalized == nullptr)
         return false;
     PJ *pj = AsPj(m_pNormalized);
     const std::size_t n = proj_trans_generic(
-        pj, PJ_FWD, x, static_cast<std::size_t>(sx), static_cast<std::size_t>(nx), y,
-        static_cast<std::size_t>(sy), static_cast<std::size_t>(ny), z, static_cast<std::size_t>(sz),
-        static_cast<std::size_t>(nz), nullptr, 0, 0);
+        pj, static_cast<PJ_DIRECTION>(direction), x, static_cast<std::size_t>(sx),
+        static_cast<std::size_t>(nx), y, static_cast<std::size_t>(sy), static_cast<std::size_t>(ny),
+        z, static_cast<std::size_t>(sz), static_cast<std::size_t>(nz), nullptr, 0, 0);
     // Only the x count is compared: PROJ reports one count for all axes.
     if (n != nx && proj_errno(pj) == 0)
         proj_errno_set(pj, PROJ_ERR_COORD_TRANSFM);
     return n != 0;
 }
+
+bool CConverter::TransformBounds(double &west, double &south, double &east, double &north,
+                                 int densify) const {
+    return TransformBox(PJ_FWD, west, south, east, north, densify);
+}
+
+bool CConverter::InverseTransformBounds(double &west, double &south, double &east, double &north,
+                                        int densify) const {
+    return TransformBox(PJ_INV, west, south, east, north, densify);
+}
+
+bool CConverter::TransformBox(int direction, double &west, double &south, double &east,
+                              double &north, int densify) const {
+    if (m_pNormalized == nullptr || densify < 0)
+        return false;
+    double xmin = 0, ymin = 0, xmax = 0, ymax = 0;
+    if (!proj_trans_bounds(nullptr, AsPj(m_pNormalized), static_cast<PJ_DIRECTION>(direction), west,
+                           south, east, north, &xmin, &ymin, &xmax, &ymax, densify))
+        return false;
+    west = xmin;
+    south = ymin;
+    east = xmax;
+    north = ymax;
+    return true;
+}
+
+bool CConverter::HasTransformation() const { return m_pNormalized != nullptr; }
+
+bool CConverter::GetOperationInfo(OperationInfo &info) const {
+    if (m_pNormalized == nullptr)
+        return false;
+    PJ *pj = AsPj(m_pNormalized);
+    // A transformation that chooses among several operations by area knows which one it used
+    // last; before its first point (or when it has one operation only) PROJ answers null for
+    // a choice, and the operation ranked first for the same systems, area and options serves.
+    if (const PjOwner used{proj_trans_get_last_used_operation(pj)}) {
+        ReadOperationInfo(used.get(), info);
+        return true;
+    }
+    PJ_OPERATION_FACTORY_CONTEXT *factory = proj_create_operation_factory_context(nullptr, nullptr);
+    if (factory == nullptr)
+        return false;
+    if (m_hasAreaOfInterest)
+        proj_operation_factory_context_set_area_of_interest(
+            nullptr, factory, m_areaOfInterest[0], m_areaOfInterest[1], m_areaOfInterest[2],
+            m_areaOfInterest[3]);
+    proj_operation_factory_context_set_allow_ballpark_transformations(nullptr, factory,
+                                                                      m_allowBallpark ? 1 : 0);
+    // As proj_create_crs_to_crs chooses: operations whose area meets the systems' area, grids
+    // known to be missing discarded.
+    proj_operation_factory_context_set_spatial_criterion(
+        nullptr, factory, PROJ_SPATIAL_CRITERION_PARTIAL_INTERSECTION);
+    proj_operation_factory_context_set_grid_availability_use(
+        nullptr, factory,
+        proj_context_is_network_enabled(nullptr)
+            ? PROJ_GRID_AVAILABILITY_KNOWN_AVAILABLE
+            : PROJ_GRID_AVAILABILITY_DISCARD_OPERATION_IF_MISSING_GRID);
+    PJ_OBJ_LIST *list =
+        proj_create_operations(nullptr, AsPj(RawOf(m_pSource)), AsPj(RawOf(m_pTarget)), factory);
+    proj_operation_factory_context_destroy(factory);
+    const PjOwner first(list != nullptr && proj_list_get_count(list) > 0
+                            ? proj_list_get(nullptr, list, 0)
+                            : nullptr);
+    proj_list_destroy(list);
+    // Normalized as the transformation itself is, so the name reads the same before and after
+    // the first point.
+    const PjOwner normalized(first ? proj_normalize_for_visualization(nullptr, first.get())
+                                   : nullptr);
+    if (normalized) {
+        ReadOperationInfo(normalized.get(), info);
+        return true;
+    }
+    // PROJ built a transformation yet ranks none (it may come from a definition of its own).
+    ReadOperationInfo(pj, info);
+    return true;
+}
+
+bool CConverter::SetAreaOfInterest(double west, double south, double east, double north) {
+    if (!IsLongitudeLatitudeBox(west, south, east, north))
+        return false;
+    m_hasAreaOfInterest = true;
+    m_areaOfInterest[0] = west;
+    m_areaOfInterest[1] = south;
+    m_areaOfInterest[2] = east;
+    m_areaOfInterest[3] = north;
+    InitializeCrsToCrs();
+    return true;
+}
+
+void CConverter::ClearAreaOfInterest() {
+    m_hasAreaOfInterest = false;
+    InitializeCrsToCrs();
+}
+
+bool CConverter::GetAreaOfInterest(double &west, double &south, double &east, double &north) const {
+    if (!m_hasAreaOfInterest)
+        return false;
+    west = m_areaOfInterest[0];
+    south = m_areaOfInterest[1];
+    east = m_areaOfInterest[2];
+    north = m_areaOfInterest[3];
+    return true;
+}
+
+void CConverter::SetAllowBallpark(bool allow) {
+    m_allowBallpark = allow;
+    InitializeCrsToCrs();
+}
+
+bool CConverter::GetAllowBallpark() const { return m_allowBallpark; }
 
 void CConverter::ClearError() { proj_errno_reset(AsPj(m_pNormalized)); }
 

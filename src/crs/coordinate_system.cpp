@@ -1,6 +1,8 @@
 // CCoordinateSystem: the counted handle, its factories and its queries on PROJ's default context.
 #include <vexogeo/crs/coordinate_system.h>
 
+#include "crs/proj_objects.h"
+
 #include <proj.h>
 
 #include <string>
@@ -16,6 +18,51 @@ CCoordinateSystem *CreateFromDefinition(const std::string &definition) {
     if (pj == nullptr)
         return nullptr;
     return new CCoordinateSystem(pj);
+}
+
+// The part of a system that carries its horizontal axes and area: the source of a bound system,
+// the first part of a compound one; otherwise null (the system itself serves).
+PjOwner HorizontalPart(PJ *crs) {
+    switch (proj_get_type(crs)) {
+    case PJ_TYPE_BOUND_CRS:
+        return PjOwner(proj_get_source_crs(nullptr, crs));
+    case PJ_TYPE_COMPOUND_CRS:
+        return PjOwner(proj_crs_get_sub_crs(nullptr, crs, 0));
+    default:
+        return nullptr;
+    }
+}
+
+bool ReadArea(PJ *obj, AreaOfUse &area) {
+    double west = 0, south = 0, east = 0, north = 0;
+    const char *name = nullptr;
+    if (!proj_get_area_of_use(nullptr, obj, &west, &south, &east, &north, &name))
+        return false;
+    // PROJ answers -1000 for each bound of an area known only by its name.
+    if (!(west >= -180 && west <= 180 && east >= -180 && east <= 180 && south >= -90 &&
+          north <= 90))
+        return false;
+    area.m_name = name != nullptr ? name : "";
+    area.m_west = west;
+    area.m_south = south;
+    area.m_east = east;
+    area.m_north = north;
+    return true;
+}
+
+void AppendAxes(PJ *crs, std::vector<CrsAxis> &axes) {
+    const PjOwner cs(proj_crs_get_coordinate_system(nullptr, crs));
+    if (!cs)
+        return;
+    const int count = proj_cs_get_axis_count(nullptr, cs.get());
+    for (int i = 0; i < count; ++i) {
+        const char *name = nullptr, *abbreviation = nullptr, *direction = nullptr, *unit = nullptr;
+        if (!proj_cs_get_axis_info(nullptr, cs.get(), i, &name, &abbreviation, &direction, nullptr,
+                                   &unit, nullptr, nullptr))
+            continue;
+        axes.push_back({name != nullptr ? name : "", abbreviation != nullptr ? abbreviation : "",
+                        direction != nullptr ? direction : "", unit != nullptr ? unit : ""});
+    }
 }
 
 CCoordinateSystem *CreateFromCode(const char *prefix, const char *code) {
@@ -122,6 +169,51 @@ double CCoordinateSystem::GetFlattening(const double &semiMajor, const double &s
 
 double CCoordinateSystem::GetInverseFlattening(const double &flattening) {
     return 1.0 / flattening;
+}
+
+bool CCoordinateSystem::GetName(std::string &name) const {
+    const char *text = m_pRaw != nullptr ? proj_get_name(AsPj(m_pRaw)) : nullptr;
+    if (text == nullptr)
+        return false;
+    name = text;
+    return true;
+}
+
+CrsKind CCoordinateSystem::GetKind() const {
+    return m_pRaw != nullptr ? KindOfProjType(proj_get_type(AsPj(m_pRaw))) : CrsKind::Unknown;
+}
+
+bool CCoordinateSystem::GetAreaOfUse(AreaOfUse &area) const {
+    if (m_pRaw == nullptr)
+        return false;
+    if (ReadArea(AsPj(m_pRaw), area))
+        return true;
+    const PjOwner part = HorizontalPart(AsPj(m_pRaw));
+    return part && ReadArea(part.get(), area);
+}
+
+bool CCoordinateSystem::GetAxes(std::vector<CrsAxis> &axes) const {
+    if (m_pRaw == nullptr)
+        return false;
+    PJ *crs = AsPj(m_pRaw);
+    std::vector<CrsAxis> found;
+    if (proj_get_type(crs) == PJ_TYPE_COMPOUND_CRS) {
+        for (int i = 0;; ++i) {
+            const PjOwner part(proj_crs_get_sub_crs(nullptr, crs, i));
+            if (!part)
+                break;
+            AppendAxes(part.get(), found);
+        }
+    } else if (proj_get_type(crs) == PJ_TYPE_BOUND_CRS) {
+        if (const PjOwner part = HorizontalPart(crs))
+            AppendAxes(part.get(), found);
+    } else {
+        AppendAxes(crs, found);
+    }
+    if (found.empty())
+        return false;
+    axes = std::move(found);
+    return true;
 }
 
 } // namespace Geo

@@ -315,16 +315,21 @@ TEST(CliCrs, DescribesKindEllipsoidAndGeodeticSystem) {
                               "flattening: 0.0033528106647475126\n"
                               "inverse flattening: 298.2572235629972\n";
     Check({
-        {"crs EPSG:32633", "",
-         "system: EPSG:32633\nkind: projected/other\n" + wgs84 + "geodetic system: geographic\n"},
         {"crs EPSG:4978", "",
-         "system: EPSG:4978\nkind: geocentric\n" + wgs84 + "geodetic system: geocentric\n"},
+         "system: EPSG:4978\nname: WGS 84\nkind: geocentric\n" + wgs84 +
+             "geodetic system: WGS 84 (geocentric)\narea of use: World.\n"
+             "area bounds: west -180, south -90, east 180, north 90\n"
+             "axes: X (Geocentric X, geocentricX, metre), Y (Geocentric Y, geocentricY, metre), "
+             "Z (Geocentric Z, geocentricZ, metre)\n"},
         {"crs '+proj=longlat +R=6371000'", "",
-         "system: +proj=longlat +R=6371000\nkind: geographic\nsemi-major axis: 6371000 m\n"
+         "system: +proj=longlat +R=6371000\nname: unknown\nkind: geographic 2-D\n"
+         "semi-major axis: 6371000 m\n"
          "semi-minor axis: 6371000 m\nflattening: 0\ninverse flattening: infinite (a sphere)\n"
-         "geodetic system: geographic\n"},
+         "geodetic system: unknown (geographic 2-D)\narea of use: unknown\n"
+         "axes: lon (Longitude, east, degree), lat (Latitude, north, degree)\n"},
         {"crs EPSG:999999", "", "", 1, "vexogeo: crs: unknown coordinate system 'EPSG:999999'\n"},
-        {"crs", "", "", 2, "*"},
+        {"crs", "", "", 2,
+         "vexogeo: crs: name either one system (CRS) or a search (--search TEXT)\n"},
     });
 }
 
@@ -483,6 +488,7 @@ TEST(CliTour, RunsEveryStepOverTheSampleData) {
     for (const char *expected : {
              "13.377704 52.516275         ->  1489199.20 6894018.36\n",
              "point 1 to point 2: 881.332 km\n",
+             "in UTM zone 33N (EPSG:32633): -457615.68,5251987.08,805128.70,5894699.00\n",
              "the ring through all points: area 103220.7 km^2, perimeter 3336.349 km\n",
              "WGS 84 (L\xC3\xA4nge, Breite)\n",
              "TopPlus Open (Bundesamt f\xC3\xBCr Kartographie und Geod\xC3\xA4sie)\n",

@@ -16,6 +16,7 @@ Command AddTransformCommand(CLI::App &app);
 Command AddDistanceCommand(CLI::App &app);
 Command AddMeasureCommand(CLI::App &app);
 Command AddCrsCommand(CLI::App &app);
+Command AddBoundsCommand(CLI::App &app);
 Command AddGeocodeCommand(CLI::App &app);
 Command AddWmsUrlCommand(CLI::App &app);
 Command AddWmsCommand(CLI::App &app);

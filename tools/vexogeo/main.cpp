@@ -36,6 +36,7 @@ int main(int argc, char **argv) {
         AddDistanceCommand(app),
         AddMeasureCommand(app),
         AddCrsCommand(app),
+        AddBoundsCommand(app),
         AddGeocodeCommand(app),
         AddWmsUrlCommand(app),
         AddWmsCommand(app),

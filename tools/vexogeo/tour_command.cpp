@@ -10,6 +10,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -59,6 +60,7 @@ class CTour {
     std::string DataFile(const char *name) const { return (m_data / name).string(); }
 
     void TransformPoints();
+    void ShowRouteExtent();
     void MeasureDistances();
     void ShowNamedSrids();
     void ShowNamedWms();
@@ -115,6 +117,44 @@ void CTour::TransformPoints() {
         converter->TransformCoordinate(point.m_x, point.m_y);
         m_mercator.push_back(point);
     }
+    ShowRouteExtent();
+}
+
+// A map of the route in UTM: its extent there (the edges bend, so the corners alone fall short)
+// and where that system is meant to be used.
+void CTour::ShowRouteExtent() {
+    if (m_points.empty())
+        return;
+    double west = m_points[0].m_x, south = m_points[0].m_y, east = west, north = south;
+    for (const Point &p : m_points) {
+        west = std::min(west, p.m_x);
+        east = std::max(east, p.m_x);
+        south = std::min(south, p.m_y);
+        north = std::max(north, p.m_y);
+    }
+    const double routeWest = west, routeSouth = south, routeEast = east, routeNorth = north;
+    std::string error;
+    const CSystemRef wgs84 = CreateSystem("EPSG:4326", error);
+    const CSystemRef utm = CreateSystem("EPSG:32633", error);
+    std::unique_ptr<Geo::CConverter> converter;
+    if (wgs84 && utm)
+        converter = CreateConverter(wgs84, utm, error);
+    Geo::AreaOfUse area;
+    const std::string box = FormatNumber(west) + "," + FormatNumber(south) + "," +
+                            FormatNumber(east) + "," + FormatNumber(north);
+    if (!converter || !converter->TransformBounds(west, south, east, north) ||
+        !utm.Get()->GetAreaOfUse(area)) {
+        Fail("the extent of the route cannot be shown in EPSG:32633");
+        return;
+    }
+    const bool within = (routeWest >= area.m_west && routeEast <= area.m_east &&
+                         routeSouth >= area.m_south && routeNorth <= area.m_north);
+    Print("    the route's extent " + box + " in UTM zone 33N (EPSG:32633): " +
+          FormatNumber(west, 2) + "," + FormatNumber(south, 2) + "," + FormatNumber(east, 2) + "," +
+          FormatNumber(north, 2) + "\n    EPSG:32633 is meant for " + FormatNumber(area.m_west) +
+          "°E to " + FormatNumber(area.m_east) + "°E, " + FormatNumber(area.m_south) + "°N to " +
+          FormatNumber(area.m_north) + "°N: the route " +
+          (within ? "lies within it\n" : "reaches beyond it\n"));
 }
 
 void CTour::MeasureDistances() {

@@ -44,11 +44,20 @@ char *WriteStars(char *out, std::size_t count) {
 } // namespace
 
 std::unique_ptr<Geo::CConverter> CreateConverter(const CSystemRef &source, const CSystemRef &target,
-                                                 std::string &error) {
+                                                 std::string &error,
+                                                 const ConverterChoice &choice) {
     auto converter = std::make_unique<Geo::CConverter>();
     // The converter reports through PROJ's error state: start from a clean one, so what is
     // recorded afterwards belongs to this transformation.
     converter->ClearError();
+    // The choice is made before the systems are set, so the transformation is built only once.
+    if (choice.m_hasArea && !converter->SetAreaOfInterest(choice.m_area[0], choice.m_area[1],
+                                                          choice.m_area[2], choice.m_area[3])) {
+        error = "the area of interest is not a longitude/latitude box in degrees";
+        return nullptr;
+    }
+    if (!choice.m_allowBallpark)
+        converter->SetAllowBallpark(false);
     converter->SetSource(source.Get());
     converter->SetTarget(target.Get());
     int code = 0;
@@ -56,16 +65,14 @@ std::unique_ptr<Geo::CConverter> CreateConverter(const CSystemRef &source, const
     std::string message;
     converter->GetErrorInfo(code, message, isTransformationError);
     converter->ClearError();
-    // Without a transformation nothing is tried and no error recorded; a point that merely
-    // fails records one.
-    double x = 0, y = 0;
-    if (!converter->TransformCoordinate(x, y) && !converter->HasError()) {
-        error = "no transformation between the two systems";
+    if (!converter->HasTransformation()) {
+        error = choice.m_allowBallpark
+                    ? "no transformation between the two systems"
+                    : "no transformation between the two systems other than a ballpark one";
         if (!message.empty())
             error += " (" + message + ")";
         return nullptr;
     }
-    converter->ClearError();
     return converter;
 }
 

@@ -17,10 +17,18 @@ namespace VexoGeoCli {
 class CLineReader;
 class COutputBuffer;
 
-/// A converter from `source` to `target`. @return null with `error` set when PROJ finds no
-/// transformation between them.
+/// How PROJ is to choose the transformation of a converter.
+struct ConverterChoice {
+    bool m_hasArea = false;          ///< choose for the area below
+    double m_area[4] = {0, 0, 0, 0}; ///< west, south, east, north in degrees
+    bool m_allowBallpark = true;     ///< false: no transformation rather than a ballpark one
+};
+
+/// A converter from `source` to `target`, its transformation chosen as `choice` says.
+/// @return null with `error` set when PROJ finds no transformation between them.
 std::unique_ptr<Geo::CConverter> CreateConverter(const CSystemRef &source, const CSystemRef &target,
-                                                 std::string &error);
+                                                 std::string &error,
+                                                 const ConverterChoice &choice = {});
 
 /// What a transformation run saw.
 struct TransformCounts {

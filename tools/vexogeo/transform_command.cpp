@@ -7,6 +7,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -19,26 +20,62 @@ struct TransformOptions {
     std::vector<std::string> m_files;
     int m_precision = kShortest;
     bool m_strict = false;
+    std::string m_area;
+    bool m_noBallpark = false;
+    bool m_inverse = false;
+    bool m_showOperation = false;
 };
+
+// "name (accuracy 1.5 m)", with the grids the operation needs and whether PROJ has them.
+std::string DescribeOperation(const Geo::OperationInfo &info) {
+    std::string text = "operation: " + info.m_name + " (accuracy ";
+    text += info.m_accuracy >= 0 ? FormatNumber(info.m_accuracy) + " m" : std::string("unknown");
+    if (info.m_ballpark)
+        text += ", ballpark: no datum shift";
+    text += ")";
+    for (const Geo::OperationGrid &grid : info.m_grids)
+        text += "; grid " + grid.m_name + (grid.m_available ? "" : " (missing)");
+    return text;
+}
 
 int RunTransform(const TransformOptions &options) {
     const std::string context = "transform";
     std::string error;
-    const CSystemRef source = CreateSystem(options.m_from, error);
-    if (!source) {
+    ConverterChoice choice;
+    std::vector<double> area;
+    if (!options.m_area.empty()) {
+        if (!ParseNumberList(options.m_area, 4, area)) {
+            PrintError(context, "--area: expected four numbers 'WEST,SOUTH,EAST,NORTH', not '" +
+                                    options.m_area + "'");
+            return kExitUsage;
+        }
+        choice.m_hasArea = true;
+        std::copy(area.begin(), area.end(), choice.m_area);
+    }
+    choice.m_allowBallpark = !options.m_noBallpark;
+    const CSystemRef from = CreateSystem(options.m_from, error);
+    if (!from) {
         PrintError(context, "--from: " + error);
         return kExitFailure;
     }
-    const CSystemRef target = CreateSystem(options.m_to, error);
-    if (!target) {
+    const CSystemRef to = CreateSystem(options.m_to, error);
+    if (!to) {
         PrintError(context, "--to: " + error);
         return kExitFailure;
     }
-    const std::unique_ptr<Geo::CConverter> converter = CreateConverter(source, target, error);
+    // Points in --to are brought into --from by the transformation PROJ chooses for that
+    // direction.
+    const CSystemRef &source = options.m_inverse ? to : from;
+    const CSystemRef &target = options.m_inverse ? from : to;
+    const std::unique_ptr<Geo::CConverter> converter =
+        CreateConverter(source, target, error, choice);
     if (!converter) {
         PrintError(context, error);
         return kExitFailure;
     }
+    Geo::OperationInfo operation;
+    if (options.m_showOperation && converter->GetOperationInfo(operation))
+        PrintError(context, DescribeOperation(operation));
 
     CLineReader reader(options.m_files, context);
     COutputBuffer out;
@@ -78,6 +115,14 @@ Command AddTransformCommand(CLI::App &app) {
         ->check(CLI::Range(0, kMaxPrecision));
     sub->add_flag("--strict", options->m_strict,
                   "Exit with 1 when a point fails or a line is not a point");
+    sub->add_option("--area", options->m_area,
+                    "WEST,SOUTH,EAST,NORTH in degrees: let PROJ choose the transformation best "
+                    "for this area");
+    sub->add_flag("--no-ballpark", options->m_noBallpark,
+                  "Fail when only a ballpark transformation (no datum shift) exists");
+    sub->add_flag("--inverse", options->m_inverse, "The points are in --to; write them in --from");
+    sub->add_flag("--show-operation", options->m_showOperation,
+                  "Name the transformation and its accuracy on standard error");
     sub->add_option("FILE", options->m_files, "Input files ('-' or none: standard input)");
     sub->footer(
         "Fields are separated by blanks, tabs or a comma; x is longitude or easting, y latitude "
@@ -89,6 +134,8 @@ Command AddTransformCommand(CLI::App &app) {
         "Examples:\n"
         "  echo '13.4 52.5' | vexogeo transform --from EPSG:4326 --to EPSG:25833\n"
         "  vexogeo transform --from EPSG:4326 --to EPSG:3857 --precision 3 points.txt\n"
+        "  echo '16.37 48.21' | vexogeo transform --from EPSG:4326 --to EPSG:31287 "
+        "--area 9.5,46.4,17.2,49 --show-operation\n"
         "  vexogeo transform --from '+proj=longlat +datum=WGS84' --to @utm33.wkt points.csv");
     return {sub, [options] { return RunTransform(*options); }};
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include <vexogeo/crs/crs_info.h>
 #include <vexogeo/export.h>
 
 namespace Geo {
@@ -53,6 +54,52 @@ class VEXOGEO_API CConverter {
                               std::uint64_t sy, double *y, std::uint64_t nz, std::uint64_t sz,
                               double *z) const;
 
+    /// The same forms from target to source, on the same transformation (nothing is rebuilt);
+    /// x and y in the normalized order. Results and errors as for the forward forms.
+    bool InverseTransformCoordinate(double &x, double &y) const;
+    /// One 3-D point from target to source, in place.
+    bool InverseTransformCoordinate(double &x, double &y, double &z) const;
+    /// `count` packed points from target to source, in place; `z` may be null.
+    bool InverseTransformCoordinates(std::uint64_t count, double *x, double *y, double *z) const;
+    /// General form from target to source: per axis a count, a stride in bytes and an array.
+    bool InverseTransformCoordinates(std::uint64_t nx, std::uint64_t sx, double *x,
+                                     std::uint64_t ny, std::uint64_t sy, double *y,
+                                     std::uint64_t nz, std::uint64_t sz, double *z) const;
+
+    /// Replaces a source box (x/y in the normalized order, west/south the smaller corner) by
+    /// the smallest box that holds its edges, each densified with `densify` extra points,
+    /// transformed into the target. For a geographic target a box that crosses the
+    /// antimeridian comes back with west > east. @return false, the four values untouched,
+    /// without a transformation, for a negative `densify` or a box that cannot be transformed.
+    bool TransformBounds(double &west, double &south, double &east, double &north,
+                         int densify = 21) const;
+    /// The same from a target box to the source.
+    bool InverseTransformBounds(double &west, double &south, double &east, double &north,
+                                int densify = 21) const;
+
+    /// @return true when a transformation between source and target exists (both set and
+    /// PROJ found one with the current area of interest and ballpark option).
+    bool HasTransformation() const;
+    /// Reads the operation the transformation uses: the one that transformed the last point
+    /// when PROJ chose among several by area, otherwise the one PROJ ranks first.
+    /// @return false, `info` untouched, without a transformation.
+    bool GetOperationInfo(OperationInfo &info) const;
+
+    /// Rebuilds the transformation so that PROJ chooses its operation for this area (degrees,
+    /// west > east crosses the antimeridian); `HasTransformation` tells whether one exists.
+    /// @return false, nothing changed, when the box is not a longitude/latitude box.
+    bool SetAreaOfInterest(double west, double south, double east, double north);
+    /// Forgets the area of interest and rebuilds the transformation.
+    void ClearAreaOfInterest();
+    /// Reads the area of interest. @return false, outputs untouched, when none is set.
+    bool GetAreaOfInterest(double &west, double &south, double &east, double &north) const;
+    /// Whether PROJ may fall back to a ballpark transformation (no datum shift, errors of up to
+    /// some 100 m), true by default; false rebuilds the transformation so that such pairs have
+    /// none (`HasTransformation` false).
+    void SetAllowBallpark(bool allow);
+    /// @return whether ballpark transformations are allowed.
+    bool GetAllowBallpark() const;
+
     /// Clears the error state of PROJ's default context.
     void ClearError();
     /// @return true while an error is recorded (by any PROJ call of the library).
@@ -63,11 +110,19 @@ class VEXOGEO_API CConverter {
 
   private:
     void InitializeCrsToCrs();
+    bool Transform(int direction, std::uint64_t nx, std::uint64_t sx, double *x, std::uint64_t ny,
+                   std::uint64_t sy, double *y, std::uint64_t nz, std::uint64_t sz,
+                   double *z) const;
+    bool TransformBox(int direction, double &west, double &south, double &east, double &north,
+                      int densify) const;
 
     CCoordinateSystem *m_pSource;
     CCoordinateSystem *m_pTarget;
     void *m_pCrsToCrs;
     void *m_pNormalized;
+    bool m_hasAreaOfInterest;
+    double m_areaOfInterest[4]; // west, south, east, north in degrees
+    bool m_allowBallpark;
 };
 
 } // namespace Geo

@@ -4,7 +4,10 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
+#include <vector>
 
+#include <vexogeo/crs/crs_info.h>
 #include <vexogeo/crs/srid.h>
 #include <vexogeo/export.h>
 
@@ -63,6 +66,19 @@ class VEXOGEO_API CCoordinateSystem {
     /// Reads the ellipsoid's semi-major and semi-minor axes (metres).
     /// @return false for an empty handle or a system without ellipsoid.
     bool GetSpheroidDefinition(double &semiMajor, double &semiMinor) const;
+
+    /// Reads PROJ's name of the system (UTF-8), e.g. "WGS 84 / UTM zone 33N".
+    /// @return false, `name` untouched, for an empty handle or an object without a name.
+    bool GetName(std::string &name) const;
+    /// @return the kind of system; `CrsKind::Unknown` for an empty handle or a non-CRS object.
+    CrsKind GetKind() const;
+    /// Reads the system's area of use (for a compound or bound system, its own or else that of
+    /// its horizontal part). @return false, `area` untouched, when PROJ knows none.
+    bool GetAreaOfUse(AreaOfUse &area) const;
+    /// Reads the axes in the system's own order (not the normalized x/y order of a converter);
+    /// a compound system lists the axes of its parts in turn.
+    /// @return false, `axes` untouched, for an empty handle or a system without axes.
+    bool GetAxes(std::vector<CrsAxis> &axes) const;
 
     /// @return (semiMajor - semiMinor) / semiMajor; 0 for a sphere.
     static double GetFlattening(const double &semiMajor, const double &semiMinor);

@@ -1,0 +1,132 @@
+// vexogeo crs, bounds and the transformation options of transform, run as a subprocess.
+// Expected numbers come from cs2cs and pyproj's transform_bounds on the same input.
+#include "support/subprocess.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+struct CrsCase {
+    std::string arguments, input, out;
+    int exitCode = 0;
+    std::string err = "";
+};
+
+void CheckCrsCases(const std::vector<CrsCase> &cases) {
+    const std::string errPath = "/tmp/vexogeo-crs-cli-" + std::to_string(getpid());
+    for (const CrsCase &c : cases) {
+        const auto result = VexoGeoTest::RunCommand(
+            std::string("PROJ_DEBUG=0 ") + VEXOGEO_CLI_PATH + " " + c.arguments + " 2>" + errPath,
+            c.input);
+        std::ifstream file(errPath);
+        const std::string err((std::istreambuf_iterator<char>(file)),
+                              std::istreambuf_iterator<char>());
+        EXPECT_EQ(result.out, c.out) << c.arguments;
+        EXPECT_EQ(result.exitCode, c.exitCode) << c.arguments;
+        EXPECT_EQ(err, c.err) << c.arguments;
+    }
+    std::remove(errPath.c_str());
+}
+
+} // namespace
+
+TEST(CliCrsCatalogue, DescribesAndFindsSystems) {
+    const std::string austriaArea =
+        "{\"name\": \"Austria.\", \"west\": 9.53, \"south\": 46.4, \"east\": 17.17, "
+        "\"north\": 49.02}";
+    CheckCrsCases({
+        {"crs EPSG:31287", "",
+         "system: EPSG:31287\nname: MGI / Austria Lambert\nkind: projected\n"
+         "semi-major axis: 6377397.155 m\nsemi-minor axis: 6356078.962818189 m\n"
+         "flattening: 0.0033427731821747686\ninverse flattening: 299.15281280000335\n"
+         "geodetic system: MGI (geographic 2-D)\narea of use: Austria.\n"
+         "area bounds: west 9.53, south 46.4, east 17.17, north 49.02\n"
+         "axes: X (Northing, north, metre), Y (Easting, east, metre)\n"},
+        {"crs --format json EPSG:31287", "",
+         "{\"system\": \"EPSG:31287\", \"name\": \"MGI / Austria Lambert\", \"kind\": "
+         "\"projected\", \"ellipsoid\": {\"semi_major_axis\": 6377397.155, \"semi_minor_axis\": "
+         "6356078.962818189, \"flattening\": 0.0033427731821747686, \"inverse_flattening\": "
+         "299.15281280000335}, \"geodetic_system\": {\"name\": \"MGI\", \"kind\": \"geographic "
+         "2-D\"}, \"area_of_use\": " +
+             austriaArea +
+             ", \"axes\": [{\"name\": \"Northing\", \"abbreviation\": \"X\", \"direction\": "
+             "\"north\", \"unit\": \"metre\"}, {\"name\": \"Easting\", \"abbreviation\": \"Y\", "
+             "\"direction\": \"east\", \"unit\": \"metre\"}]}\n"},
+        {"crs --search 'WGS 84 / UTM zone 33N'", "",
+         "EPSG:32633  projected  WGS 84 / UTM zone 33N\n"},
+        {"crs --search 'mgi AUSTRIA lambert' --format json", "",
+         "[{\"id\": \"EPSG:31287\", \"kind\": \"projected\", \"name\": \"MGI / Austria Lambert\", "
+         "\"deprecated\": false, \"area_of_use\": " +
+             austriaArea + "}]\n"},
+        // Smallest areas first: the eastern zones before the whole of Austria.
+        {"crs --search austria --kind projected --at 16.37,48.21 --authority EPSG", "",
+         "EPSG:9273  projected  MGI / Austria East\n"
+         "EPSG:31253  projected  MGI (Ferro) / Austria GK East Zone\n"
+         "EPSG:31256  projected  MGI / Austria GK East\n"
+         "EPSG:31259  projected  MGI / Austria GK M34\n"
+         "EPSG:31283  projected  MGI (Ferro) / Austria East Zone\n"
+         "EPSG:31286  projected  MGI / Austria M34\n"
+         "EPSG:31290  projected  MGI (Ferro) / Austria zone M34\n"
+         "EPSG:3416  projected  ETRS89 / Austria Lambert\n"
+         "EPSG:31287  projected  MGI / Austria Lambert\n"},
+        {"crs --search austria --at 0,48.21 --authority EPSG", "", "", 0,
+         "vexogeo: crs: no systems found\n"},
+        {"crs --search x --at 200,0", "", "", 2,
+         "vexogeo: crs: --at: expected 'longitude,latitude' in degrees, not '200,0'\n"},
+        {"crs --search x --kind planar", "", "", 2,
+         "vexogeo: crs: --kind: unknown kind 'planar'\n"},
+        {"crs EPSG:4326 --search x", "", "", 2,
+         "vexogeo: crs: name either one system (CRS) or a search (--search TEXT)\n"},
+        {"crs --format xml EPSG:4326", "", "", 2,
+         "vexogeo: crs: --format: expected text or json, not 'xml'\n"},
+    });
+}
+
+TEST(CliCrsCatalogue, TransformsBoxes) {
+    CheckCrsCases({
+        // pyproj: Transformer.from_crs(..., always_xy=True).transform_bounds(..., densify_pts=21)
+        {"bounds --from EPSG:4326 --to EPSG:32633 12,45,18,55", "",
+         "263553.97389879345,4982950.400226552,736446.0261012093,6098907.825129169\n"},
+        {"bounds --from EPSG:3857 --to EPSG:4326 19000000,-1e6,21000000,1e6 --format json", "",
+         "{\"west\": 170.67990398270908, \"south\": -8.946573850543423, \"east\": "
+         "-171.3537903349005, \"north\": 8.946573850543423}\n"},
+        {"bounds --from EPSG:4326 --to EPSG:32633 12,45,18", "", "", 2,
+         "vexogeo: bounds: expected four numbers 'WEST,SOUTH,EAST,NORTH', not '12,45,18'\n"},
+        {"bounds --from EPSG:4326 --to EPSG:4326 1,2,3,4 --densify -1", "", "", 2,
+         "--densify: Value -1 not in range 0 to 10000\nRun with --help for more information.\n"},
+    });
+}
+
+TEST(CliCrsCatalogue, TransformChoosesAndNamesItsOperation) {
+    const char *unknownDatum = "'+proj=longlat +ellps=intl +type=crs'";
+    CheckCrsCases({
+        // cs2cs -f %.15f EPSG:31287 EPSG:4326 on "484000 622000"
+        {"transform --from EPSG:31287 --to EPSG:4326 --area 9.5,46.4,17.2,49 --show-operation",
+         "622000 484000\n", "16.321458733315016 48.2168735777355\n", 0,
+         "vexogeo: transform: operation: axis order change (2D) + Inverse of Austria Lambert + "
+         "MGI to WGS 84 (3) + axis order change (2D) (accuracy 1.5 m)\n"},
+        // cs2cs -f %.3f EPSG:4326 EPSG:31287 on "48.208 16.337"
+        {"transform --from EPSG:31287 --to EPSG:4326 --inverse --precision 3", "16.337 48.208\n",
+         "623191.832 483058.764\n"},
+        {std::string("transform --from EPSG:4326 --to ") + unknownDatum + " --show-operation",
+         "1 1\n", "1 1\n", 0,
+         "vexogeo: transform: operation: axis order change (2D) + Ballpark geographic offset "
+         "from WGS 84 to unknown (accuracy unknown, ballpark: no datum shift)\n"},
+        {std::string("transform --from EPSG:4326 --to ") + unknownDatum + " --no-ballpark", "1 1\n",
+         "", 1,
+         "vexogeo: transform: no transformation between the two systems other than a ballpark "
+         "one\n"},
+        {"transform --from EPSG:4326 --to EPSG:3857 --area 1,2,3", "1 1\n", "", 2,
+         "vexogeo: transform: --area: expected four numbers 'WEST,SOUTH,EAST,NORTH', not "
+         "'1,2,3'\n"},
+        {"transform --from EPSG:4326 --to EPSG:3857 --area 1,20,3,10", "1 1\n", "", 1,
+         "vexogeo: transform: the area of interest is not a longitude/latitude box in degrees\n"},
+    });
+}

@@ -1,0 +1,98 @@
+// vexogeo bounds: a box in one coordinate system as the box that holds it in another.
+#include "commands.h"
+#include "transform.h"
+
+#include <vexogeo/vexogeo.h>
+
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <memory>
+
+namespace VexoGeoCli {
+namespace {
+
+struct BoundsOptions {
+    std::string m_from;
+    std::string m_to;
+    std::string m_box;
+    int m_densify = 21;
+    bool m_inverse = false;
+    std::string m_format = "text";
+};
+
+int RunBounds(const BoundsOptions &options) {
+    const std::string context = "bounds";
+    if (options.m_format != "text" && options.m_format != "json") {
+        PrintError(context, "--format: expected text or json, not '" + options.m_format + "'");
+        return kExitUsage;
+    }
+    std::vector<double> box;
+    if (!ParseNumberList(options.m_box, 4, box)) {
+        PrintError(context,
+                   "expected four numbers 'WEST,SOUTH,EAST,NORTH', not '" + options.m_box + "'");
+        return kExitUsage;
+    }
+    std::string error;
+    const CSystemRef source = CreateSystem(options.m_from, error);
+    if (!source) {
+        PrintError(context, "--from: " + error);
+        return kExitFailure;
+    }
+    const CSystemRef target = CreateSystem(options.m_to, error);
+    if (!target) {
+        PrintError(context, "--to: " + error);
+        return kExitFailure;
+    }
+    const std::unique_ptr<Geo::CConverter> converter = CreateConverter(source, target, error);
+    if (!converter) {
+        PrintError(context, error);
+        return kExitFailure;
+    }
+    double west = box[0], south = box[1], east = box[2], north = box[3];
+    const bool done =
+        options.m_inverse
+            ? converter->InverseTransformBounds(west, south, east, north, options.m_densify)
+            : converter->TransformBounds(west, south, east, north, options.m_densify);
+    if (!done) {
+        PrintError(context, "the box cannot be transformed");
+        return kExitFailure;
+    }
+    const std::string text = options.m_format == "json"
+                                 ? "{\"west\": " + FormatNumber(west) +
+                                       ", \"south\": " + FormatNumber(south) +
+                                       ", \"east\": " + FormatNumber(east) +
+                                       ", \"north\": " + FormatNumber(north) + "}\n"
+                                 : FormatNumber(west) + "," + FormatNumber(south) + "," +
+                                       FormatNumber(east) + "," + FormatNumber(north) + "\n";
+    std::fputs(text.c_str(), stdout);
+    return kExitSuccess;
+}
+
+} // namespace
+
+Command AddBoundsCommand(CLI::App &app) {
+    auto options = std::make_shared<BoundsOptions>();
+    CLI::App *sub =
+        app.add_subcommand("bounds", "Transform a box, its edges densified, into another system");
+    sub->add_option("--from", options->m_from,
+                    "Source system: EPSG:n, ESRI:n, authority:code, a PROJ string, WKT or @file")
+        ->required();
+    sub->add_option("--to", options->m_to, "Target system, in the same forms as --from")
+        ->required();
+    sub->add_option("BOX", options->m_box,
+                    "WEST,SOUTH,EAST,NORTH: x is longitude or easting, y latitude or northing")
+        ->required();
+    sub->add_option("--densify", options->m_densify, "Points added along each edge (default 21)")
+        ->check(CLI::Range(0, 10000));
+    sub->add_flag("--inverse", options->m_inverse, "The box is in --to; print it in --from");
+    sub->add_option("--format", options->m_format, "text (default) or json");
+    sub->footer("Prints the smallest box WEST,SOUTH,EAST,NORTH that holds the transformed edges. "
+                "In a geographic target a box across the antimeridian has WEST > EAST.\n\n"
+                "Examples:\n"
+                "  vexogeo bounds --from EPSG:4326 --to EPSG:32633 12,45,18,55\n"
+                "  vexogeo bounds --from EPSG:3857 --to EPSG:4326 19000000,-1e6,21000000,1e6");
+    return {sub, [options] { return RunBounds(*options); }};
+}
+
+} // namespace VexoGeoCli
