@@ -14,6 +14,9 @@
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "xml/xml_test_files.h"
@@ -219,6 +222,85 @@ TEST(XmlSerializer, SavesExactBytesOrLeavesTheOldFile) {
     EXPECT_EQ(ReadBytes(path), empty);
     EXPECT_EQ(folder.List(), (std::set<std::string>{"folder.xml", "link.xml", "wms.xml"}));
     EXPECT_TRUE(std::filesystem::is_empty(folder.Path("folder.xml")));
+}
+
+// A save replaces only a regular file its owner may write. Anything else, also behind a link,
+// answers false and stays exactly what it was: the same file with the same content.
+TEST(XmlSerializer, SaveRefusesTargetsThatAreNotWritableRegularFiles) {
+    CTempFolder folder;
+    ASSERT_EQ(mkfifo(folder.Path("pipe.xml").c_str(), 0600), 0);
+    const int listener = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    folder.Path("socket.xml").copy(address.sun_path, sizeof address.sun_path - 1);
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    // Root gets a device like /dev/null of its own; anyone else cannot replace /dev/null.
+    std::string device = "/dev/null";
+    if (geteuid() == 0) {
+        device = folder.Path("null.xml");
+        ASSERT_EQ(mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
+    }
+    std::filesystem::create_directory(folder.Path("folder.xml"));
+    chmod(folder.Write("read-only.xml", "old").c_str(), 0444);
+    chmod(folder.Write("others-write.xml", "old").c_str(), 0066); // all but its owner may write
+    std::filesystem::create_symlink("read-only.xml", folder.Path("link-read-only.xml"));
+    std::filesystem::create_symlink("pipe.xml", folder.Path("link-pipe.xml"));
+    const std::set<std::string> before = folder.List();
+    for (const std::string &path :
+         {device, folder.Path("pipe.xml"), folder.Path("socket.xml"), folder.Path("folder.xml"),
+          folder.Path("read-only.xml"), folder.Path("others-write.xml"),
+          folder.Path("link-read-only.xml"), folder.Path("link-pipe.xml")}) {
+        struct stat old {
+        }, now{};
+        ASSERT_EQ(stat(path.c_str(), &old), 0) << path;
+        EXPECT_FALSE(CSerializer::SaveXmlFile(kSentinel, path)) << path;
+        ASSERT_EQ(stat(path.c_str(), &now), 0) << path;
+        EXPECT_EQ(now.st_ino, old.st_ino) << path;
+        EXPECT_EQ(now.st_mode, old.st_mode) << path;
+        if (S_ISREG(old.st_mode)) {
+            EXPECT_EQ(ReadBytes(path), "old") << path;
+        }
+    }
+    close(listener);
+    EXPECT_EQ(folder.List(), before);
+}
+
+// A write beyond the file-size limit fails the save; the limit's signal, whose default action
+// ends the process, is neither delivered nor left pending, and the thread's signal mask comes
+// back as it was. The old file and the folder stay as they were.
+TEST(XmlSerializer, SaveBeyondTheFileSizeLimitFailsWithoutItsSignal) {
+    CTempFolder folder;
+    const std::string path = folder.Write("wms.xml", "old");
+    const CWms big(std::string(8192, 'a'), "l", "s", "v");
+    for (const bool blockedByCaller : {false, true}) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            std::signal(SIGXFSZ, SIG_DFL);
+            sigset_t signal;
+            sigemptyset(&signal);
+            sigaddset(&signal, SIGXFSZ);
+            pthread_sigmask(blockedByCaller ? SIG_BLOCK : SIG_UNBLOCK, &signal, nullptr);
+            rlimit limit{};
+            getrlimit(RLIMIT_FSIZE, &limit);
+            limit.rlim_cur = 1024;
+            setrlimit(RLIMIT_FSIZE, &limit);
+            const bool saved = CSerializer::SaveXmlFile(big, path);
+            sigset_t mask, pending;
+            pthread_sigmask(SIG_BLOCK, nullptr, &mask);
+            sigpending(&pending);
+            _exit(saved                                                 ? 1
+                  : sigismember(&mask, SIGXFSZ) != int(blockedByCaller) ? 2
+                  : sigismember(&pending, SIGXFSZ)                      ? 3
+                                                                        : 0);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+        EXPECT_EQ(WEXITSTATUS(status), 0) << "1 saved, 2 mask changed, 3 signal left pending";
+        EXPECT_EQ(ReadBytes(path), "old");
+        EXPECT_EQ(folder.List(), std::set<std::string>{"wms.xml"});
+    }
 }
 
 TEST(XmlHostileFile, PathsThatCannotBeReadAnswerFalse) {
