@@ -64,6 +64,10 @@ const struct Case {
     {"UserKeyWithoutValue", nullptr, "English", true, Language::English, kEnglish, kEnglish[2]},
     {"LowerCaseEnglish", nullptr, "english", false, Language::German, kGerman, kGermanLimit},
     {"EnglishWithBlank", "English ", "Hungarian", false, Language::German, kGerman, kGermanLimit},
+    {"EnglishFromWindowsEditor",
+     "\xEF\xBB\xBF"
+     "English\r\n",
+     "Hungarian", false, Language::English, kEnglish, kEnglish[2]},
 };
 
 TEST(LanguageProcess, InstallationLanguage) {
