@@ -124,14 +124,13 @@ TEST(XmlSerializer, EachLoaderLoadsItsOwnFormatWholeOrNothing) {
         {"<Wms>" + Nested(1000000, kBody) + "</Wms>", ""},
         {"<Wms>" + kBody + Repeat("<a>", 1000000), ""},
         {SridList(Nested(100000, "N")), ""},
-        // libxml2 limits attribute values to 10 000 000 bytes, names to 50 000, and text it
-        // assembles from pieces to 10 000 000; a text read in one piece is not limited.
+        // Attribute values and text nodes are limited to 10 000 000 bytes, names to 50 000.
         {SridList("N", blanks + "de-de" + blanks), "S[EPSG:4326 N]"},
         {SridList("N", over), ""},
         {SridList("N", "de-de\" " + over + "=\"1"), ""},
-        {SridList(over), "S[EPSG:4326 " + over + "]"},
+        {SridList(over), ""},
         {SridList(half + "&amp;" + half), ""},
-        {wms(over), "W[" + over + "|||]"},
+        {wms(over), ""},
         {wms(half + "&amp;" + half), ""},
         // Entities are never expanded, external ones never read.
         {dtd("<!ENTITY e SYSTEM \"file://" + secret + "\">"), ""},
@@ -300,6 +299,52 @@ TEST(XmlSerializer, SaveBeyondTheFileSizeLimitFailsWithoutItsSignal) {
         EXPECT_EQ(WEXITSTATUS(status), 0) << "1 saved, 2 mask changed, 3 signal left pending";
         EXPECT_EQ(ReadBytes(path), "old");
         EXPECT_EQ(folder.List(), std::set<std::string>{"wms.xml"});
+    }
+}
+
+// Each limit of a load holds exactly at its edge: attributes per element, namespace
+// declarations in scope, nodes per document (elements, attributes twice: with their text),
+// bytes per text node or CDATA section.
+TEST(XmlHostileFile, LimitsHoldExactlyAtTheirEdge) {
+    const auto numbered = [](int count, const std::string &name, const std::string &value) {
+        std::string text;
+        for (int i = 0; i < count; ++i)
+            text += " " + name + std::to_string(i) + "=\"" + value + "\"";
+        return text;
+    };
+    const auto attributes = [&](int count) { return numbered(count, "a", ""); };
+    const auto namespaces = [&](int count, const std::string &prefix) {
+        return numbered(count, "xmlns:" + prefix, "urn:u");
+    };
+    const std::string ten(10000000, 't');
+    const struct {
+        std::string xml;
+        bool loads;
+    } kCases[] = {
+        {"<Wms" + attributes(64) + ">" + kBody + "</Wms>", true},
+        {"<Wms" + attributes(65) + ">" + kBody + "</Wms>", false},
+        {"<Wms>" + kBody + "<x" + attributes(65) + "/></Wms>", false},
+        {"<Wms" + attributes(200000) + ">" + kBody + "</Wms>", false},
+        {"<Wms" + namespaces(20, "n") + "><x" + namespaces(12, "m") + "/>" + kBody + "</Wms>",
+         true},
+        {"<Wms" + namespaces(20, "n") + "><x" + namespaces(13, "m") + "/>" + kBody + "</Wms>",
+         false},
+        {"<Wms" + namespaces(100000, "n") + ">" + kBody + "</Wms>", false},
+        // The document element and the four values with their texts are nine nodes.
+        {"<Wms>" + kBody + Repeat("<x/>", 999991) + "</Wms>", true},
+        {"<Wms>" + kBody + Repeat("<x/>", 999992) + "</Wms>", false},
+        {"<Wms>" + kBody + "<x" + attributes(40) + "/>" + Repeat("<x/>", 999911) + "</Wms>", false},
+        {"<Wms>" + kBody + "<x>" + ten + "</x></Wms>", true},
+        {"<Wms>" + kBody + "<x>" + ten + "t</x></Wms>", false},
+        {"<Wms>" + kBody + "<x>" + ten.substr(1) + "&amp;t</x></Wms>", false},
+        {"<Wms>" + kBody + "<x><![CDATA[" + ten + "t]]></x></Wms>", false},
+    };
+    CTempFolder folder;
+    for (const auto &c : kCases) {
+        CWms wms = kSentinel;
+        EXPECT_EQ(CSerializer::LoadXmlFile(wms, folder.Write("limit.xml", c.xml)), c.loads)
+            << c.xml.size() << " bytes: " << c.xml.substr(0, 80);
+        EXPECT_EQ(wms == kSentinel, !c.loads);
     }
 }
 
