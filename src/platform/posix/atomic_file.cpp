@@ -137,11 +137,12 @@ bool MayReplace(const std::string &target, const struct stat &status) {
            faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) == 0;
 }
 
-// Whether `target` still names the file checked before the write began.
-bool IsSameFile(const std::string &target, const struct stat &checked) {
+// Whether `target` names nothing, or a file a save may replace, at this moment.
+bool MayReplaceNow(const std::string &target) {
     struct stat now;
-    return stat(target.c_str(), &now) == 0 && now.st_dev == checked.st_dev &&
-           now.st_ino == checked.st_ino && MayReplace(target, now);
+    if (stat(target.c_str(), &now) != 0)
+        return errno == ENOENT;
+    return MayReplace(target, now);
 }
 
 // The file a save really replaces: the target of a symbolic link, else the path itself.
@@ -192,9 +193,9 @@ bool WriteFileAtomically(const std::string &path, const std::string &bytes) {
         }
         if (!temporary.Write(bytes) || !temporary.SyncAndClose())
             return false;
-        // Checked again just before the rename: the path may name another file by now. What
-        // remains is the short moment between this check and the rename.
-        if (exists ? !IsSameFile(target, old) : access(target.c_str(), F_OK) == 0)
+        // Checked again just before the rename: something else may have taken the path while
+        // the file was written. What remains is the short moment between check and rename.
+        if (!MayReplaceNow(target))
             return false;
         if (!temporary.RenameTo(target))
             return false;
