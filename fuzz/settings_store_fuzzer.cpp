@@ -38,11 +38,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     const Geo::RegistryLocation location{Geo::Platform::SettingsHive::CurrentUser, "SOFTWARE\\",
                                          "Vexo\\Kalvo"};
-    // The text is the bytes up to the first NUL, without one trailing line feed.
-    std::string expected = input.substr(0, input.find('\0'));
-    if (!expected.empty() && expected.back() == '\n') {
-        expected.pop_back();
-    }
+    // The text is the bytes after a UTF-8 byte order mark up to the first NUL, without trailing
+    // line feeds and carriage returns.
+    std::string expected = input.substr(input.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0);
+    expected = expected.substr(0, expected.find('\0'));
+    expected.erase(expected.find_last_not_of("\r\n") + 1);
     Check(location.ValueExists("Language"), "value exists");
     Check(location.ReadString("Language", "\x01") == expected, "value text");
 

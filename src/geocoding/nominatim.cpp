@@ -6,6 +6,7 @@
 
 #include <curl/curl.h>
 
+#include <locale>
 #include <memory>
 #include <sstream>
 
@@ -96,6 +97,7 @@ const char *TransferError::what() const noexcept { return m_message.what(); }
 const std::string &GetUserAgent() {
     static const std::string userAgent = [] {
         std::ostringstream text;
+        text.imbue(std::locale::classic());
         text << "Kalvo/" << VEXOGEO_VERSION_MAJOR << "." << VEXOGEO_VERSION_MINOR << "."
              << VEXOGEO_VERSION_PATCH << " VexoGeo/" << VEXOGEO_VERSION_MAJOR << "."
              << VEXOGEO_VERSION_MINOR << "." << VEXOGEO_VERSION_PATCH;
@@ -137,7 +139,9 @@ std::string ToQueryText(const std::string &query) {
 
 std::string ComposeSearchUrl(const std::string &baseUrl, const std::string &query, int limit,
                              const ViewBox *viewBox) {
+    // The classic locale: a host's global locale would write "1.000" or "16,2" into the URL.
     std::stringstream url;
+    url.imbue(std::locale::classic());
     url << baseUrl << "?q=" << ToQueryText(query)
         << "&accept-language=" << Localization::Instance().GetText(MessageId::LanguageCode)
         << "&format=json"

@@ -6,14 +6,18 @@
 
 #include <cstdlib>
 
+#include "platform/classic_locale.h"
+
 namespace Geo {
 namespace {
 
-// One "boundingbox" number. The service sends strings, read as atof reads them. A JSON number
+// One "boundingbox" number. The service sends strings, read as atof reads them in the classic
+// locale: the service writes "." whatever locale the host process chose. A JSON number
 // is taken as it is; any other value (null, true, an object...) has no number in it and leaves
 // the whole place out, rather than passing for 0.
 bool ReadBoundingNumber(const rapidjson::Value &value, double &number) {
     if (value.IsString()) {
+        const Platform::CClassicLocaleScope classic;
         number = std::atof(value.GetString());
         return true;
     }

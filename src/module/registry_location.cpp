@@ -37,11 +37,7 @@ std::string RegistryLocation::ReadString(const std::string &name,
     std::size_t read = 0;
     std::string result;
     if (key.QueryValue(name, buffer.data(), size, read)) {
-        result = buffer.data();
-        // A value written by `echo` ends in a line feed that is not part of the text.
-        if (!result.empty() && result.back() == '\n') {
-            result.pop_back();
-        }
+        result.assign(buffer.data(), read);
     }
     return result;
 }

@@ -37,11 +37,13 @@ class SettingsKey {
     /// @return whether the key is open.
     bool IsOpen() const { return m_handle >= 0; }
 
-    /// Asks for the size in bytes of the value `name`. @return false when the key is not open or
-    /// holds no readable value of that name.
+    /// Asks for the size in bytes of the value `name` as stored, which its text never exceeds.
+    /// @return false when the key is not open or holds no readable value of that name.
     bool QueryValueSize(const std::string &name, std::size_t &size) const;
-    /// Reads the value `name` into `buffer`, at most `capacity` bytes, and stores the count read
-    /// in `size`. @return false when the value is missing, unreadable or longer than `capacity`.
+    /// Reads the value `name` into `buffer`, at most `capacity` bytes as stored, and keeps its
+    /// text: up to the first NUL, without a leading UTF-8 byte order mark or trailing line breaks
+    /// (LF, CR LF, CR), as text editors save them; `size` receives the text's length.
+    /// @return false when the value is missing, unreadable or longer than `capacity`.
     bool QueryValue(const std::string &name, char *buffer, std::size_t capacity,
                     std::size_t &size) const;
 

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <limits>
 
+#include "platform/classic_locale.h"
+
 namespace Geo {
 
 namespace {
@@ -19,6 +21,7 @@ int ReadVersionNumber(const std::string &version) {
     digits.erase(std::remove(digits.begin(), digits.end(), '.'), digits.end());
     // The text is read as a C string: an embedded zero byte ends it.
     char *stop = nullptr;
+    const Platform::CClassicLocaleScope classic;
     const long number = std::strtol(digits.c_str(), &stop, 10);
     // Nothing read, or a zero read: the answer is 0 whatever follows.
     if (number == 0)

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/classic_locale.h"
 #include "wms/coordinate_text.h"
 #include "wms/version_number.h"
 
@@ -45,6 +46,8 @@ std::uint32_t ReadHexColor(const char *text) {
     const int savedErrno = errno;
     errno = 0;
     char *stop = nullptr;
+    // Blanks and digits as the classic locale has them, whatever the host's locale says.
+    const Platform::CClassicLocaleScope classic;
     const unsigned long number = std::strtoul(text, &stop, 16);
     const bool overflow = errno == ERANGE;
     errno = savedErrno;

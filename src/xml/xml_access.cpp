@@ -2,8 +2,11 @@
 // localized names, building elements and writing indented UTF-8.
 #include "xml/xml_access.h"
 
+#include <algorithm>
 #include <climits>
+#include <cstring>
 #include <mutex>
+#include <utility>
 
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
@@ -181,16 +184,145 @@ class CSilencedErrors {
 //   stay in force.
 // - XML_PARSE_NOBLANKS: whitespace-only text between elements is dropped.
 // - XML_PARSE_NOERROR, XML_PARSE_NOWARNING: the library prints nothing.
-constexpr int kParseOptions =
-    XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+// - XML_PARSE_COMPACT: short texts live inside their node, one allocation fewer each; a loaded
+//   document is only read, never changed.
+constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_NOERROR |
+                              XML_PARSE_NOWARNING | XML_PARSE_COMPACT;
+
+// Limits of one element, beyond libxml2's own (nesting depth 256, names of 50,000 bytes, text
+// and attribute values of 10,000,000 bytes). libxml2 2.9 compares each attribute of an element
+// with all earlier ones, and each namespace prefix with all declarations in scope, twice: while
+// parsing and while building the tree. That work grows with the square of these counts, so that
+// one element of 200,000 attributes takes a minute. The files carry a handful of attributes and
+// no namespaces; with these limits no file of 10 MB takes more than a fraction of a second.
+constexpr int kMaxAttributesPerElement = 64;
+constexpr int kMaxNamespacesInScope = 32;
+// Every node (element, attribute, text, comment) costs a hundred bytes and more and an
+// allocation, so that 10 MB of empty elements would become 2.5 million nodes and 300 MB. A list
+// of 10 MB has some 550,000 nodes.
+constexpr std::size_t kMaxNodes = 1000000;
+// The parser reads the file in pieces of this many bytes; between two pieces it is asked how
+// far the element it is reading has got, so that even a single start tag of many megabytes is
+// refused after a few kilobytes past a limit instead of being parsed whole.
+constexpr int kReadPiece = 4000;
+
+// One parse: the file's bytes, how far the parser has read them, and whether a limit was hit.
+struct ParseState {
+    const std::string &m_bytes;
+    std::size_t m_offset = 0;
+    const xmlParserCtxt *m_parser = nullptr;
+    std::size_t m_nodeCount = 0;
+    // libxml2's own tree builders, called once a node is found within the limits.
+    startElementNsSAX2Func m_startElement = nullptr;
+    charactersSAXFunc m_characters = nullptr;
+    cdataBlockSAXFunc m_cdataBlock = nullptr;
+    commentSAXFunc m_comment = nullptr;
+    processingInstructionSAXFunc m_processingInstruction = nullptr;
+    bool m_overLimit = false;
+};
+
+ParseState &StateOf(void *context) {
+    return *static_cast<ParseState *>(static_cast<xmlParserCtxt *>(context)->_private);
+}
+
+// Stops the parse for a file past a limit; the load then fails.
+void StopOverLimit(void *context) {
+    auto *parser = static_cast<xmlParserCtxt *>(context);
+    StateOf(context).m_overLimit = true;
+    parser->wellFormed = 0;
+    xmlStopParser(parser);
+}
+
+// Counts one node more. @return false (parse stopped) past the limit.
+bool CountNode(void *context) {
+    if (++StateOf(context).m_nodeCount <= kMaxNodes)
+        return true;
+    StopOverLimit(context);
+    return false;
+}
+
+// Whether the element being read is past a limit already. libxml2 keeps an element's
+// attributes in a table of five slots each that it grows to twice the size needed, so a table
+// beyond 10 slots per allowed attribute (plus its start) means more attributes than allowed.
+bool IsPastLimits(const xmlParserCtxt &parser) {
+    return parser.maxatts > 10 * kMaxAttributesPerElement + 10 ||
+           parser.nsNr / 2 > kMaxNamespacesInScope;
+}
+
+int ReadPiece(void *context, char *buffer, int length) {
+    auto &state = *static_cast<ParseState *>(context);
+    if (state.m_parser && IsPastLimits(*state.m_parser)) {
+        // A failed read makes the parser end at what it holds: at most one piece more.
+        state.m_overLimit = true;
+        return -1;
+    }
+    const std::size_t count =
+        std::min({static_cast<std::size_t>(std::max(length, 0)),
+                  static_cast<std::size_t>(kReadPiece), state.m_bytes.size() - state.m_offset});
+    std::memcpy(buffer, state.m_bytes.data() + state.m_offset, count);
+    state.m_offset += count;
+    return static_cast<int>(count);
+}
+
+int CloseNothing(void *) { return 0; }
+
+// The exact checks, made once an element's start tag is read and before libxml2 builds it.
+void StartElementWithinLimits(void *context, const xmlChar *localName, const xmlChar *prefix,
+                              const xmlChar *uri, int namespaceCount, const xmlChar **namespaces,
+                              int attributeCount, int defaultedCount, const xmlChar **attributes) {
+    const auto *parser = static_cast<xmlParserCtxt *>(context);
+    if (attributeCount > kMaxAttributesPerElement || parser->nsNr / 2 > kMaxNamespacesInScope) {
+        StopOverLimit(context);
+        return;
+    }
+    // The element, and for each attribute an attribute node with a text node below it.
+    StateOf(context).m_nodeCount += 2 * static_cast<std::size_t>(attributeCount);
+    if (CountNode(context))
+        StateOf(context).m_startElement(context, localName, prefix, uri, namespaceCount, namespaces,
+                                        attributeCount, defaultedCount, attributes);
+}
+
+void CharactersWithinLimits(void *context, const xmlChar *text, int length) {
+    // Text that continues the element's last text node is appended to it: no new node.
+    const xmlNode *element = static_cast<xmlParserCtxt *>(context)->node;
+    const bool continues = element && element->last && element->last->type == XML_TEXT_NODE;
+    if (continues || CountNode(context))
+        StateOf(context).m_characters(context, text, length);
+}
+
+void CdataBlockWithinLimits(void *context, const xmlChar *text, int length) {
+    if (CountNode(context))
+        StateOf(context).m_cdataBlock(context, text, length);
+}
+
+void CommentWithinLimits(void *context, const xmlChar *text) {
+    if (CountNode(context))
+        StateOf(context).m_comment(context, text);
+}
+
+void ProcessingInstructionWithinLimits(void *context, const xmlChar *target, const xmlChar *data) {
+    if (CountNode(context))
+        StateOf(context).m_processingInstruction(context, target, data);
+}
 
 xmlDoc *ParseDocument(const std::string &bytes) {
-    if (bytes.size() > static_cast<std::size_t>(INT_MAX))
-        return nullptr;
-    std::unique_ptr<xmlParserCtxt, ParserContextDeleter> parser(
-        xmlCreateMemoryParserCtxt(bytes.data(), static_cast<int>(bytes.size())));
+    ParseState state{bytes};
+    std::unique_ptr<xmlParserCtxt, ParserContextDeleter> parser(xmlCreateIOParserCtxt(
+        nullptr, nullptr, ReadPiece, CloseNothing, &state, XML_CHAR_ENCODING_NONE));
     if (!parser || !parser->sax)
         return nullptr;
+    xmlSAXHandler &sax = *parser->sax;
+    if (!sax.startElementNs || !sax.characters || !sax.cdataBlock || !sax.comment ||
+        !sax.processingInstruction)
+        return nullptr;
+    state.m_parser = parser.get();
+    state.m_startElement = std::exchange(sax.startElementNs, StartElementWithinLimits);
+    state.m_characters = std::exchange(sax.characters, CharactersWithinLimits);
+    state.m_cdataBlock = std::exchange(sax.cdataBlock, CdataBlockWithinLimits);
+    state.m_comment = std::exchange(sax.comment, CommentWithinLimits);
+    state.m_processingInstruction =
+        std::exchange(sax.processingInstruction, ProcessingInstructionWithinLimits);
+    parser->_private = &state;
     xmlCtxtUseOptions(parser.get(), kParseOptions);
     // Process-wide defaults that a host program may have changed do not reach this parser.
     parser->loadsubset = 0;
@@ -209,7 +341,7 @@ xmlDoc *ParseDocument(const std::string &bytes) {
     parser->myDoc = nullptr;
     // A parser that runs out of memory, or into its limit on text assembled from pieces, stops
     // where it is without marking the document malformed: what it built so far is cut short.
-    if (!parser->wellFormed || parser->disableSAX) {
+    if (!parser->wellFormed || parser->disableSAX || state.m_overLimit) {
         xmlFreeDoc(document);
         return nullptr;
     }

@@ -62,8 +62,11 @@ void EnsureXmlInitialised();
 DocumentPtr CreateXmlDocument();
 /// Parses the file at `path` (raw bytes, XML 1.0 in any encoding libxml2 reads) into `document`,
 /// replacing its content. Raises `NullHandle` for a null document.
-/// @return false (document unchanged) for a missing or unreadable file, a parse error, or a
-/// file that declares entities.
+/// @return false (document unchanged) for a missing or unreadable file, a parse error, a file
+/// that declares entities, or one past the limits that keep a load fast: more than 64
+/// attributes on an element, 32 namespace declarations in scope or 1,000,000 nodes (elements,
+/// texts, comments; an attribute counts two), a text node or CDATA section over 10,000,000
+/// bytes, nesting deeper than 256.
 bool LoadXmlDocument(DocumentPtr &document, const std::string &path);
 
 /// @return the first child element named `name` (no namespace, case-sensitive) of the document,

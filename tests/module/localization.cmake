@@ -6,7 +6,7 @@ vexogeo_add_test(localization_process_test SOURCES localization_process_test.cpp
     NO_DISCOVER)
 
 foreach(case NoSettings MachineEnglish UserHungarianOverMachineEnglish UserEmptyOverMachineEnglish
-        UserKeyWithoutValue LowerCaseEnglish EnglishWithBlank)
+        UserKeyWithoutValue LowerCaseEnglish EnglishWithBlank EnglishFromWindowsEditor)
     set(hives ${CMAKE_CURRENT_BINARY_DIR}/language/${case})
     add_test(NAME LanguageProcess.${case} COMMAND localization_process_test)
     set_tests_properties(LanguageProcess.${case} PROPERTIES ENVIRONMENT

@@ -52,6 +52,10 @@ const struct Case {
     {"UserKeyWithoutValue", nullptr, "English", true, Language::English, kEnglish},
     {"LowerCaseEnglish", nullptr, "english", false, Language::German, kGerman},
     {"EnglishWithBlank", "English ", "Hungarian", false, Language::German, kGerman},
+    {"EnglishFromWindowsEditor",
+     "\xEF\xBB\xBF"
+     "English\r\n",
+     "Hungarian", false, Language::English, kEnglish},
 };
 
 TEST(LanguageProcess, InstallationLanguage) {

@@ -59,23 +59,37 @@ TEST(SettingsHiveFolder, FollowsTheXdgVariables) {
     }
 }
 
-TEST_F(SettingsStore, ValueIsTheFileUpToItsFirstNulWithoutOneLineFeed) {
+// The value is the file's text as editors save it: a UTF-8 byte order mark before it and line
+// breaks after it (Unix, Windows, old Mac, an empty line more) are not part of it; blanks are.
+TEST_F(SettingsStore, ValueIsTheFileTextUpToItsFirstNul) {
     const struct {
         std::string bytes, text;
     } kCases[] = {
         {"English", "English"},
         {"English\n", "English"},
-        {"English\n\n", "English\n"},
-        {"English\r\n", "English\r"},
-        {" English ", " English "},
+        {"English\r\n", "English"},
+        {"English\r", "English"},
+        {"English\r\n\r\n", "English"},
+        {"\xEF\xBB\xBF"
+         "English\r\n",
+         "English"},
+        {"\xEF\xBB\xBF", ""},
+        {"\xEF\xBB"
+         "English",
+         "\xEF\xBB"
+         "English"},
+        {"English\xEF\xBB\xBF", "English\xEF\xBB\xBF"},
+        {"Eng\r\nlish\n", "Eng\r\nlish"},
+        {" English \t", " English \t"},
         {std::string("Eng\0li\n", 7), "Eng"},
+        {std::string("English\r\n\0x", 11), "English"},
         {"", ""},
-        {"\n", ""},
+        {"\r\n", ""},
         {"\xFC\x01", "\xFC\x01"},
     };
     for (const auto &c : kCases) {
         WriteFile(m_key / "Language", c.bytes);
-        EXPECT_EQ(m_user.ReadString("Language", "default"), c.text);
+        EXPECT_EQ(m_user.ReadString("Language", "default"), c.text) << c.bytes;
     }
 }
 

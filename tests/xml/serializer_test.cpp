@@ -14,6 +14,9 @@
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "xml/xml_test_files.h"
@@ -121,14 +124,13 @@ TEST(XmlSerializer, EachLoaderLoadsItsOwnFormatWholeOrNothing) {
         {"<Wms>" + Nested(1000000, kBody) + "</Wms>", ""},
         {"<Wms>" + kBody + Repeat("<a>", 1000000), ""},
         {SridList(Nested(100000, "N")), ""},
-        // libxml2 limits attribute values to 10 000 000 bytes, names to 50 000, and text it
-        // assembles from pieces to 10 000 000; a text read in one piece is not limited.
+        // Attribute values and text nodes are limited to 10 000 000 bytes, names to 50 000.
         {SridList("N", blanks + "de-de" + blanks), "S[EPSG:4326 N]"},
         {SridList("N", over), ""},
         {SridList("N", "de-de\" " + over + "=\"1"), ""},
-        {SridList(over), "S[EPSG:4326 " + over + "]"},
+        {SridList(over), ""},
         {SridList(half + "&amp;" + half), ""},
-        {wms(over), "W[" + over + "|||]"},
+        {wms(over), ""},
         {wms(half + "&amp;" + half), ""},
         // Entities are never expanded, external ones never read.
         {dtd("<!ENTITY e SYSTEM \"file://" + secret + "\">"), ""},
@@ -219,6 +221,130 @@ TEST(XmlSerializer, SavesExactBytesOrLeavesTheOldFile) {
     EXPECT_EQ(ReadBytes(path), empty);
     EXPECT_EQ(folder.List(), (std::set<std::string>{"folder.xml", "link.xml", "wms.xml"}));
     EXPECT_TRUE(std::filesystem::is_empty(folder.Path("folder.xml")));
+}
+
+// A save replaces only a regular file its owner may write. Anything else, also behind a link,
+// answers false and stays exactly what it was: the same file with the same content.
+TEST(XmlSerializer, SaveRefusesTargetsThatAreNotWritableRegularFiles) {
+    CTempFolder folder;
+    ASSERT_EQ(mkfifo(folder.Path("pipe.xml").c_str(), 0600), 0);
+    const int listener = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    folder.Path("socket.xml").copy(address.sun_path, sizeof address.sun_path - 1);
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    // A device like /dev/null of the test's own where it may make one (root); /dev/null itself
+    // otherwise.
+    std::string device = folder.Path("null.xml");
+    if (mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0)
+        device = "/dev/null";
+    std::filesystem::create_directory(folder.Path("folder.xml"));
+    chmod(folder.Write("read-only.xml", "old").c_str(), 0444);
+    chmod(folder.Write("others-write.xml", "old").c_str(), 0066); // all but its owner may write
+    std::filesystem::create_symlink("read-only.xml", folder.Path("link-read-only.xml"));
+    std::filesystem::create_symlink("pipe.xml", folder.Path("link-pipe.xml"));
+    const std::set<std::string> before = folder.List();
+    for (const std::string &path :
+         {device, folder.Path("pipe.xml"), folder.Path("socket.xml"), folder.Path("folder.xml"),
+          folder.Path("read-only.xml"), folder.Path("others-write.xml"),
+          folder.Path("link-read-only.xml"), folder.Path("link-pipe.xml")}) {
+        struct stat old {
+        }, now{};
+        ASSERT_EQ(stat(path.c_str(), &old), 0) << path;
+        EXPECT_FALSE(CSerializer::SaveXmlFile(kSentinel, path)) << path;
+        ASSERT_EQ(stat(path.c_str(), &now), 0) << path;
+        EXPECT_EQ(now.st_ino, old.st_ino) << path;
+        EXPECT_EQ(now.st_mode, old.st_mode) << path;
+        if (S_ISREG(old.st_mode)) {
+            EXPECT_EQ(ReadBytes(path), "old") << path;
+        }
+    }
+    close(listener);
+    EXPECT_EQ(folder.List(), before);
+}
+
+// A write beyond the file-size limit fails the save; the limit's signal, whose default action
+// ends the process, is neither delivered nor left pending, and the thread's signal mask comes
+// back as it was. The old file and the folder stay as they were.
+TEST(XmlSerializer, SaveBeyondTheFileSizeLimitFailsWithoutItsSignal) {
+    CTempFolder folder;
+    const std::string path = folder.Write("wms.xml", "old");
+    const CWms big(std::string(8192, 'a'), "l", "s", "v");
+    for (const bool blockedByCaller : {false, true}) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            std::signal(SIGXFSZ, SIG_DFL);
+            sigset_t signal;
+            sigemptyset(&signal);
+            sigaddset(&signal, SIGXFSZ);
+            pthread_sigmask(blockedByCaller ? SIG_BLOCK : SIG_UNBLOCK, &signal, nullptr);
+            rlimit limit{};
+            getrlimit(RLIMIT_FSIZE, &limit);
+            limit.rlim_cur = 1024;
+            setrlimit(RLIMIT_FSIZE, &limit);
+            const bool saved = CSerializer::SaveXmlFile(big, path);
+            sigset_t mask, pending;
+            pthread_sigmask(SIG_BLOCK, nullptr, &mask);
+            sigpending(&pending);
+            _exit(saved                                                 ? 1
+                  : sigismember(&mask, SIGXFSZ) != int(blockedByCaller) ? 2
+                  : sigismember(&pending, SIGXFSZ)                      ? 3
+                                                                        : 0);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+        EXPECT_EQ(WEXITSTATUS(status), 0) << "1 saved, 2 mask changed, 3 signal left pending";
+        EXPECT_EQ(ReadBytes(path), "old");
+        EXPECT_EQ(folder.List(), std::set<std::string>{"wms.xml"});
+    }
+}
+
+// Each limit of a load holds exactly at its edge: attributes per element, namespace
+// declarations in scope, nodes per document (elements, attributes twice: with their text),
+// bytes per text node or CDATA section.
+TEST(XmlHostileFile, LimitsHoldExactlyAtTheirEdge) {
+    const auto numbered = [](int count, const std::string &name, const std::string &value) {
+        std::string text;
+        for (int i = 0; i < count; ++i)
+            text += " " + name + std::to_string(i) + "=\"" + value + "\"";
+        return text;
+    };
+    const auto attributes = [&](int count) { return numbered(count, "a", ""); };
+    const auto namespaces = [&](int count, const std::string &prefix) {
+        return numbered(count, "xmlns:" + prefix, "urn:u");
+    };
+    const std::string ten(10000000, 't');
+    const struct {
+        std::string xml;
+        bool loads;
+    } kCases[] = {
+        {"<Wms" + attributes(64) + ">" + kBody + "</Wms>", true},
+        {"<Wms" + attributes(65) + ">" + kBody + "</Wms>", false},
+        {"<Wms>" + kBody + "<x" + attributes(65) + "/></Wms>", false},
+        {"<Wms" + attributes(200000) + ">" + kBody + "</Wms>", false},
+        {"<Wms" + namespaces(20, "n") + "><x" + namespaces(12, "m") + "/>" + kBody + "</Wms>",
+         true},
+        {"<Wms" + namespaces(20, "n") + "><x" + namespaces(13, "m") + "/>" + kBody + "</Wms>",
+         false},
+        {"<Wms" + namespaces(100000, "n") + ">" + kBody + "</Wms>", false},
+        // The document element and the four values with their texts are nine nodes.
+        {"<Wms>" + kBody + Repeat("<x/>", 999991) + "</Wms>", true},
+        {"<Wms>" + kBody + Repeat("<x/>", 999992) + "</Wms>", false},
+        {"<Wms>" + kBody + "<x" + attributes(40) + "/>" + Repeat("<x/>", 999911) + "</Wms>", false},
+        {"<Wms>" + kBody + "<x>" + ten + "</x></Wms>", true},
+        {"<Wms>" + kBody + "<x>" + ten + "t</x></Wms>", false},
+        {"<Wms>" + kBody + "<x>" + ten.substr(1) + "&amp;t</x></Wms>", false},
+        {"<Wms>" + kBody + "<x><![CDATA[" + ten + "t]]></x></Wms>", false},
+    };
+    CTempFolder folder;
+    for (const auto &c : kCases) {
+        CWms wms = kSentinel;
+        EXPECT_EQ(CSerializer::LoadXmlFile(wms, folder.Write("limit.xml", c.xml)), c.loads)
+            << c.xml.size() << " bytes: " << c.xml.substr(0, 80);
+        EXPECT_EQ(wms == kSentinel, !c.loads);
+    }
 }
 
 TEST(XmlHostileFile, PathsThatCannotBeReadAnswerFalse) {

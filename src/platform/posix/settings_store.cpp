@@ -109,6 +109,26 @@ bool ReadAll(int handle, char *buffer, std::size_t capacity, std::size_t &size) 
     }
 }
 
+// A value file holds its text as an editor saves it: Windows editors put a UTF-8 byte order mark
+// before it, and any editor a line ending after it (line feed, carriage return and line feed, or
+// a carriage return alone; sometimes an empty line more). None of that is part of the value.
+// Like a registry string, the text ends at its first NUL. Blanks are kept: they are text.
+// @return the length of the text, moved to the start of `buffer`.
+std::size_t ExtractValueText(char *buffer, std::size_t size) {
+    static const char kByteOrderMark[] = "\xEF\xBB\xBF";
+    std::size_t start = 0;
+    if (size >= 3 && std::equal(kByteOrderMark, kByteOrderMark + 3, buffer)) {
+        start = 3;
+    }
+    std::size_t end =
+        static_cast<std::size_t>(std::find(buffer + start, buffer + size, '\0') - buffer);
+    while (end > start && (buffer[end - 1] == '\n' || buffer[end - 1] == '\r')) {
+        --end;
+    }
+    std::copy(buffer + start, buffer + end, buffer);
+    return end - start;
+}
+
 } // namespace
 
 std::string GetHiveFolder(SettingsHive hive) {
@@ -189,7 +209,11 @@ bool SettingsKey::QueryValue(const std::string &name, char *buffer, std::size_t 
                              std::size_t &size) const {
     std::size_t ignored = 0;
     const CDescriptor value(OpenValue(static_cast<int>(m_handle), name, ignored));
-    return value.Get() >= 0 && ReadAll(value.Get(), buffer, capacity, size);
+    if (value.Get() < 0 || !ReadAll(value.Get(), buffer, capacity, size)) {
+        return false;
+    }
+    size = ExtractValueText(buffer, size);
+    return true;
 }
 
 } // namespace Geo::Platform

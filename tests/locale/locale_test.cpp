@@ -1,0 +1,111 @@
+// Numbers the library writes and reads in a host process whose locale writes "1.000,5": the
+// geocoding request and answer, WMS URLs both ways, and the XML files loaded and saved.
+#include <vexogeo/wms/wms_url.h>
+#include <vexogeo/xml/serializer.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <locale>
+#include <sstream>
+
+#include <clocale>
+
+#include "geocoding/loopback_server.h"
+#include "geocoding/nominatim_request.h"
+#include "xml/xml_test_files.h"
+
+namespace Geo {
+namespace {
+
+// The host's choice, made before any test: the locale named by the environment, for the C
+// library and as the C++ global locale.
+class CHostLocale : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        ASSERT_NE(std::setlocale(LC_ALL, ""), nullptr) << "the locale of LC_ALL is missing";
+        ASSERT_NO_THROW(std::locale::global(std::locale("")));
+    }
+};
+const auto *const kHostLocale = ::testing::AddGlobalTestEnvironment(new CHostLocale);
+
+// Proves the process really writes numbers the German way; otherwise every test below would
+// pass for the wrong reason.
+TEST(LocaleIndependence, HostLocaleHasDecimalCommaAndGrouping) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", 1000.5);
+    EXPECT_STREQ(text, "1000,5");
+    EXPECT_STREQ(std::localeconv()->thousands_sep, ".");
+    std::ostringstream stream;
+    stream << 1000 << ' ' << 16.2;
+    EXPECT_EQ(stream.str(), "1.000 16,2");
+}
+
+TEST(LocaleIndependence, GeocodingRequestAndAnswer) {
+    VexoGeoTest::LoopbackServer server([](const httplib::Request &, httplib::Response &response) {
+        response.set_content(
+            R"([{"display_name":"W","boundingbox":["48.1182699","1e3","-16.5"," 0.25x"]}])",
+            "application/json");
+    });
+    const ViewBox wide{16.2, 48.1, -1234567.0, 1e-7}, rounded{16.123456789, -0.5, 100000, 999999.5};
+    const struct {
+        int limit;
+        const ViewBox *box;
+        const char *target;
+    } kCases[] = {
+        {1000, nullptr, "/search?q=Wien&accept-language=en&format=json&limit=1000"},
+        {50, &wide,
+         "/search?q=Wien&accept-language=en&format=json&limit=50"
+         "&viewbox=16.2,48.1,-1.23457e+06,1e-07&bounded=1"},
+        {12, &rounded,
+         "/search?q=Wien&accept-language=en&format=json&limit=12"
+         "&viewbox=16.1235,-0.5,100000,1e+06&bounded=1"},
+    };
+    for (const auto &c : kCases) {
+        const auto results = c.box ? SearchAt(server.SearchUrl(), "Wien", *c.box, c.limit)
+                                   : SearchAt(server.SearchUrl(), "Wien", c.limit);
+        EXPECT_EQ(server.LastRequest().m_target, c.target);
+        ASSERT_EQ(results.size(), 1u);
+        const double expected[] = {48.1182699, 1000, -16.5, 0.25};
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(results[0].m_boundingBox[i], expected[i]) << i;
+    }
+}
+
+TEST(LocaleIndependence, WmsUrlComposedAndParsed) {
+    CWmsUrl wms;
+    wms.SetAddress("http://h/wms");
+    wms.SetVersion("1.3.0");
+    wms.SetBBox({1234567.5, -0.25, 1000, 2000.5});
+    wms.SetWidth(4096);
+    wms.SetHeight(-1000);
+    EXPECT_EQ(wms.GetUrl(), "http://h/wms?service=&version=1.3.0&request=&layers=&styles=&format="
+                            "&crs=&bbox=1234567.5,-0.25,1235567.5,2000.25&width=4096&height=-1000");
+    CWmsUrl parsed;
+    parsed.Parse("http://h/wms?VERSION=1.1.1&bgcolor= 0x1F");
+    EXPECT_EQ(parsed.GetBgColor(), 0x1Fu);
+    EXPECT_EQ(parsed.GetVersion(), "1.1.1");
+}
+
+TEST(LocaleIndependence, XmlFilesLoadedAndSaved) {
+    using namespace Testing;
+    CTempFolder folder;
+    const std::string srids = folder.Write(
+        "srids.xml", "<NamedSridConfiguration><NamedSrid><Authority>EPSG</Authority>"
+                     "<Identifier> 31287 </Identifier><Name><Culture id=\"en-us\">1.000,5"
+                     "</Culture></Name></NamedSrid></NamedSridConfiguration>");
+    EXPECT_EQ(Loads(srids), "S[EPSG:31287 1.000,5]");
+    EXPECT_EQ(Loads(folder.Write("big.xml", "<NamedSridConfiguration><NamedSrid><Authority>E"
+                                            "</Authority><Identifier>2.147</Identifier><Name/>"
+                                            "</NamedSrid></NamedSridConfiguration>")),
+              "");
+    const std::string wms = folder.Path("wms.xml");
+    ASSERT_TRUE(CSerializer::SaveXmlFile(CWms("http://h/wms?x=1.5", "1000", "", "1.3.0"), wms));
+    EXPECT_EQ(ReadBytes(wms), "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+                              "<Wms>\n  <Address>http://h/wms?x=1.5</Address>\n  <Layers>1000"
+                              "</Layers>\n  <Styles/>\n  <Version>1.3.0</Version>\n</Wms>\n");
+    EXPECT_EQ(Loads(wms), "W[http://h/wms?x=1.5|1000||1.3.0]");
+}
+
+} // namespace
+} // namespace Geo
