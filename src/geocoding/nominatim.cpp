@@ -2,6 +2,8 @@
 #include "geocoding/nominatim_request.h"
 
 #include "geocoding/code_page.h"
+#include "geocoding/geocoding_settings.h"
+#include "geocoding/request_gate.h"
 #include "module/localization.h"
 
 #include <curl/curl.h>
@@ -31,6 +33,12 @@ std::string ToProcessCodePage(const char *text) {
 [[noreturn]] void ThrowInvalidLimit() {
     throw std::invalid_argument(
         ToProcessCodePage(Localization::Instance().GetText(MessageId::InvalidLimit)));
+}
+
+// Every request of the process waits for its turn; this search has no deadline to give up at.
+void PassGate() {
+    RequestGate::Process().Pass(GetConfiguredRequestsPerSecond(),
+                                RequestGate::Clock::time_point::max(), {});
 }
 
 struct EasyCleanup {
@@ -154,6 +162,7 @@ std::vector<Nominatim::SearchOutput> SearchAt(const std::string &baseUrl, const 
     if (limit < 1) {
         ThrowInvalidLimit();
     }
+    PassGate();
     return ExecuteQuery(ComposeSearchUrl(baseUrl, query, limit));
 }
 
@@ -162,6 +171,7 @@ std::vector<Nominatim::SearchOutput> SearchAt(const std::string &baseUrl, const 
     if (limit < 1 || limit > kMaxViewBoxLimit) {
         ThrowInvalidLimit();
     }
+    PassGate();
     return ExecuteQuery(ComposeSearchUrl(baseUrl, query, limit, &viewBox));
 }
 
@@ -200,13 +210,13 @@ std::vector<Nominatim::SearchOutput> ExecuteQuery(std::string url) {
 }
 
 std::vector<Nominatim::SearchOutput> Nominatim::Search(const std::string &query, const int &limit) {
-    return SearchAt(VEXOGEO_NOMINATIM_URL, query, limit);
+    return SearchAt(GetConfiguredSearchUrl(), query, limit);
 }
 
 std::vector<Nominatim::SearchOutput> Nominatim::Search(const std::string &query, const double &x1,
                                                        const double &y1, const double &x2,
                                                        const double &y2, const int &limit) {
-    return SearchAt(VEXOGEO_NOMINATIM_URL, query, ViewBox{x1, y1, x2, y2}, limit);
+    return SearchAt(GetConfiguredSearchUrl(), query, ViewBox{x1, y1, x2, y2}, limit);
 }
 
 } // namespace Geo
