@@ -17,6 +17,7 @@ Command AddDistanceCommand(CLI::App &app);
 Command AddMeasureCommand(CLI::App &app);
 Command AddCrsCommand(CLI::App &app);
 Command AddGeocodeCommand(CLI::App &app);
+Command AddReverseCommand(CLI::App &app);
 Command AddWmsUrlCommand(CLI::App &app);
 Command AddWmsCommand(CLI::App &app);
 Command AddSridsCommand(CLI::App &app);

@@ -37,6 +37,7 @@ int main(int argc, char **argv) {
         AddMeasureCommand(app),
         AddCrsCommand(app),
         AddGeocodeCommand(app),
+        AddReverseCommand(app),
         AddWmsUrlCommand(app),
         AddWmsCommand(app),
         AddSridsCommand(app),
