@@ -148,7 +148,8 @@ std::vector<Place> CGeocoder::Impl::Fetch(const std::string &url, AnswerKind kin
     case RequestGate::Outcome::TooLate: {
         const double wait = std::chrono::duration<double>(sendTime - start).count();
         throw GeocodingError(GeocodingErrorKind::TimedOut,
-                             "the request would have to wait " + FormatNumber(std::ceil(wait)) +
+                             "timed out: the request would have to wait " +
+                                 FormatNumber(std::ceil(wait)) +
                                  " s for its turn, longer than the time-out",
                              0, std::ceil(wait));
     }
@@ -265,7 +266,7 @@ std::optional<Place> CGeocoder::Reverse(double longitude, double latitude, int z
     return std::move(places.front());
 }
 
-void CGeocoder::Cancel() noexcept { ++m_impl->m_generation; }
+void CGeocoder::Cancel() const noexcept { ++m_impl->m_generation; }
 
 std::string CGeocoder::ToUtf8(const std::string &text) {
     std::vector<wchar_t> wide;

@@ -162,7 +162,7 @@ HttpGetAnswer HttpGet(const HttpGetRequest &request) {
     TransferState state{&answer, request.m_maxBodyBytes};
     const auto now = std::chrono::steady_clock::now();
     if (request.m_deadline <= now)
-        throw GeocodingError(GeocodingErrorKind::TimedOut, "timed out before the request");
+        throw GeocodingError(GeocodingErrorKind::TimedOut, "timed out before the request was sent");
     const auto total = std::max<long long>(
         1, std::chrono::duration_cast<std::chrono::milliseconds>(request.m_deadline - now).count());
     CURL *handle = easy.get();
@@ -208,7 +208,8 @@ HttpGetAnswer HttpGet(const HttpGetRequest &request) {
     }
     if (result == CURLE_OPERATION_TIMEDOUT) {
         throw GeocodingError(GeocodingErrorKind::TimedOut,
-                             "no answer within " + std::to_string(total) + " ms");
+                             "timed out: no complete answer within " +
+                                 std::to_string((total + 999) / 1000) + " s");
     }
     Check(result);
     Check(curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &answer.m_status));

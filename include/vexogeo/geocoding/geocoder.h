@@ -123,7 +123,7 @@ class VEXOGEO_API CGeocoder {
 
     /// Ends the requests of this geocoder running now, on any thread, within about 100 ms;
     /// they throw Cancelled. Later requests run normally.
-    void Cancel() noexcept;
+    void Cancel() const noexcept;
 
     /// The UTF-8 form of `text` in the process code page. @return empty if it cannot convert.
     static std::string ToUtf8(const std::string &text);
