@@ -85,7 +85,7 @@ std::optional<Place> ReadPlace(const rapidjson::Value &element) {
 
 std::vector<Place> ParsePlaces(const std::string &body) {
     rapidjson::Document document;
-    document.Parse(body.data(), body.size());
+    document.Parse<rapidjson::kParseIterativeFlag>(body.data(), body.size());
     if (document.HasParseError()) {
         ThrowNotNominatim(std::string(rapidjson::GetParseError_En(document.GetParseError())) +
                           " at byte " + std::to_string(document.GetErrorOffset()) + ": " +
@@ -106,7 +106,7 @@ std::vector<Place> ParsePlaces(const std::string &body) {
 
 std::optional<Place> ParseReversePlace(const std::string &body) {
     rapidjson::Document document;
-    document.Parse(body.data(), body.size());
+    document.Parse<rapidjson::kParseIterativeFlag>(body.data(), body.size());
     if (document.HasParseError()) {
         ThrowNotNominatim(std::string(rapidjson::GetParseError_En(document.GetParseError())) +
                           " at byte " + std::to_string(document.GetErrorOffset()) + ": " +
