@@ -19,6 +19,8 @@ namespace {
 
 constexpr int kMaxLimit = 50;
 constexpr int kMaxZoom = 18;
+// A Retry-After holds every request of the process; a longer one than this is not believed.
+constexpr double kLongestHoldSeconds = 300;
 
 [[noreturn]] void ThrowInvalid(const std::string &message) {
     throw GeocodingError(GeocodingErrorKind::InvalidArgument, message);
@@ -168,7 +170,7 @@ std::vector<Place> CGeocoder::Impl::Fetch(const std::string &url, AnswerKind kin
         RequestGate::Process().HoldUntil(
             RequestGate::Clock::now() +
             std::chrono::duration_cast<RequestGate::Clock::duration>(
-                std::chrono::duration<double>(std::min(answer.m_retryAfterSeconds, 86400.0))));
+                std::chrono::duration<double>(std::min(answer.m_retryAfterSeconds, kLongestHoldSeconds))));
     }
     if (answer.m_status != 200) {
         const GeocodingErrorKind errorKind = answer.m_status == 403 ? GeocodingErrorKind::Blocked

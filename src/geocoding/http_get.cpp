@@ -178,7 +178,11 @@ HttpGetAnswer HttpGet(const HttpGetRequest &request) {
     Check(curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, static_cast<long>(total)));
     Check(curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L));
     Check(curl_easy_setopt(handle, CURLOPT_ACCEPT_ENCODING, ""));
+#if LIBCURL_VERSION_NUM >= 0x075500
     Check(curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https"));
+#else
+    Check(curl_easy_setopt(handle, CURLOPT_PROTOCOLS, CURLPROTO_HTTP | CURLPROTO_HTTPS));
+#endif
 
     const MultiMembership membership(multi.get(), handle);
     if (!membership.IsAdded())
