@@ -17,7 +17,7 @@
 namespace Geo {
 
 /// One place of a geocoding answer. Texts are UTF-8 as the service sent them.
-struct Place {
+struct VEXOGEO_API Place {
     double m_latitude = 0;  ///< the place's point (degrees)
     double m_longitude = 0; ///< the place's point (degrees)
     /// Its bounding box as the service orders it: south, north, west, east (degrees).
