@@ -19,8 +19,6 @@ namespace {
 
 constexpr int kMaxLimit = 50;
 constexpr int kMaxZoom = 18;
-// A Retry-After holds every request of the process; a longer one than this is not believed.
-constexpr double kLongestHoldSeconds = 300;
 
 [[noreturn]] void ThrowInvalid(const std::string &message) {
     throw GeocodingError(GeocodingErrorKind::InvalidArgument, message);
@@ -166,12 +164,8 @@ std::vector<Place> CGeocoder::Impl::Fetch(const std::string &url, AnswerKind kin
     request.m_deadline = deadline;
     request.m_cancelled = cancelled;
     const HttpGetAnswer answer = HttpGet(request);
-    if (answer.m_retryAfterSeconds >= 0) {
-        RequestGate::Process().HoldUntil(
-            RequestGate::Clock::now() +
-            std::chrono::duration_cast<RequestGate::Clock::duration>(
-                std::chrono::duration<double>(std::min(answer.m_retryAfterSeconds, kLongestHoldSeconds))));
-    }
+    if (answer.m_retryAfterSeconds >= 0)
+        HoldGateFor(answer.m_retryAfterSeconds);
     if (answer.m_status != 200) {
         const GeocodingErrorKind errorKind = answer.m_status == 403 ? GeocodingErrorKind::Blocked
                                              : answer.m_status == 429

@@ -10,6 +10,8 @@ namespace {
 // How often a waiting caller looks at its cancellation.
 constexpr std::chrono::milliseconds kPollInterval{20};
 constexpr double kLongestGap = 3600.0;
+// A Retry-After holds every request of the process; a longer one than this is not believed.
+constexpr double kLongestHold = 300.0;
 
 } // namespace
 
@@ -47,6 +49,13 @@ RequestGate::Outcome RequestGate::Pass(double requestsPerSecond, Clock::time_poi
 void RequestGate::HoldUntil(Clock::time_point until) {
     const std::lock_guard<std::mutex> lock(m_mutex);
     m_next = std::max(m_next, until);
+}
+
+void HoldGateFor(double seconds) {
+    const double held = std::min(std::max(seconds, 0.0), kLongestHold);
+    RequestGate::Process().HoldUntil(RequestGate::Clock::now() +
+                                     std::chrono::duration_cast<RequestGate::Clock::duration>(
+                                         std::chrono::duration<double>(held)));
 }
 
 void RequestGate::Reset() {

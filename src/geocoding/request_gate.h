@@ -40,6 +40,9 @@ class RequestGate {
     Clock::time_point m_next{}; ///< the earliest time the next request may be sent
 };
 
+/// Holds the process's gate for `seconds` from now, at most five minutes.
+void HoldGateFor(double seconds);
+
 } // namespace Geo
 
 #endif
