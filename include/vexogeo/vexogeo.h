@@ -12,6 +12,7 @@
 #include <vexogeo/geodesic/geodesic.h>
 #include <vexogeo/wms/wms_url.h>
 #include <vexogeo/geocoding/nominatim.h>
+#include <vexogeo/geocoding/geocoder.h>
 #include <vexogeo/xml/wms.h>
 #include <vexogeo/xml/named_srid.h>
 #include <vexogeo/xml/named_srid_configuration.h>

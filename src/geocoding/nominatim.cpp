@@ -1,12 +1,17 @@
 // Nominatim search: limit checks, request URL, and the HTTPS transfer through libcurl.
 #include "geocoding/nominatim_request.h"
 
+#include "geocoding/geocoding_settings.h"
+#include "geocoding/http_get.h"
+#include "geocoding/request_gate.h"
 #include "module/localization.h"
 #include "text/code_page.h"
 
 #include <curl/curl.h>
 
 #include <locale>
+#include <cctype>
+#include <ctime>
 #include <memory>
 #include <sstream>
 
@@ -32,6 +37,33 @@ std::string ToProcessCodePage(const char *text) {
 [[noreturn]] void ThrowInvalidLimit() {
     throw std::invalid_argument(
         ToProcessCodePage(Localization::Instance().GetText(MessageId::InvalidLimit)));
+}
+
+// Every request of the process waits for its turn; this search has no deadline to give up at.
+void PassGate() {
+    RequestGate::Process().Pass(GetConfiguredRequestsPerSecond(),
+                                RequestGate::Clock::time_point::max(), {});
+}
+
+// libcurl's header callback: the seconds of a Retry-After header into the double at `userData`.
+std::size_t ReadRetryAfter(char *data, std::size_t size, std::size_t count, void *userData) {
+    const std::size_t total = size * count;
+    static const char kName[] = "retry-after:";
+    constexpr std::size_t kLength = sizeof kName - 1;
+    if (total <= kLength)
+        return total;
+    for (std::size_t i = 0; i < kLength; ++i) {
+        if (std::tolower(static_cast<unsigned char>(data[i])) != kName[i])
+            return total;
+    }
+    try {
+        *static_cast<double *>(userData) =
+            ParseRetryAfter(std::string(data + kLength, total - kLength),
+                            static_cast<long long>(std::time(nullptr)));
+    } catch (const std::bad_alloc &) {
+        return 0;
+    }
+    return total;
 }
 
 struct EasyCleanup {
@@ -158,6 +190,7 @@ std::vector<Nominatim::SearchOutput> SearchAt(const std::string &baseUrl, const 
     if (limit < 1) {
         ThrowInvalidLimit();
     }
+    PassGate();
     return ExecuteQuery(ComposeSearchUrl(baseUrl, query, limit));
 }
 
@@ -166,6 +199,7 @@ std::vector<Nominatim::SearchOutput> SearchAt(const std::string &baseUrl, const 
     if (limit < 1 || limit > kMaxViewBoxLimit) {
         ThrowInvalidLimit();
     }
+    PassGate();
     return ExecuteQuery(ComposeSearchUrl(baseUrl, query, limit, &viewBox));
 }
 
@@ -194,9 +228,15 @@ std::vector<Nominatim::SearchOutput> ExecuteQuery(std::string url) {
     Check(curl_easy_setopt(easy.get(), CURLOPT_USERAGENT, GetUserAgent().c_str()));
     Check(curl_easy_setopt(easy.get(), CURLOPT_WRITEFUNCTION, &WriteToString));
     Check(curl_easy_setopt(easy.get(), CURLOPT_WRITEDATA, static_cast<void *>(&body)));
+    // Only read, never sent: a Retry-After of the answer holds every request of the process.
+    double retryAfter = -1;
+    Check(curl_easy_setopt(easy.get(), CURLOPT_HEADERFUNCTION, &ReadRetryAfter));
+    Check(curl_easy_setopt(easy.get(), CURLOPT_HEADERDATA, static_cast<void *>(&retryAfter)));
     Check(curl_easy_perform(easy.get()));
     long status = 0;
     Check(curl_easy_getinfo(easy.get(), CURLINFO_RESPONSE_CODE, &status));
+    if (retryAfter >= 0)
+        HoldGateFor(retryAfter);
     if (status != 200) {
         throw TransferError(body);
     }
@@ -204,13 +244,13 @@ std::vector<Nominatim::SearchOutput> ExecuteQuery(std::string url) {
 }
 
 std::vector<Nominatim::SearchOutput> Nominatim::Search(const std::string &query, const int &limit) {
-    return SearchAt(VEXOGEO_NOMINATIM_URL, query, limit);
+    return SearchAt(GetConfiguredSearchUrl(), query, limit);
 }
 
 std::vector<Nominatim::SearchOutput> Nominatim::Search(const std::string &query, const double &x1,
                                                        const double &y1, const double &x2,
                                                        const double &y2, const int &limit) {
-    return SearchAt(VEXOGEO_NOMINATIM_URL, query, ViewBox{x1, y1, x2, y2}, limit);
+    return SearchAt(GetConfiguredSearchUrl(), query, ViewBox{x1, y1, x2, y2}, limit);
 }
 
 } // namespace Geo

@@ -1,4 +1,4 @@
-// The three output forms of `vexogeo geocode`, from search results the service could send.
+// The three output forms of `vexogeo geocode` and `reverse`, from places the service could send.
 #include "geocode_format.h"
 
 #include <gtest/gtest.h>
@@ -8,46 +8,63 @@
 
 namespace {
 
-using VexoGeoCli::FormatSearchResults;
+using VexoGeoCli::FormatPlaces;
 using VexoGeoCli::GeocodeFormat;
-using Place = Geo::Nominatim::SearchOutput;
 
-const std::vector<Place> kPlaces = {
-    {{52.5159, 52.5164, 13.3772, 13.3782}, "Brandenburger Tor, Pariser Platz, Berlin"},
-    {{-0.5, 0.25, -1e-7, 180}, "A \"quoted\"\tname\\ with \x01 and \xC3\xA4"},
-};
+Geo::Place MakePlace(double lat, double lon, std::array<double, 4> box, std::string name) {
+    Geo::Place place;
+    place.m_latitude = lat;
+    place.m_longitude = lon;
+    place.m_boundingBox = box;
+    place.m_displayName = std::move(name);
+    return place;
+}
+
+const Geo::Place kTor = [] {
+    Geo::Place place = MakePlace(52.5163, 13.3777, {52.5159, 52.5164, 13.3772, 13.3782},
+                                 "Brandenburger Tor, Pariser Platz, Berlin");
+    place.m_class = "tourism";
+    place.m_type = "attraction";
+    place.m_importance = 0.6;
+    place.m_osmType = "way";
+    place.m_osmId = 518071791;
+    return place;
+}();
+const std::vector<Geo::Place> kPlaces = {kTor,
+                                         MakePlace(0.25, -1e-7, {-0.5, 0.25, -1e-7, 180},
+                                                   "A \"quoted\"\tname\\ with \x01 and \xC3\xA4")};
 
 TEST(GeocodeFormat, WritesTextJsonAndGeoJson) {
     const struct {
         GeocodeFormat format;
-        std::vector<Place> places;
+        std::vector<Geo::Place> places;
         const char *text;
     } cases[] = {
         {GeocodeFormat::Text, kPlaces,
-         "52.5159 52.5164 13.3772 13.3782\tBrandenburger Tor, Pariser Platz, Berlin\n"
-         "-0.5 0.25 -1e-07 180\tA \"quoted\"\tname\\ with \x01 and \xC3\xA4\n"},
-        {GeocodeFormat::Json, kPlaces,
-         "[\n  {\"display_name\": \"Brandenburger Tor, Pariser Platz, Berlin\", \"boundingbox\": "
-         "[52.5159, 52.5164, 13.3772, 13.3782]},\n"
-         "  {\"display_name\": \"A \\\"quoted\\\"\\tname\\\\ with \\u0001 and \xC3\xA4\", "
-         "\"boundingbox\": [-0.5, 0.25, -1e-07, 180]}\n]\n"},
+         "13.3777 52.5163\t52.5159 52.5164 13.3772 13.3782\tBrandenburger Tor, Pariser Platz, "
+         "Berlin\n"
+         "-1e-07 0.25\t-0.5 0.25 -1e-07 180\tA \"quoted\"\tname\\ with \x01 and \xC3\xA4\n"},
+        {GeocodeFormat::Json,
+         {kTor},
+         "[\n  {\"display_name\": \"Brandenburger Tor, Pariser Platz, Berlin\", \"class\": "
+         "\"tourism\", \"type\": \"attraction\", \"importance\": 0.6, \"osm_type\": \"way\", "
+         "\"osm_id\": 518071791, \"lat\": 52.5163, \"lon\": 13.3777, \"boundingbox\": "
+         "[52.5159, 52.5164, 13.3772, 13.3782]}\n]\n"},
+        // The box goes west, south, east, north; the point longitude first.
         {GeocodeFormat::GeoJson,
-         {kPlaces[0]},
+         {kPlaces[1]},
          "{\"type\": \"FeatureCollection\", \"features\": [\n"
-         "  {\"type\": \"Feature\", \"properties\": {\"display_name\": \"Brandenburger Tor, "
-         "Pariser Platz, Berlin\"}, \"geometry\": {\"type\": \"Polygon\", \"coordinates\": "
-         "[[[13.3772, 52.5159], [13.3782, 52.5159], [13.3782, 52.5164], [13.3772, 52.5164], "
-         "[13.3772, 52.5159]]]}}\n]}\n"},
+         "  {\"type\": \"Feature\", \"bbox\": [-1e-07, -0.5, 180, 0.25], \"properties\": "
+         "{\"display_name\": \"A \\\"quoted\\\"\\tname\\\\ with \\u0001 and \xC3\xA4\", "
+         "\"class\": \"\", \"type\": \"\", \"importance\": 0, \"osm_type\": \"\", "
+         "\"osm_id\": 0}, \"geometry\": {\"type\": \"Point\", \"coordinates\": [-1e-07, "
+         "0.25]}}\n]}\n"},
         {GeocodeFormat::Text, {}, ""},
         {GeocodeFormat::Json, {}, "[]\n"},
         {GeocodeFormat::GeoJson, {}, "{\"type\": \"FeatureCollection\", \"features\": []}\n"},
-        // Names in a single-byte code page still give valid UTF-8 JSON; NaN has no JSON number.
-        {GeocodeFormat::Json,
-         {{{0, 1, 2, std::nan("")}, "M\xFCnchen"}},
-         "[\n  {\"display_name\": \"M\xC3\xBCnchen\", \"boundingbox\": [0, 1, 2, null]}\n]\n"},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(FormatSearchResults(c.places, c.format), c.text) << static_cast<int>(c.format);
+        EXPECT_EQ(FormatPlaces(c.places, c.format), c.text) << static_cast<int>(c.format);
 }
 
 TEST(GeocodeFormat, KnowsItsThreeNames) {

@@ -18,6 +18,7 @@ Command AddMeasureCommand(CLI::App &app);
 Command AddCrsCommand(CLI::App &app);
 Command AddBoundsCommand(CLI::App &app);
 Command AddGeocodeCommand(CLI::App &app);
+Command AddReverseCommand(CLI::App &app);
 Command AddWmsUrlCommand(CLI::App &app);
 Command AddWmsCommand(CLI::App &app);
 Command AddSridsCommand(CLI::App &app);

@@ -1,14 +1,16 @@
-// vexogeo geocode: free-text search of places with the library's geocoding service.
+// vexogeo geocode: search places by name or by address fields with the geocoding client.
 #include "commands.h"
 #include "geocode_format.h"
+#include "geocoding_options.h"
 
 #include <vexogeo/vexogeo.h>
 
 #include <CLI/CLI.hpp>
 
+#include <cctype>
 #include <cstdio>
 #include <memory>
-#include <stdexcept>
+#include <sstream>
 
 namespace VexoGeoCli {
 namespace {
@@ -17,38 +19,104 @@ struct GeocodeOptions {
     std::string m_query;
     int m_limit = 10;
     std::string m_viewbox;
-    std::string m_format = "text";
+    bool m_bounded = false;
+    std::string m_countries;
+    std::vector<std::string> m_structured;
+    SharedGeocodingOptions m_shared;
 };
+
+// "de,at" as {"de", "at"}; empty pieces are refused by the client as country codes.
+std::vector<std::string> SplitCommas(const std::string &text) {
+    std::vector<std::string> pieces;
+    std::stringstream stream(text);
+    std::string piece;
+    while (std::getline(stream, piece, ','))
+        pieces.push_back(piece);
+    if (!text.empty() && text.back() == ',')
+        pieces.emplace_back();
+    return pieces;
+}
+
+// Reads FIELD=VALUE into `query`. @return false for an unknown field or a missing "=".
+bool AddStructuredField(const std::string &text, Geo::StructuredQuery &query) {
+    const std::size_t equals = text.find('=');
+    if (equals == std::string::npos)
+        return false;
+    const std::string name = text.substr(0, equals);
+    const std::string value = Geo::CGeocoder::ToUtf8(text.substr(equals + 1));
+    std::string *field = name == "street"       ? &query.m_street
+                         : name == "city"       ? &query.m_city
+                         : name == "county"     ? &query.m_county
+                         : name == "state"      ? &query.m_state
+                         : name == "country"    ? &query.m_country
+                         : name == "postalcode" ? &query.m_postalCode
+                                                : nullptr;
+    if (field == nullptr)
+        return false;
+    *field = value;
+    return true;
+}
 
 int RunGeocode(const GeocodeOptions &options) {
     const std::string context = "geocode";
+    const auto usage = [&](const std::string &message) {
+        PrintError(context, message);
+        return kExitUsage;
+    };
+    Geo::GeocoderOptions geocoderOptions;
     GeocodeFormat format = GeocodeFormat::Text;
-    if (!ParseGeocodeFormat(options.m_format, format)) {
-        PrintError(context,
-                   "--format: expected text, json or geojson, not '" + options.m_format + "'");
-        return kExitUsage;
-    }
+    std::string error;
+    if (!ReadSharedGeocodingOptions(options.m_shared, geocoderOptions, format, error))
+        return usage(error);
+    if (options.m_limit < 1 || options.m_limit > 50)
+        return usage("--limit: expected 1 to 50, not " + std::to_string(options.m_limit));
+    geocoderOptions.m_limit = options.m_limit;
     std::vector<double> box;
-    if (!options.m_viewbox.empty() && !ParseNumberList(options.m_viewbox, 4, box)) {
-        PrintError(context, "--viewbox: expected four numbers 'x1,y1,x2,y2', not '" +
-                                options.m_viewbox + "'");
-        return kExitUsage;
+    if (!options.m_viewbox.empty()) {
+        if (!ParseNumberList(options.m_viewbox, 4, box) || box[1] > box[3])
+            return usage("--viewbox: expected four numbers 'west,south,east,north', not '" +
+                         options.m_viewbox + "'");
+        geocoderOptions.m_hasViewBox = true;
+        std::copy(box.begin(), box.end(), geocoderOptions.m_viewBox.begin());
     }
-    std::vector<Geo::Nominatim::SearchOutput> results;
+    if (options.m_bounded && box.empty())
+        return usage("--bounded needs --viewbox");
+    geocoderOptions.m_bounded = options.m_bounded;
+    if (!options.m_countries.empty()) {
+        geocoderOptions.m_countryCodes = SplitCommas(options.m_countries);
+        for (const auto &code : geocoderOptions.m_countryCodes) {
+            if (code.size() != 2 || !std::isalpha(static_cast<unsigned char>(code[0])) ||
+                !std::isalpha(static_cast<unsigned char>(code[1])))
+                return usage("--country: expected two-letter codes such as 'de,at', not '" +
+                             options.m_countries + "'");
+        }
+    }
+    Geo::StructuredQuery structured;
+    for (const auto &field : options.m_structured) {
+        if (!AddStructuredField(field, structured))
+            return usage("--structured: expected street=, city=, county=, state=, country= or "
+                         "postalcode= followed by a value, not '" +
+                         field + "'");
+    }
+    if (options.m_structured.empty() == options.m_query.empty())
+        return usage(options.m_structured.empty()
+                         ? "give a QUERY or --structured fields"
+                         : "give either a QUERY or --structured fields, not both");
+    const std::string query = Geo::CGeocoder::ToUtf8(options.m_query);
+    if (options.m_structured.empty() && query.find_first_not_of(" \t\r\n") == std::string::npos)
+        return usage("the QUERY is empty");
+
+    std::vector<Geo::Place> places;
     try {
-        results = box.empty() ? Geo::Nominatim::Search(options.m_query, options.m_limit)
-                              : Geo::Nominatim::Search(options.m_query, box[0], box[1], box[2],
-                                                       box[3], options.m_limit);
-    } catch (const std::invalid_argument &e) {
-        PrintError(context, "--limit " + std::to_string(options.m_limit) + ": " + e.what());
-        return kExitFailure;
-    } catch (const std::exception &e) {
-        PrintError(context, std::string("the search failed: ") + e.what());
-        return kExitFailure;
+        const Geo::CGeocoder geocoder(geocoderOptions);
+        places =
+            options.m_structured.empty() ? geocoder.Search(query) : geocoder.Search(structured);
+    } catch (const Geo::GeocodingError &e) {
+        PrintError(context, e.what());
+        return e.GetKind() == Geo::GeocodingErrorKind::InvalidArgument ? kExitUsage : kExitFailure;
     }
-    const std::string text = FormatSearchResults(results, format);
-    std::fputs(text.c_str(), stdout);
-    if (results.empty())
+    std::fputs(FormatPlaces(places, format).c_str(), stdout);
+    if (places.empty())
         PrintError(context, "no places found");
     return kExitSuccess;
 }
@@ -57,20 +125,33 @@ int RunGeocode(const GeocodeOptions &options) {
 
 Command AddGeocodeCommand(CLI::App &app) {
     auto options = std::make_shared<GeocodeOptions>();
-    CLI::App *sub = app.add_subcommand("geocode", "Search places by name");
-    sub->add_option("QUERY", options->m_query, "Free text, e.g. a place or an address")->required();
-    sub->add_option("--limit", options->m_limit, "Largest number of places (default 10)");
+    CLI::App *sub = app.add_subcommand("geocode", "Search places by name or address");
+    sub->add_option("QUERY", options->m_query, "Free text, e.g. a place or an address");
+    sub->add_option("--limit", options->m_limit, "Largest number of places, 1 to 50 (default 10)");
     sub->add_option("--viewbox", options->m_viewbox,
-                    "Only places in the box with corners x1,y1 and x2,y2 (longitude, latitude)");
-    sub->add_option("--format", options->m_format, "text (default), json or geojson");
-    sub->footer("Text output: one line per place with its box as south north west east "
-                "(degrees), a tab and the name. GeoJSON output: a FeatureCollection of the "
-                "boxes as polygons with the name as property. The search waits as long as the "
-                "service takes.\n\n"
-                "Examples:\n"
-                "  vexogeo geocode 'Brandenburger Tor'\n"
-                "  vexogeo geocode Berlin --limit 3 --format json\n"
-                "  vexogeo geocode Bahnhof --viewbox 13.0,52.3,13.8,52.7 --format geojson");
+                    "Prefer places in the box west,south,east,north (longitude, latitude)");
+    sub->add_flag("--bounded", options->m_bounded, "Only places inside --viewbox");
+    sub->add_option("--country", options->m_countries,
+                    "Only places in these countries, e.g. de,at");
+    sub->add_option("--structured", options->m_structured,
+                    "An address field instead of QUERY: street=, city=, county=, state=, "
+                    "country= or postalcode= with its value; repeatable")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+        ->allow_extra_args(false);
+    AddSharedGeocodingOptions(*sub, options->m_shared);
+    sub->footer(
+        "Text output: one line per place with its point as longitude latitude, a tab, "
+        "its box as south north west east (degrees), a tab and the name. JSON output: "
+        "the places with the service's member names. GeoJSON output: a "
+        "FeatureCollection of points with a bbox. Requests are spaced out (one per "
+        "second by default) and answers are cached for a day. Results are (c) "
+        "OpenStreetMap contributors, ODbL.\n\n"
+        "Examples:\n"
+        "  vexogeo geocode 'Brandenburger Tor'\n"
+        "  vexogeo geocode Berlin --limit 3 --format json --language en\n"
+        "  vexogeo geocode Bahnhof --viewbox 13.0,52.3,13.8,52.7 --bounded --format geojson\n"
+        "  vexogeo geocode --structured city=Wien --structured country=Austria\n"
+        "  vexogeo geocode Hauptbahnhof --country de,at --timeout 10");
     return {sub, [options] { return RunGeocode(*options); }};
 }
 

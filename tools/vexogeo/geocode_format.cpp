@@ -1,4 +1,4 @@
-// Search results as text, JSON and GeoJSON.
+// Places as text, JSON and GeoJSON.
 #include "geocode_format.h"
 
 #include "common.h"
@@ -65,41 +65,49 @@ bool ParseGeocodeFormat(const std::string &name, GeocodeFormat &format) {
     return true;
 }
 
-std::string FormatSearchResults(const std::vector<Geo::Nominatim::SearchOutput> &results,
-                                GeocodeFormat format) {
+std::string FormatPlaces(const std::vector<Geo::Place> &places, GeocodeFormat format) {
     std::string out;
     if (format == GeocodeFormat::Text) {
-        for (const auto &result : results) {
-            const auto &box = result.m_boundingBox;
-            out += FormatNumber(box[0]) + " " + FormatNumber(box[1]) + " " + FormatNumber(box[2]) +
-                   " " + FormatNumber(box[3]) + "\t" + ToTerminalText(result.m_displayName) + "\n";
+        for (const auto &place : places) {
+            const auto &box = place.m_boundingBox;
+            out += FormatNumber(place.m_longitude) + " " + FormatNumber(place.m_latitude) + "\t" +
+                   FormatNumber(box[0]) + " " + FormatNumber(box[1]) + " " + FormatNumber(box[2]) +
+                   " " + FormatNumber(box[3]) + "\t" + ToTerminalText(place.m_displayName) + "\n";
         }
         return out;
     }
+    const auto members = [](const Geo::Place &place) {
+        return "\"display_name\": " + JsonString(place.m_displayName) +
+               ", \"class\": " + JsonString(place.m_class) +
+               ", \"type\": " + JsonString(place.m_type) +
+               ", \"importance\": " + JsonNumber(place.m_importance) +
+               ", \"osm_type\": " + JsonString(place.m_osmType) +
+               ", \"osm_id\": " + std::to_string(place.m_osmId);
+    };
     if (format == GeocodeFormat::Json) {
         out = "[";
-        for (std::size_t i = 0; i < results.size(); ++i) {
-            const auto &box = results[i].m_boundingBox;
-            out += (i == 0 ? "\n  " : ",\n  ");
-            out += "{\"display_name\": " + JsonString(results[i].m_displayName) +
-                   ", \"boundingbox\": [" + JsonNumber(box[0]) + ", " + JsonNumber(box[1]) + ", " +
-                   JsonNumber(box[2]) + ", " + JsonNumber(box[3]) + "]}";
+        for (std::size_t i = 0; i < places.size(); ++i) {
+            const auto &box = places[i].m_boundingBox;
+            out += (i == 0 ? "\n  {" : ",\n  {");
+            out += members(places[i]) + ", \"lat\": " + JsonNumber(places[i].m_latitude) +
+                   ", \"lon\": " + JsonNumber(places[i].m_longitude) + ", \"boundingbox\": [" +
+                   JsonNumber(box[0]) + ", " + JsonNumber(box[1]) + ", " + JsonNumber(box[2]) +
+                   ", " + JsonNumber(box[3]) + "]}";
         }
-        return out + (results.empty() ? "]\n" : "\n]\n");
+        return out + (places.empty() ? "]\n" : "\n]\n");
     }
     out = "{\"type\": \"FeatureCollection\", \"features\": [";
-    for (std::size_t i = 0; i < results.size(); ++i) {
-        // The service sends south, north, west, east.
-        const auto &box = results[i].m_boundingBox;
-        const double south = box[0], north = box[1], west = box[2], east = box[3];
+    for (std::size_t i = 0; i < places.size(); ++i) {
+        // The service sends south, north, west, east; GeoJSON wants west, south, east, north.
+        const auto &box = places[i].m_boundingBox;
         out += (i == 0 ? "\n  " : ",\n  ");
-        out += "{\"type\": \"Feature\", \"properties\": {\"display_name\": " +
-               JsonString(results[i].m_displayName) +
-               "}, \"geometry\": {\"type\": \"Polygon\", \"coordinates\": [[" +
-               Position(west, south) + ", " + Position(east, south) + ", " + Position(east, north) +
-               ", " + Position(west, north) + ", " + Position(west, south) + "]]}}";
+        out += "{\"type\": \"Feature\", \"bbox\": [" + JsonNumber(box[2]) + ", " +
+               JsonNumber(box[0]) + ", " + JsonNumber(box[3]) + ", " + JsonNumber(box[1]) +
+               "], \"properties\": {" + members(places[i]) +
+               "}, \"geometry\": {\"type\": \"Point\", \"coordinates\": " +
+               Position(places[i].m_longitude, places[i].m_latitude) + "}}";
     }
-    return out + (results.empty() ? "]}\n" : "\n]}\n");
+    return out + (places.empty() ? "]}\n" : "\n]}\n");
 }
 
 } // namespace VexoGeoCli

@@ -1,8 +1,8 @@
-// The three ways `vexogeo geocode` writes search results.
+// The three ways `vexogeo geocode` and `vexogeo reverse` write places.
 #ifndef VEXOGEO_TOOLS_VEXOGEO_GEOCODE_FORMAT_H
 #define VEXOGEO_TOOLS_VEXOGEO_GEOCODE_FORMAT_H
 
-#include <vexogeo/geocoding/nominatim.h>
+#include <vexogeo/geocoding/geocoder.h>
 
 #include <string>
 #include <vector>
@@ -14,12 +14,12 @@ enum class GeocodeFormat { Text, Json, GeoJson };
 /// @return false for a name other than "text", "json" and "geojson".
 bool ParseGeocodeFormat(const std::string &name, GeocodeFormat &format);
 
-/// The results as text (one line each: south north west east, a tab, the name), as a JSON array
-/// of {"display_name", "boundingbox"} objects, or as a GeoJSON FeatureCollection of box
-/// polygons (longitude, latitude) with the name as property. Every form ends in a line break;
-/// no results give no text, "[]" or an empty collection.
-std::string FormatSearchResults(const std::vector<Geo::Nominatim::SearchOutput> &results,
-                                GeocodeFormat format);
+/// The places as text (one line each: the point as longitude latitude, a tab, the box as south
+/// north west east, a tab, the name), as a JSON array of objects with the service's member
+/// names, or as a GeoJSON FeatureCollection of points with a "bbox" (west, south, east, north)
+/// and the other members as properties. Every form ends in a line break; no places give no
+/// text, "[]" or an empty collection.
+std::string FormatPlaces(const std::vector<Geo::Place> &places, GeocodeFormat format);
 
 } // namespace VexoGeoCli
 

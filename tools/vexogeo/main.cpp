@@ -38,6 +38,7 @@ int main(int argc, char **argv) {
         AddCrsCommand(app),
         AddBoundsCommand(app),
         AddGeocodeCommand(app),
+        AddReverseCommand(app),
         AddWmsUrlCommand(app),
         AddWmsCommand(app),
         AddSridsCommand(app),

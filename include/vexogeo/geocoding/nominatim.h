@@ -1,4 +1,4 @@
-// Nominatim: free-text geocoding search against the Nominatim service compiled into the library.
+// Nominatim: free-text geocoding search against the configured Nominatim service.
 #ifndef VEXOGEO_GEOCODING_NOMINATIM_H
 #define VEXOGEO_GEOCODING_NOMINATIM_H
 

@@ -1,0 +1,125 @@
+// The geocoding client's answers read with RapidJSON; numbers locale-independent.
+#include "geocoding/place_parser.h"
+
+#include "geocoding/geocoding_settings.h"
+#include "geocoding/http_get.h"
+
+#include <rapidjson/document.h>
+#include <rapidjson/error/en.h>
+
+#include <cmath>
+
+namespace Geo {
+namespace {
+
+[[noreturn]] void ThrowNotNominatim(const std::string &why) {
+    throw GeocodingError(GeocodingErrorKind::NotNominatim,
+                         "the answer is not a Nominatim result: " + why);
+}
+
+// Nominatim sends coordinates as strings; numbers are accepted too.
+bool ReadNumber(const rapidjson::Value &value, double &number) {
+    if (value.IsNumber()) {
+        number = value.GetDouble();
+        return std::isfinite(number);
+    }
+    if (value.IsString()) {
+        return ParseDecimal(std::string(value.GetString(), value.GetStringLength()), number) &&
+               std::isfinite(number);
+    }
+    return false;
+}
+
+const rapidjson::Value *FindMember(const rapidjson::Value &object, const char *name) {
+    const auto member = object.FindMember(name);
+    return member == object.MemberEnd() ? nullptr : &member->value;
+}
+
+std::string ReadText(const rapidjson::Value &object, const char *name) {
+    const rapidjson::Value *value = FindMember(object, name);
+    if (value == nullptr || !value->IsString())
+        return std::string();
+    return std::string(value->GetString(), value->GetStringLength());
+}
+
+std::optional<Place> ReadPlace(const rapidjson::Value &element) {
+    if (!element.IsObject())
+        return std::nullopt;
+    Place place;
+    const rapidjson::Value *lat = FindMember(element, "lat");
+    const rapidjson::Value *lon = FindMember(element, "lon");
+    const rapidjson::Value *box = FindMember(element, "boundingbox");
+    if (lat == nullptr || lon == nullptr || box == nullptr || !ReadNumber(*lat, place.m_latitude) ||
+        !ReadNumber(*lon, place.m_longitude) || !box->IsArray() || box->Size() != 4) {
+        return std::nullopt;
+    }
+    for (rapidjson::SizeType i = 0; i < 4; ++i) {
+        if (!ReadNumber((*box)[i], place.m_boundingBox[i]))
+            return std::nullopt;
+    }
+    place.m_displayName = ReadText(element, "display_name");
+    place.m_class = ReadText(element, "class");
+    if (place.m_class.empty())
+        place.m_class = ReadText(element, "category"); // format=jsonv2
+    place.m_type = ReadText(element, "type");
+    place.m_osmType = ReadText(element, "osm_type");
+    if (const rapidjson::Value *importance = FindMember(element, "importance")) {
+        double value = 0;
+        if (ReadNumber(*importance, value))
+            place.m_importance = value;
+    }
+    if (const rapidjson::Value *id = FindMember(element, "osm_id")) {
+        if (id->IsUint64()) {
+            place.m_osmId = id->GetUint64();
+        } else if (id->IsString()) {
+            double value = 0;
+            if (ParseDecimal(id->GetString(), value) && value >= 0 && value < 1.8e19 &&
+                std::floor(value) == value)
+                place.m_osmId = static_cast<std::uint64_t>(value);
+        }
+    }
+    return place;
+}
+
+} // namespace
+
+std::vector<Place> ParsePlaces(const std::string &body) {
+    rapidjson::Document document;
+    document.Parse<rapidjson::kParseIterativeFlag>(body.data(), body.size());
+    if (document.HasParseError()) {
+        ThrowNotNominatim(std::string(rapidjson::GetParseError_En(document.GetParseError())) +
+                          " at byte " + std::to_string(document.GetErrorOffset()) + ": " +
+                          CleanServerText(body, 60));
+    }
+    if (!document.IsArray())
+        ThrowNotNominatim("expected a list of places: " + CleanServerText(body, 60));
+    std::vector<Place> places;
+    places.reserve(document.Size());
+    for (const auto &element : document.GetArray()) {
+        if (auto place = ReadPlace(element))
+            places.push_back(std::move(*place));
+    }
+    if (places.empty() && document.Size() > 0)
+        ThrowNotNominatim("no element of the list is a place");
+    return places;
+}
+
+std::optional<Place> ParseReversePlace(const std::string &body) {
+    rapidjson::Document document;
+    document.Parse<rapidjson::kParseIterativeFlag>(body.data(), body.size());
+    if (document.HasParseError()) {
+        ThrowNotNominatim(std::string(rapidjson::GetParseError_En(document.GetParseError())) +
+                          " at byte " + std::to_string(document.GetErrorOffset()) + ": " +
+                          CleanServerText(body, 60));
+    }
+    if (!document.IsObject())
+        ThrowNotNominatim("expected one place: " + CleanServerText(body, 60));
+    if (document.HasMember("error"))
+        return std::nullopt;
+    auto place = ReadPlace(document);
+    if (!place)
+        ThrowNotNominatim("the object is not a place: " + CleanServerText(body, 60));
+    return place;
+}
+
+} // namespace Geo

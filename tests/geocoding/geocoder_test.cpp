@@ -1,0 +1,426 @@
+// The geocoding client against loopback servers that count what they receive: the requests
+// as the service documents them, the endpoint switch, typed failures, time-outs, cancellation
+// and the cache. CTest gives the binary a high request rate and a cache folder of its own.
+#include "geocoding/geocoding_settings.h"
+#include "geocoding/http_get.h"
+#include "geocoding/loopback_server.h"
+#include "geocoding/nominatim_request.h"
+#include "geocoding/place_cache.h"
+#include "geocoding/request_gate.h"
+
+#include <vexogeo/geocoding/geocoder.h>
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+
+namespace Geo {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using VexoGeoTest::LoopbackServer;
+
+const char *const kWien =
+    R"([{"place_id":1,"lat":"48.2083537","lon":"16.3725042","class":"boundary","type":"administrative",)"
+    R"("importance":0.8875,"osm_type":"relation","osm_id":109166,"display_name":"Wien, \u00d6sterreich",)"
+    R"("boundingbox":["48.1182699","48.3230999","16.1826199","16.5774999"]}])";
+const char *const kWienObject =
+    R"({"lat":"48.2083537","lon":"16.3725042","osm_type":"node","osm_id":17,"display_name":"Wien",)"
+    R"("boundingbox":["48.1","48.3","16.1","16.5"]})";
+
+LoopbackServer::Handler Answering(int status, std::string body, std::string retryAfter = "") {
+    return [=](const httplib::Request &, httplib::Response &response) {
+        response.status = status;
+        if (!retryAfter.empty())
+            response.set_header("Retry-After", retryAfter);
+        response.set_content(body, "application/json; charset=utf-8");
+    };
+}
+
+// Sets (or with null removes) an environment variable for one scope.
+class ScopedEnv {
+  public:
+    ScopedEnv(const char *name, const char *value) : m_name(name) {
+        if (const char *old = std::getenv(name))
+            m_old = old;
+        value ? setenv(name, value, 1) : unsetenv(name);
+    }
+    ~ScopedEnv() { m_old ? setenv(m_name, m_old->c_str(), 1) : unsetenv(m_name); }
+
+  private:
+    const char *m_name;
+    std::optional<std::string> m_old;
+};
+
+// A loopback socket that takes connections into its backlog and never answers.
+struct SilentServer {
+    int m_socket = socket(AF_INET, SOCK_STREAM, 0);
+    std::string m_url;
+    SilentServer() {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        EXPECT_EQ(bind(m_socket, reinterpret_cast<sockaddr *>(&address), size), 0);
+        EXPECT_EQ(listen(m_socket, 8), 0);
+        EXPECT_EQ(getsockname(m_socket, reinterpret_cast<sockaddr *>(&address), &size), 0);
+        m_url = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/search";
+    }
+    ~SilentServer() { close(m_socket); }
+};
+
+GeocoderOptions Uncached(const std::string &endpoint) {
+    GeocoderOptions options;
+    options.m_endpoint = endpoint;
+    options.m_useCache = false;
+    return options;
+}
+
+GeocodingErrorKind KindOf(const std::function<void()> &call) {
+    try {
+        call();
+    } catch (const GeocodingError &error) {
+        return error.GetKind();
+    }
+    ADD_FAILURE() << "no GeocodingError";
+    return GeocodingErrorKind::Transfer;
+}
+
+class Geocoder : public ::testing::Test {
+  protected:
+    void SetUp() override { RequestGate::Process().Reset(); }
+    void TearDown() override { RequestGate::Process().Reset(); }
+};
+
+TEST_F(Geocoder, RequestsAsTheServiceDocumentsThem) {
+    const LoopbackServer server(Answering(200, kWien));
+    const LoopbackServer reverse(Answering(200, kWienObject));
+    GeocoderOptions full = Uncached(server.SearchUrl());
+    full.m_language = "de,en";
+    full.m_countryCodes = {"de", "AT"};
+    full.m_hasViewBox = true;
+    full.m_viewBox = {13.123456789, 1e-7, 16.5, 48.3};
+    full.m_bounded = true;
+    full.m_limit = 50;
+    full.m_email = "ops+geo@example.org";
+    StructuredQuery structured;
+    structured.m_street = "Ring 1";
+    structured.m_city = "Wien";
+    structured.m_postalCode = "1010";
+    const struct {
+        GeocoderOptions options;
+        std::function<void(const CGeocoder &)> call;
+        std::string target;
+    } kCases[] = {
+        {Uncached(server.SearchUrl()),
+         [](const CGeocoder &g) { g.Search("A & B #1 + K\xC3\xB6ln"); },
+         "/search?q=A%20%26%20B%20%231%20%2B%20K%C3%B6ln&format=json&limit=10"},
+        {full, [](const CGeocoder &g) { g.Search("Wien"); },
+         "/search?q=Wien&format=json&limit=50&accept-language=de%2Cen&countrycodes=de,AT"
+         "&viewbox=13.123456789,1e-07,16.5,48.3&bounded=1&email=ops%2Bgeo%40example.org"},
+        {Uncached(server.SearchUrl()), [&](const CGeocoder &g) { g.Search(structured); },
+         "/search?street=Ring%201&city=Wien&postalcode=1010&format=json&limit=10"},
+        {Uncached(server.SearchUrl() + "?key=1"), [](const CGeocoder &g) { g.Search("x"); },
+         "/search?key=1&q=x&format=json&limit=10"},
+    };
+    for (const auto &c : kCases) {
+        c.call(CGeocoder(c.options));
+        EXPECT_EQ(server.LastRequest().m_target, c.target);
+        EXPECT_EQ(server.LastRequest().m_userAgent, "Kalvo/7.6.3 VexoGeo/7.6.3");
+    }
+    // Reverse goes to the sibling of the search URL, in latitude, longitude order.
+    GeocoderOptions toReverse = Uncached(reverse.SearchUrl());
+    toReverse.m_language = "en";
+    const auto place = CGeocoder(toReverse).Reverse(16.3725042, 48.2083537, 10);
+    EXPECT_EQ(reverse.LastRequest().m_target,
+              "/reverse?lat=48.2083537&lon=16.3725042&zoom=10&format=json&accept-language=en");
+    ASSERT_TRUE(place.has_value());
+    EXPECT_EQ(place->m_osmId, 17u);
+}
+
+TEST_F(Geocoder, PlacesCarryTheirPointBoxAndTags) {
+    const LoopbackServer server(Answering(200, kWien));
+    const auto places = CGeocoder(Uncached(server.SearchUrl())).Search("Wien");
+    ASSERT_EQ(places.size(), 1u);
+    const Place &p = places[0];
+    EXPECT_EQ(p.m_latitude, 48.2083537);
+    EXPECT_EQ(p.m_longitude, 16.3725042);
+    EXPECT_EQ(p.m_boundingBox,
+              (std::array<double, 4>{48.1182699, 48.3230999, 16.1826199, 16.5774999}));
+    EXPECT_EQ(p.m_displayName, "Wien, \xC3\x96sterreich");
+    EXPECT_EQ(p.m_class + "/" + p.m_type + "/" + p.m_osmType, "boundary/administrative/relation");
+    EXPECT_EQ(p.m_importance, 0.8875);
+    EXPECT_EQ(p.m_osmId, 109166u);
+    EXPECT_EQ(p.GetDisplayNameInProcessCodePage(), "Wien, \xC3\x96sterreich"); // UTF-8 process
+}
+
+TEST_F(Geocoder, BadArgumentsAreRefusedBeforeAnyRequest) {
+    const LoopbackServer server(Answering(200, kWien));
+    const CGeocoder geocoder(Uncached(server.SearchUrl()));
+    const double nan = std::nan("");
+    const double inf = HUGE_VAL;
+    const std::function<void()> kCalls[] = {
+        [&] { geocoder.Search(""); },
+        [&] { geocoder.Search(" \t"); },
+        [&] { geocoder.Search(StructuredQuery{}); },
+        [&] { geocoder.Reverse(nan, 48); },
+        [&] { geocoder.Reverse(16, inf); },
+        [&] { geocoder.Reverse(16, 91); },
+        [&] { geocoder.Reverse(16, 48, 19); },
+        [&] { geocoder.Reverse(16, 48, -1); },
+        [&] {
+            GeocoderOptions o = Uncached(server.SearchUrl());
+            o.m_limit = 51;
+            CGeocoder{o};
+        },
+        [&] {
+            GeocoderOptions o = Uncached(server.SearchUrl());
+            o.m_limit = 0;
+            CGeocoder{o};
+        },
+        [&] {
+            GeocoderOptions o = Uncached(server.SearchUrl());
+            o.m_hasViewBox = true;
+            o.m_viewBox = {0, 0, inf, 1};
+            CGeocoder{o};
+        },
+        [&] {
+            GeocoderOptions o = Uncached(server.SearchUrl());
+            o.m_countryCodes = {"de&x=1"};
+            CGeocoder{o};
+        },
+    };
+    for (const auto &call : kCalls)
+        EXPECT_EQ(KindOf(call), GeocodingErrorKind::InvalidArgument);
+    EXPECT_EQ(server.RequestCount(), 0);
+}
+
+TEST_F(Geocoder, FailuresAreTypedAndOneCleanLine) {
+    const std::string huge = "\x1b[31m" + std::string(5u << 20, 'x');
+    const struct {
+        LoopbackServer::Handler handler;
+        GeocodingErrorKind kind;
+        long status;
+        double retryAfter;
+        std::string start; ///< the message's beginning
+    } kCases[] = {
+        {Answering(403, "Blocked\n<b>policy</b>"), GeocodingErrorKind::Blocked, 403, -1,
+         "HTTP 403: the service refuses this application or address (blocked): Blocked <b>"},
+        {Answering(429, "slow down", "7"), GeocodingErrorKind::RateLimited, 429, 7,
+         "HTTP 429: too many requests (rate limited), retry after 7 s: slow down"},
+        {Answering(500, huge), GeocodingErrorKind::HttpStatus, 500, -1, "HTTP 500: \\x1b[31mxxx"},
+        {Answering(200, "<html><body>Welcome to the hotel Wi-Fi</body></html>"),
+         GeocodingErrorKind::NotNominatim, 0, -1, "the answer is not a Nominatim result: "},
+        {Answering(200, std::string(kWien).substr(0, 80)), GeocodingErrorKind::NotNominatim, 0, -1,
+         "the answer is not a Nominatim result: "},
+        {Answering(200, R"({"error":"x"})"), GeocodingErrorKind::NotNominatim, 0, -1,
+         "the answer is not a Nominatim result: expected a list"},
+        {Answering(200, R"([{"display_name":"no point"}])"), GeocodingErrorKind::NotNominatim, 0,
+         -1, "the answer is not a Nominatim result: no element"},
+    };
+    for (const auto &c : kCases) {
+        RequestGate::Process().Reset();
+        const LoopbackServer server(c.handler);
+        const CGeocoder geocoder(GeocoderOptions{server.SearchUrl()}); // cached if it succeeded
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            RequestGate::Process().Reset();
+            try {
+                geocoder.Search("Wien");
+                ADD_FAILURE() << c.start;
+            } catch (const GeocodingError &error) {
+                const std::string text = error.what();
+                EXPECT_EQ(error.GetKind(), c.kind) << text;
+                EXPECT_EQ(error.GetStatus(), c.status) << text;
+                EXPECT_EQ(error.GetRetryAfterSeconds(), c.retryAfter) << text;
+                EXPECT_EQ(text.rfind(c.start, 0), 0u) << text;
+                EXPECT_LT(text.size(), 320u);
+                EXPECT_EQ(text.find_first_of("\n\r\x1b"), std::string::npos) << text;
+            }
+        }
+        EXPECT_EQ(server.RequestCount(), 2) << "errors are never cached: " << c.start;
+    }
+    // An honest empty answer is no error, and reverse's "error" object is no place.
+    const LoopbackServer empty(Answering(200, " [] "));
+    EXPECT_TRUE(CGeocoder(Uncached(empty.SearchUrl())).Search("nowhere").empty());
+    const LoopbackServer none(Answering(200, R"({"error":"Unable to geocode"})"));
+    EXPECT_FALSE(CGeocoder(Uncached(none.SearchUrl())).Reverse(0, 0).has_value());
+}
+
+TEST_F(Geocoder, RetryAfterHoldsTheGate) {
+    const LoopbackServer server(Answering(429, "", "30"));
+    const LoopbackServer busy(Answering(503, "busy", "30"));
+    GeocoderOptions options = Uncached(server.SearchUrl());
+    options.m_totalTimeout = std::chrono::milliseconds(2000);
+    const CGeocoder geocoder(options);
+    // The client's own 429 and a 503 answer to the plain search both hold the gate.
+    const std::function<void()> kFirst[] = {
+        [&] { EXPECT_EQ(KindOf([&] { geocoder.Search("a"); }), GeocodingErrorKind::RateLimited); },
+        [&] { EXPECT_THROW(SearchAt(busy.SearchUrl(), "a", 1), TransferError); },
+    };
+    for (const auto &first : kFirst) {
+        RequestGate::Process().Reset();
+        first();
+        const auto start = Clock::now();
+        try {
+            geocoder.Search("b");
+            ADD_FAILURE();
+        } catch (const GeocodingError &error) {
+            EXPECT_EQ(error.GetKind(), GeocodingErrorKind::TimedOut) << error.what();
+            EXPECT_GE(error.GetRetryAfterSeconds(), 28) << error.what();
+        }
+        EXPECT_LT(Clock::now() - start, std::chrono::seconds(1)); // refused at once
+    }
+    EXPECT_EQ(server.RequestCount() + busy.RequestCount(), 2);
+}
+
+TEST_F(Geocoder, SilentServersTimeOutAndCancellationEndsTheWait) {
+    const SilentServer silent;
+    GeocoderOptions quick = Uncached(silent.m_url);
+    quick.m_totalTimeout = std::chrono::milliseconds(300);
+    auto start = Clock::now();
+    EXPECT_EQ(KindOf([&] { CGeocoder(quick).Search("Wien"); }), GeocodingErrorKind::TimedOut);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(3));
+
+    const CGeocoder patient(Uncached(silent.m_url)); // 30 s
+    start = Clock::now();
+    std::thread canceller([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        patient.Cancel();
+    });
+    EXPECT_EQ(KindOf([&] { patient.Reverse(16, 48); }), GeocodingErrorKind::Cancelled);
+    canceller.join();
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(3));
+}
+
+TEST_F(Geocoder, RepeatedRequestsComeFromTheCacheWhichSurvivesBadFiles) {
+    const LoopbackServer server(Answering(200, kWien));
+    GeocoderOptions options;
+    options.m_endpoint = server.SearchUrl() + "?cache-test=" + std::to_string(getpid());
+    const CGeocoder geocoder(options);
+    CPlaceCache &cache = CPlaceCache::Process();
+    const std::string url = options.m_endpoint + "&q=Wien&format=json&limit=10";
+    const struct {
+        const char *what;
+        std::function<void()> damage;
+        int requests; ///< the server's count after the search
+    } kSteps[] = {
+        {"first search", [] {}, 1},
+        {"memory hit", [] {}, 1},
+        {"disk hit", [&] { cache.ClearMemory(); }, 1},
+        {"truncated file",
+         [&] {
+             cache.ClearMemory();
+             std::filesystem::resize_file(cache.GetFilePath(url), 40);
+         },
+         2},
+        {"replaced file", [&] { cache.ClearMemory(); }, 2},
+        {"garbage file",
+         [&] {
+             cache.ClearMemory();
+             std::ofstream(cache.GetFilePath(url), std::ios::binary) << "\x89PNG\r\n\x1a\n";
+         },
+         3},
+        {"foreign key",
+         [&] {
+             cache.ClearMemory();
+             std::string bytes;
+             std::ifstream in(cache.GetFilePath(url), std::ios::binary);
+             bytes.assign(std::istreambuf_iterator<char>(in), {});
+             bytes[bytes.find("q=Wien")] = 'Q';
+             std::ofstream(cache.GetFilePath(url), std::ios::binary) << bytes;
+         },
+         4},
+    };
+    for (const auto &step : kSteps) {
+        step.damage();
+        RequestGate::Process().Reset();
+        const auto places = geocoder.Search("Wien");
+        ASSERT_EQ(places.size(), 1u) << step.what;
+        EXPECT_EQ(places[0].m_osmId, 109166u) << step.what;
+        EXPECT_EQ(server.RequestCount(), step.requests) << step.what;
+    }
+    // Switched off: by the option and by a lifetime of 0.
+    GeocoderOptions off = options;
+    off.m_useCache = false;
+    CGeocoder(off).Search("Wien");
+    EXPECT_EQ(server.RequestCount(), 5);
+    const ScopedEnv noLifetime("VEXOGEO_NOMINATIM_CACHE_SECONDS", "0");
+    geocoder.Search("Wien");
+    EXPECT_EQ(server.RequestCount(), 6);
+}
+
+TEST_F(Geocoder, EndpointAndRateAreReadAtRunTime) {
+    const std::filesystem::path root =
+        std::filesystem::temp_directory_path() / ("vexogeo-settings-" + std::to_string(getpid()));
+    const auto write = [&](const char *hive, const char *name, const std::string &value) {
+        const auto folder = root / hive / "SOFTWARE/Vexo/Kalvo";
+        std::filesystem::create_directories(folder);
+        std::ofstream(folder / name) << value << "\n";
+    };
+    const LoopbackServer user(Answering(200, kWien)), machine(Answering(200, kWien)),
+        fromEnv(Answering(200, kWien));
+    write("user", "NominatimUrl", user.SearchUrl());
+    write("machine", "NominatimUrl", machine.SearchUrl());
+    write("machine", "NominatimRequestsPerSecond", "2.5");
+    write("machine", "NominatimCacheSeconds", "60");
+    const ScopedEnv userHive("XDG_CONFIG_HOME", (root / "user").c_str());
+    const ScopedEnv machineHive("XDG_CONFIG_DIRS", (root / "machine").c_str());
+    const ScopedEnv noRate("VEXOGEO_NOMINATIM_REQUESTS_PER_SECOND", nullptr);
+    const ScopedEnv noLifetime("VEXOGEO_NOMINATIM_CACHE_SECONDS", nullptr);
+    {
+        const ScopedEnv env("VEXOGEO_NOMINATIM_URL", fromEnv.SearchUrl().c_str());
+        const ScopedEnv rate("VEXOGEO_NOMINATIM_REQUESTS_PER_SECOND", "400");
+        EXPECT_EQ(GetConfiguredSearchUrl(), fromEnv.SearchUrl());
+        EXPECT_EQ(GetConfiguredRequestsPerSecond(), 400);
+        Nominatim::Search("Wien", 1);
+        EXPECT_EQ(fromEnv.RequestCount(), 1);
+    }
+    const ScopedEnv noUrl("VEXOGEO_NOMINATIM_URL", nullptr);
+    EXPECT_EQ(GetConfiguredSearchUrl(), user.SearchUrl());
+    EXPECT_EQ(GetConfiguredRequestsPerSecond(), 2.5);
+    EXPECT_EQ(GetConfiguredCacheSeconds(), 60);
+    RequestGate::Process().Reset();
+    Nominatim::Search("Wien", 16.2, 48.1, 16.5, 48.3, 1);
+    EXPECT_EQ(user.RequestCount(), 1);
+    std::filesystem::remove(root / "user/SOFTWARE/Vexo/Kalvo/NominatimUrl");
+    EXPECT_EQ(GetConfiguredSearchUrl(), machine.SearchUrl());
+    CGeocoder(Uncached("")).Search("Wien");
+    EXPECT_EQ(machine.RequestCount(), 1);
+    // Unusable rates fall back to one request per second.
+    for (const char *bad : {"0", "-3", "fast", "1,5", "nan", "inf"}) {
+        write("machine", "NominatimRequestsPerSecond", bad);
+        EXPECT_EQ(GetConfiguredRequestsPerSecond(), 1) << bad;
+    }
+    std::filesystem::remove_all(root);
+    const std::string builtIn = GetConfiguredSearchUrl(); // the one compiled in
+    EXPECT_EQ(builtIn.rfind("https://", 0), 0u) << builtIn;
+    EXPECT_EQ(builtIn.find("127.0.0.1"), std::string::npos) << builtIn;
+}
+
+TEST(GeocodingSettings, SiblingUrlsAndRetryAfter) {
+    const std::pair<const char *, const char *> kSiblings[] = {
+        {"https://nominatim.example.org/search", "https://nominatim.example.org/reverse"},
+        {"https://h/nominatim/search.php?key=1", "https://h/nominatim/reverse?key=1"},
+        {"http://h:8080/geo/", "http://h:8080/geo/reverse"},
+        {"http://h/research", "http://h/research/reverse"},
+    };
+    for (const auto &[search, reverse] : kSiblings)
+        EXPECT_EQ(GetSiblingUrl(search, "reverse"), reverse);
+    const long long now = 784111777; // Sun, 06 Nov 1994 08:49:37 GMT
+    EXPECT_EQ(ParseRetryAfter(" 120\r\n", now), 120);
+    EXPECT_EQ(ParseRetryAfter("Sun, 06 Nov 1994 08:50:37 GMT", now), 60);
+    EXPECT_EQ(ParseRetryAfter("soon", now), -1);
+    EXPECT_EQ(ParseRetryAfter("-5", now), -1);
+}
+
+} // namespace
+} // namespace Geo
