@@ -126,11 +126,11 @@ struct LocalProxy {
 };
 
 TEST(CliTransform, LayoutFailedPointsAndBadCommandLines) {
-    const char *bad = "200 100\n1 2 3 4\nabc\n7 8 x\n1e400 5\n13.4 52.5\n1,,2\n";
+    const char *bad = "200 100\n7 x 8\nabc\nx 8 9\n1e400 5\n13.4 52.5\n1,,2\n";
     const char *stars = "* *\n* * *\n* *\n* * *\n* *\n391390.73 5817855.24\n* *\n";
-    const char *badErr = "vexogeo: transform: <stdin>:2: not a point: '1 2 3 4'\n"
+    const char *badErr = "vexogeo: transform: <stdin>:2: not a point: '7 x 8'\n"
                          "vexogeo: transform: <stdin>:3: not a point: 'abc'\n"
-                         "vexogeo: transform: <stdin>:4: not a point: '7 8 x'\n"
+                         "vexogeo: transform: <stdin>:4: not a point: 'x 8 9'\n"
                          "vexogeo: transform: <stdin>:5: not a point: '1e400 5'\n"
                          "vexogeo: transform: <stdin>:7: not a point: '1,,2'\n"
                          "vexogeo: transform: 1 of 2 points could not be transformed\n"
@@ -246,7 +246,7 @@ TEST(CliDistance, MatchesGeodSolve) {
         {"distance --crs EPSG:4326 --precision 3",
          "13.4 52.5 2.35 48.86\n# comment\n\n0,0,180,0\n1 2 3\n91 0 0 100\n",
          "878452.004\n# comment\n\n20003931.459\n*\n*\n", 0,
-         "vexogeo: distance: line 5: not 'x1 y1 x2 y2': '1 2 3'\n"
+         "vexogeo: distance: <stdin>:5: not 'x1 y1 x2 y2': '1 2 3'\n"
          "vexogeo: distance: 1 of 3 distances could not be measured\n"
          "vexogeo: distance: 1 lines are not coordinate pairs\n"},
         {"distance --crs EPSG:4326 1 2 3", "", "", 2,
@@ -412,9 +412,9 @@ TEST(CliXmlFiles, NamesFollowTheInstallationLanguage) {
 
 TEST(CliGeocode, ErrorsAreOneLineWithTheirExitCode) {
     Check({
-        {"geocode Berlin --limit 0", "", "", 1,
+        {"geocode Berlin --limit 0", "", "", 2,
          "vexogeo: geocode: --limit 0: The argument limit is invalid\n"},
-        {"geocode Berlin --limit 51 --viewbox 13,52,14,53", "", "", 1,
+        {"geocode Berlin --limit 51 --viewbox 13,52,14,53", "", "", 2,
          "vexogeo: geocode: --limit 51: The argument limit is invalid\n"},
         {"geocode Berlin --viewbox 13,52,14", "", "", 2,
          "vexogeo: geocode: --viewbox: expected four numbers 'x1,y1,x2,y2', not '13,52,14'\n"},
@@ -422,7 +422,7 @@ TEST(CliGeocode, ErrorsAreOneLineWithTheirExitCode) {
         {"geocode", "", "", 2, "*"},
     });
     // The localized text of the library, shown as UTF-8.
-    Check({{"geocode Berlin --limit -3", "", "", 1,
+    Check({{"geocode Berlin --limit -3", "", "", 2,
             "vexogeo: geocode: --limit -3: Das Argument limit ist ung\xC3\xBCltig.\n"}},
           "german");
 

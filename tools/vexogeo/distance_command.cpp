@@ -51,6 +51,7 @@ int RunBulk(const Geo::CGeodesic &geodesic, int precision) {
         y1.clear();
         x2.clear();
         y2.clear();
+        lineNumber = block.m_firstLine - 1;
         ForEachLine(block, [&](const char *p, const char *lineEnd) {
             ++lineNumber;
             const NumberLine line = ReadNumberLine(p, lineEnd, 4);
@@ -65,8 +66,8 @@ int RunBulk(const Geo::CGeodesic &geodesic, int precision) {
             } else if (kind == NumberLine::Kind::Pass) {
                 passed.emplace_back(p, static_cast<std::size_t>(lineEnd - p));
             } else if (++unreadable <= kReportedUnreadable) {
-                PrintError(context, "line " + std::to_string(lineNumber) +
-                                        ": not 'x1 y1 x2 y2': '" + std::string(p, lineEnd) + "'");
+                PrintLineError(context, block.m_name, lineNumber, "not 'x1 y1 x2 y2'",
+                               std::string_view(p, static_cast<std::size_t>(lineEnd - p)));
             }
             kinds.push_back(kind);
             return true;
@@ -97,6 +98,7 @@ int RunBulk(const Geo::CGeodesic &geodesic, int precision) {
             break;
         progress.Update(reader.GetBytesRead());
     }
+    unreadable += reader.GetSkippedLines();
     if (!out.Flush()) {
         PrintError(context,
                    std::string("cannot write the output: ") + std::strerror(out.GetError()));
@@ -119,7 +121,7 @@ int RunDistance(const DistanceOptions &options) {
     double values[4] = {};
     for (std::size_t i = 0; i < options.m_coordinates.size(); ++i) {
         if (!ParseNumber(options.m_coordinates[i], values[i])) {
-            PrintError(context, "not a number: '" + options.m_coordinates[i] + "'");
+            PrintError(context, "not a number: " + QuoteText(options.m_coordinates[i]));
             return kExitUsage;
         }
     }

@@ -25,13 +25,13 @@ int RunGeocode(const GeocodeOptions &options) {
     GeocodeFormat format = GeocodeFormat::Text;
     if (!ParseGeocodeFormat(options.m_format, format)) {
         PrintError(context,
-                   "--format: expected text, json or geojson, not '" + options.m_format + "'");
+                   "--format: expected text, json or geojson, not " + QuoteText(options.m_format));
         return kExitUsage;
     }
     std::vector<double> box;
     if (!options.m_viewbox.empty() && !ParseNumberList(options.m_viewbox, 4, box)) {
-        PrintError(context, "--viewbox: expected four numbers 'x1,y1,x2,y2', not '" +
-                                options.m_viewbox + "'");
+        PrintError(context, "--viewbox: expected four numbers 'x1,y1,x2,y2', not " +
+                                QuoteText(options.m_viewbox));
         return kExitUsage;
     }
     std::vector<Geo::Nominatim::SearchOutput> results;
@@ -40,8 +40,9 @@ int RunGeocode(const GeocodeOptions &options) {
                               : Geo::Nominatim::Search(options.m_query, box[0], box[1], box[2],
                                                        box[3], options.m_limit);
     } catch (const std::invalid_argument &e) {
+        // The library checks the range of the limit: a value outside it is a usage error.
         PrintError(context, "--limit " + std::to_string(options.m_limit) + ": " + e.what());
-        return kExitFailure;
+        return kExitUsage;
     } catch (const std::exception &e) {
         PrintError(context, std::string("the search failed: ") + e.what());
         return kExitFailure;
