@@ -1,73 +1,16 @@
 // The tool on what users feed it: heights the systems compute, text after the coordinates, lost
 // output, hostile input in diagnostics, endless lines, odd definition files and bad command lines.
+#include "cli_run.h"
 #include "common.h"
-#include "support/subprocess.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <sys/stat.h>
-#include <unistd.h>
-#include <vector>
 
 namespace {
 
-namespace fs = std::filesystem;
-
-const fs::path &Folder() {
-    static const struct Scratch {
-        fs::path m_path =
-            fs::temp_directory_path() / ("vexogeo-faults-" + std::to_string(getpid()));
-        Scratch() { fs::create_directories(m_path); }
-        ~Scratch() { fs::remove_all(m_path); }
-    } folder;
-    return folder.m_path;
-}
-
-std::string ReadFile(const fs::path &path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-std::string Write(const std::string &name, const std::string &content) {
-    std::ofstream(Folder() / name, std::ios::binary) << content;
-    return (Folder() / name).string();
-}
-
-struct Outcome {
-    int exitCode = -1;
-    std::string out, err;
-};
-
-// The tool in the English installation with PROJ's own log quiet; `prefix` comes before it in
-// the shell command (a pipe into it), `redirect` after its arguments.
-Outcome RunTool(const std::string &arguments, const std::string &input = "",
-                const std::string &redirect = "", const std::string &prefix = "") {
-    const std::string errPath = (Folder() / "stderr").string();
-    const VexoGeoTest::CommandResult result =
-        VexoGeoTest::RunCommand(std::string("{ export XDG_CONFIG_HOME=") + VEXOGEO_CLI_SETTINGS +
-                                    "/english PROJ_DEBUG=0; " + prefix + VEXOGEO_CLI_PATH + " " +
-                                    arguments + " " + redirect + " 2>" + errPath + "; }",
-                                input);
-    return {result.exitCode, result.out, ReadFile(errPath)};
-}
-
-struct Case {
-    std::string arguments, input, out;
-    int exitCode;
-    std::string err;
-};
-
-void Check(const std::vector<Case> &cases, const std::string &redirect = "") {
-    for (const Case &c : cases) {
-        const Outcome outcome = RunTool(c.arguments, c.input, redirect);
-        EXPECT_EQ(outcome.out, c.out) << c.arguments;
-        EXPECT_EQ(outcome.exitCode, c.exitCode) << c.arguments;
-        EXPECT_EQ(outcome.err, c.err) << c.arguments;
-    }
-}
+using namespace VexoGeoCliTest;
 
 // Whenever a system has a height axis, every line carries the third value, and whatever follows
 // the coordinates stays after them: as PROJ's cs2cs writes them (it reads geographic systems
@@ -127,24 +70,29 @@ TEST(CliFaults, TextAfterTheCoordinatesIsKept) {
 // Output that cannot be written fails the run, whichever command wrote it.
 TEST(CliFaults, LostOutputExitsOne) {
     const std::string data = std::string(VEXOGEO_TEST_SOURCE_DIR) + "/data/";
-    const std::string full = ": cannot write the output: No space left on device\n";
-    Check(
-        {
-            {"srids " + data + "named_srids.xml", "", "", 1, "vexogeo: srids" + full},
-            {"named-wms " + data + "named_wms.xml", "", "", 1, "vexogeo: named-wms" + full},
-            {"wms show " + data + "wms.xml", "", "", 1, "vexogeo: wms show" + full},
-            {"wms-url compose --layers a", "", "", 1, "vexogeo: wms-url compose" + full},
-            {"wms-url parse http://a/b?layers=c", "", "", 1, "vexogeo: wms-url parse" + full},
-            {"crs EPSG:4326", "", "", 1, "vexogeo: crs" + full},
-            {"distance --crs EPSG:4326 1 2 3 4", "", "", 1, "vexogeo: distance" + full},
-            {"distance --crs EPSG:4326", "1 2 3 4\n", "", 1, "vexogeo: distance" + full},
-            {"measure --crs EPSG:4326", "1 2\n3 4\n", "", 1, "vexogeo: measure" + full},
-            {"transform --from EPSG:4326 --to EPSG:3857", "1 2\n", "", 1,
-             "vexogeo: transform" + full},
-            {"--help", "", "", 1, "vexogeo: help" + full},
-            {"crs --help", "", "", 1, "vexogeo: crs" + full},
-        },
-        ">/dev/full");
+    const struct {
+        std::string context, arguments, input;
+    } cases[] = {
+        {"srids", "srids " + data + "named_srids.xml", ""},
+        {"named-wms", "named-wms " + data + "named_wms.xml", ""},
+        {"wms show", "wms show " + data + "wms.xml", ""},
+        {"wms-url compose", "wms-url compose --layers a", ""},
+        {"wms-url parse", "wms-url parse http://a/b?layers=c", ""},
+        {"crs", "crs EPSG:4326", ""},
+        {"distance", "distance --crs EPSG:4326 1 2 3 4", ""},
+        {"distance", "distance --crs EPSG:4326", "1 2 3 4\n"},
+        {"measure", "measure --crs EPSG:4326", "1 2\n3 4\n"},
+        {"transform", "transform --from EPSG:4326 --to EPSG:3857", "1 2\n"},
+        {"help", "--help", ""},
+        {"crs", "crs --help", ""},
+    };
+    for (const auto &c : cases) {
+        const Outcome outcome = RunTool(c.arguments + " >/dev/full", c.input);
+        EXPECT_EQ(outcome.exitCode, 1) << c.arguments;
+        EXPECT_EQ(outcome.err,
+                  "vexogeo: " + c.context + ": cannot write the output: No space left on device\n")
+            << c.arguments;
+    }
 }
 
 // Input and arguments echoed in diagnostics: control bytes escaped, long text cut, and one
@@ -222,9 +170,9 @@ TEST(CliFaults, OverlongLinesAreSkipped) {
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "AddressSanitizer's shadow and quarantine outweigh the tool's memory";
 #endif
-    const std::string peakPath = (Folder() / "peak").string();
+    const std::string peakPath = (Scratch() / "peak").string();
     const Outcome outcome =
-        RunTool("transform --from EPSG:4326 --to EPSG:3857", "", "",
+        RunTool("transform --from EPSG:4326 --to EPSG:3857", "", "english",
                 "head -c 100000000 /dev/zero | /usr/bin/time -f %M -o " + peakPath + " ");
     EXPECT_EQ(outcome.exitCode, 0);
     EXPECT_EQ(outcome.out, "");
@@ -238,10 +186,10 @@ TEST(CliFaults, OverlongLinesAreSkipped) {
 
 // "@path" names a regular file of a sane size; nothing else is read, nothing blocks.
 TEST(CliFaults, DefinitionFilesAreSmallRegularFiles) {
-    const std::string fifo = (Folder() / "fifo").string();
+    const std::string fifo = (Scratch() / "fifo").string();
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     const std::string large = Write("large.wkt", std::string(1024 * 1024 + 1, ' '));
-    const std::string folder = Folder().string();
+    const std::string folder = Scratch().string();
     Check({
         {"crs @/dev/zero", "", "", 1,
          "vexogeo: crs: the definition file '/dev/zero' is not a regular file\n"},
@@ -252,7 +200,7 @@ TEST(CliFaults, DefinitionFilesAreSmallRegularFiles) {
              "' is larger than 1048576 bytes\n"},
     });
     // A tool that waited for a writer to open the FIFO would never end: time it out.
-    const Outcome outcome = RunTool("crs @" + fifo, "", "", "timeout 20 ");
+    const Outcome outcome = RunTool("crs @" + fifo, "", "english", "timeout 20 ");
     EXPECT_EQ(outcome.exitCode, 1);
     EXPECT_EQ(outcome.err,
               "vexogeo: crs: the definition file '" + fifo + "' is not a regular file\n");
