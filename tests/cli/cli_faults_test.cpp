@@ -122,6 +122,12 @@ TEST(CliFaults, DiagnosticsQuoteInputSafely) {
         {"crs \"$(printf '\\302\\233x')\"", "", "", 1,
          "vexogeo: crs: unknown coordinate system '\\xC2\\x9Bx'\n"},
     });
+    // PROJ's own log, which may quote the definition, is escaped as well.
+    const Outcome proj =
+        RunTool("crs \"$(printf '+init=\\033x')\"", "", "english", "PROJ_DEBUG=1 ");
+    EXPECT_EQ(proj.exitCode, 1);
+    EXPECT_NE(proj.err.find("+init=\\x1Bx +type=crs\n"), std::string::npos) << proj.err;
+    EXPECT_EQ(proj.err.find('\x1B'), std::string::npos) << proj.err;
 }
 
 TEST(CliFaults, QuotingEscapesAndCuts) {

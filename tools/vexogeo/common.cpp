@@ -255,6 +255,17 @@ void PrintError(const std::string &context, const std::string &message) {
     std::fputs(line.c_str(), stderr);
 }
 
+void PrintLibraryMessage(const char *message) {
+    const std::string text = message != nullptr ? message : "";
+    std::string line;
+    if (AppendEscaped(line, text, kMaxMessage, false))
+        line += "... (" + std::to_string(text.size()) + " bytes)";
+    while (!line.empty() && line.back() == ' ')
+        line.pop_back();
+    line += '\n';
+    std::fputs(line.c_str(), stderr);
+}
+
 std::string QuoteText(std::string_view text, std::size_t limit) {
     std::string quoted = "'";
     const bool cut = AppendEscaped(quoted, text, limit, true);

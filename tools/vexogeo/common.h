@@ -35,6 +35,10 @@ struct Command {
 /// longer than `kMaxMessage` bytes is cut, so no input or server text reaches the terminal raw.
 void PrintError(const std::string &context, const std::string &message);
 
+/// Writes a message of a library (PROJ's log) as one line on standard error, escaped and cut
+/// as `PrintError` does, without a prefix of its own.
+void PrintLibraryMessage(const char *message);
+
 /// Longest diagnostic `PrintError` writes whole (bytes).
 constexpr std::size_t kMaxMessage = 4096;
 /// Longest piece of input a diagnostic quotes whole (bytes).

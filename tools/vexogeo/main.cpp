@@ -4,6 +4,7 @@
 #include "process.h"
 
 #include <CLI/CLI.hpp>
+#include <proj.h>
 
 #include <clocale>
 #include <cstdio>
@@ -61,6 +62,10 @@ int main(int argc, char **argv) {
     // Numbers are read and written in the "C" locale whatever the environment says.
     std::setlocale(LC_ALL, "C");
     using namespace VexoGeoCli;
+    // PROJ's own messages may quote a definition from the command line: they reach the
+    // terminal escaped like every diagnostic (PROJ_DEBUG still chooses which are written).
+    proj_log_func(nullptr, nullptr,
+                  [](void *, int, const char *message) { PrintLibraryMessage(message); });
 
     CLI::App app("vexogeo: coordinate systems, transformations, geodesic distances, geocoding, "
                  "WMS request URLs and WMS files from the command line.",
