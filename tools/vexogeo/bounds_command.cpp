@@ -24,13 +24,13 @@ struct BoundsOptions {
 int RunBounds(const BoundsOptions &options) {
     const std::string context = "bounds";
     if (options.m_format != "text" && options.m_format != "json") {
-        PrintError(context, "--format: expected text or json, not '" + options.m_format + "'");
+        PrintError(context, "--format: expected text or json, not " + QuoteText(options.m_format));
         return kExitUsage;
     }
     std::vector<double> box;
     if (!ParseNumberList(options.m_box, 4, box)) {
-        PrintError(context,
-                   "expected four numbers 'WEST,SOUTH,EAST,NORTH', not '" + options.m_box + "'");
+        PrintError(context, "expected four numbers 'WEST,SOUTH,EAST,NORTH', not " +
+                                QuoteText(options.m_box));
         return kExitUsage;
     }
     std::string error;

@@ -5,24 +5,189 @@
 
 #include <vexogeo/vexogeo.h>
 
+#include <proj.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace VexoGeoCli {
 namespace {
 
-bool ReadWholeFile(const std::string &path, std::string &text) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
+// The error number of a write to standard output that failed while a diagnostic flushed it.
+int g_outputError = 0;
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+void AppendHex(std::string &out, unsigned char byte) {
+    out += "\\x";
+    out += kHexDigits[byte >> 4];
+    out += kHexDigits[byte & 0xF];
+}
+
+// The length of the UTF-8 sequence at [`p`, `last`), 0 when none starts there.
+std::size_t Utf8Length(const unsigned char *p, const unsigned char *last) {
+    const unsigned char c = *p;
+    std::size_t length = 0;
+    if (c < 0x80)
+        return 1;
+    if (c >= 0xC2 && c <= 0xDF)
+        length = 2;
+    else if (c >= 0xE0 && c <= 0xEF)
+        length = 3;
+    else if (c >= 0xF0 && c <= 0xF4)
+        length = 4;
+    else
+        return 0;
+    if (static_cast<std::size_t>(last - p) < length)
+        return 0;
+    for (std::size_t k = 1; k < length; ++k) {
+        if ((p[k] & 0xC0) != 0x80)
+            return 0;
+    }
+    // Overlong forms and UTF-16 surrogates are not text.
+    if ((c == 0xE0 && p[1] < 0xA0) || (c == 0xED && p[1] >= 0xA0) || (c == 0xF0 && p[1] < 0x90) ||
+        (c == 0xF4 && p[1] >= 0x90))
+        return 0;
+    return length;
+}
+
+// Appends at most `limit` bytes of `text` with every byte a terminal could act on escaped. A
+// quotation escapes every blank but the space, and the backslash, so that it reads back
+// unambiguously; a message turns line breaks into blanks and keeps what it quoted as it is.
+// @return whether `text` was cut.
+bool AppendEscaped(std::string &out, std::string_view text, std::size_t limit, bool quotation) {
+    const auto *p = reinterpret_cast<const unsigned char *>(text.data());
+    const auto *const last = p + text.size();
+    const auto *const stop = p + std::min(limit, text.size());
+    while (p < stop) {
+        const unsigned char c = *p;
+        const std::size_t length = Utf8Length(p, stop);
+        if (length == 0) {
+            // A sequence cut by the limit is left out whole; a broken one is shown byte by byte.
+            if (stop != last && Utf8Length(p, last) != 0)
+                break;
+            AppendHex(out, c);
+            ++p;
+        } else if (length > 1) {
+            // The C1 controls (U+0080 to U+009F) start terminal sequences as ESC does.
+            if (c == 0xC2 && p[1] < 0xA0) {
+                AppendHex(out, p[0]);
+                AppendHex(out, p[1]);
+            } else {
+                out.append(reinterpret_cast<const char *>(p), length);
+            }
+            p += length;
+        } else {
+            if ((c == '\n' || c == '\r') && !quotation)
+                out += ' ';
+            else if ((c == '\\' || c == '\t') && !quotation)
+                out += static_cast<char>(c);
+            else if (c == '\\')
+                out += "\\\\";
+            else if (c == '\0')
+                out += "\\0";
+            else if (c == '\t')
+                out += "\\t";
+            else if (c == '\n')
+                out += "\\n";
+            else if (c == '\r')
+                out += "\\r";
+            else if (c < 0x20 || c == 0x7F)
+                AppendHex(out, c);
+            else
+                out += static_cast<char>(c);
+            ++p;
+        }
+    }
+    return text.size() > limit;
+}
+
+// Closes the descriptor it holds.
+struct FileDescriptor {
+    int m_fd;
+    ~FileDescriptor() {
+        if (m_fd >= 0)
+            close(m_fd);
+    }
+};
+
+// Reads a definition file: a regular file only (a FIFO, a device or a folder could block or
+// never end), opened without waiting, and never more than `kMaxDefinitionFile` bytes.
+bool ReadDefinitionFile(const std::string &path, std::string &text, std::string &error) {
+    const std::string quoted = QuoteText(path);
+    const FileDescriptor file{open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)};
+    struct stat info {};
+    if (file.m_fd < 0 || fstat(file.m_fd, &info) != 0) {
+        error = "cannot read the definition file " + quoted;
         return false;
-    std::ostringstream content;
-    content << file.rdbuf();
-    if (file.bad())
+    }
+    if (!S_ISREG(info.st_mode)) {
+        error = "the definition file " + quoted + " is not a regular file";
         return false;
-    text = content.str();
+    }
+    const std::string tooLarge = "the definition file " + quoted + " is larger than " +
+                                 std::to_string(kMaxDefinitionFile) + " bytes";
+    if (static_cast<std::uint64_t>(info.st_size) > kMaxDefinitionFile) {
+        error = tooLarge;
+        return false;
+    }
+    // The file may grow while it is read: one byte beyond the limit tells.
+    std::string content(kMaxDefinitionFile + 1, '\0');
+    std::size_t size = 0;
+    while (size < content.size()) {
+        const ssize_t n = read(file.m_fd, &content[size], content.size() - size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            error = "cannot read the definition file " + quoted + ": " + std::strerror(errno);
+            return false;
+        }
+        if (n == 0)
+            break;
+        size += static_cast<std::size_t>(n);
+    }
+    if (size > kMaxDefinitionFile) {
+        error = tooLarge;
+        return false;
+    }
+    content.resize(size);
+    text = std::move(content);
     return true;
+}
+
+struct ProjDeleter {
+    void operator()(PJ *object) const { proj_destroy(object); }
+};
+using ProjObject = std::unique_ptr<PJ, ProjDeleter>;
+
+// The axes of a PROJ coordinate system object, through compound and bound systems.
+int CountProjAxes(const PJ *crs) {
+    switch (proj_get_type(crs)) {
+    case PJ_TYPE_COMPOUND_CRS: {
+        int count = 0;
+        for (int i = 0; i < 2; ++i) {
+            const ProjObject part(proj_crs_get_sub_crs(nullptr, crs, i));
+            if (part)
+                count += CountProjAxes(part.get());
+        }
+        return count;
+    }
+    case PJ_TYPE_BOUND_CRS: {
+        const ProjObject base(proj_get_source_crs(nullptr, crs));
+        return base ? CountProjAxes(base.get()) : 0;
+    }
+    default: {
+        const ProjObject axes(proj_crs_get_coordinate_system(nullptr, crs));
+        return axes ? proj_cs_get_axis_count(nullptr, axes.get()) : 0;
+    }
+    }
 }
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
@@ -32,16 +197,49 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
 } // namespace
 
 void PrintError(const std::string &context, const std::string &message) {
-    std::string line = "vexogeo: " + context + ": " + ToTerminalText(message);
-    for (char &c : line) {
-        if (c == '\n' || c == '\r')
-            c = ' ';
-    }
+    std::string line = "vexogeo: ";
+    AppendEscaped(line, context, kMaxMessage, false);
+    line += ": ";
+    const std::string text = ToTerminalText(message);
+    if (AppendEscaped(line, text, kMaxMessage, false))
+        line += "... (" + std::to_string(text.size()) + " bytes)";
     while (!line.empty() && line.back() == ' ')
         line.pop_back();
     line += '\n';
-    std::fflush(stdout);
+    // What the command wrote so far comes first; a failure to write it is reported at the end.
+    if (std::fflush(stdout) != 0 && g_outputError == 0)
+        g_outputError = errno;
     std::fputs(line.c_str(), stderr);
+}
+
+void PrintLibraryMessage(const char *message) {
+    const std::string text = message != nullptr ? message : "";
+    std::string line;
+    if (AppendEscaped(line, text, kMaxMessage, false))
+        line += "... (" + std::to_string(text.size()) + " bytes)";
+    while (!line.empty() && line.back() == ' ')
+        line.pop_back();
+    line += '\n';
+    std::fputs(line.c_str(), stderr);
+}
+
+std::string QuoteText(std::string_view text, std::size_t limit) {
+    std::string quoted = "'";
+    const bool cut = AppendEscaped(quoted, text, limit, true);
+    quoted += cut ? "...' (" + std::to_string(text.size()) + " bytes)" : "'";
+    return quoted;
+}
+
+int FinishOutput(const std::string &context, int code) {
+    const bool flushed = std::fflush(stdout) == 0;
+    if (!flushed && g_outputError == 0)
+        g_outputError = errno;
+    if (flushed && !std::ferror(stdout))
+        return code;
+    PrintError(context, "cannot write the output" +
+                            (g_outputError != 0 ? ": " + std::string(std::strerror(g_outputError))
+                                                : std::string()));
+    return code == kExitSuccess ? kExitFailure : code;
 }
 
 std::string ToTerminalText(const std::string &text) {
@@ -118,10 +316,8 @@ CSystemRef CreateSystem(const std::string &argument, std::string &error) {
     std::string definition = argument;
     if (StartsWith(argument, "@")) {
         const std::string path = argument.substr(1);
-        if (!ReadWholeFile(path, definition)) {
-            error = "cannot read the definition file '" + path + "'";
+        if (!ReadDefinitionFile(path, definition, error))
             return CSystemRef();
-        }
         while (!definition.empty() &&
                (definition.back() == '\n' || definition.back() == '\r' || definition.back() == ' '))
             definition.pop_back();
@@ -131,8 +327,15 @@ CSystemRef CreateSystem(const std::string &argument, std::string &error) {
         definition += " +type=crs";
     CSystemRef system(Geo::CCoordinateSystem::FromProj4Parameters(definition.c_str()));
     if (!system)
-        error = "unknown coordinate system '" + argument + "'";
+        error = "unknown coordinate system " + QuoteText(argument);
     return system;
+}
+
+int CountAxes(const Geo::CCoordinateSystem &system) {
+    if (system.IsGeocent())
+        return 3;
+    const auto *crs = static_cast<const PJ *>(system.GetRaw());
+    return crs != nullptr && CountProjAxes(crs) >= 3 ? 3 : 2;
 }
 
 std::string DescribeKind(const Geo::CCoordinateSystem &system) {

@@ -28,9 +28,28 @@ struct Command {
     std::function<int()> m_run;
 };
 
-/// Writes "vexogeo: `context`: `message`" as one line on standard error; line breaks inside the
-/// message become blanks.
+/// Writes "vexogeo: `context`: `message`" as one line on standard error: line breaks inside the
+/// message become blanks, other control bytes are escaped as by `QuoteText`, and a message
+/// longer than `kMaxMessage` bytes is cut, so no input or server text reaches the terminal raw.
 void PrintError(const std::string &context, const std::string &message);
+
+/// Writes a message of a library (PROJ's log) as one line on standard error, escaped and cut
+/// as `PrintError` does, without a prefix of its own.
+void PrintLibraryMessage(const char *message);
+
+/// Longest diagnostic `PrintError` writes whole (bytes).
+constexpr std::size_t kMaxMessage = 4096;
+/// Longest piece of input a diagnostic quotes whole (bytes).
+constexpr std::size_t kMaxQuoted = 120;
+
+/// `text` between single quotes, safe for a terminal: control bytes (NUL, ESC, DEL, the C1
+/// controls), bytes that are not UTF-8 and the backslash written as escapes ("\x1B", "\0",
+/// "\\"); text longer than `limit` bytes is cut and says how long it was.
+std::string QuoteText(std::string_view text, std::size_t limit = kMaxQuoted);
+
+/// Writes out standard output and reports a write that failed, now or before, under `context`.
+/// @return `code`, or kExitFailure in place of kExitSuccess when the output was lost.
+int FinishOutput(const std::string &context, int code);
 
 /// Text produced by the library for people (its localized table is Windows-1252) as UTF-8 for
 /// the terminal; text that already is valid UTF-8 comes back unchanged.
@@ -60,10 +79,18 @@ bool ParseNumberList(std::string_view text, std::size_t count, std::vector<doubl
 /// One counted reference on a coordinate system; copies share it, the last one releases it.
 using CSystemRef = Geo::CSystemRef;
 
+/// Largest definition file an "@path" argument may name (bytes).
+constexpr std::size_t kMaxDefinitionFile = 1024 * 1024;
+
 /// The system a command-line argument names: "EPSG:4326", any "authority:code", a PROJ string
-/// (made a CRS when it does not say so), WKT, or "@path" for a definition held in a file.
-/// @return an empty reference with `error` set when the file cannot be read or PROJ rejects it.
+/// (made a CRS when it does not say so), WKT, or "@path" for a definition held in a regular file
+/// of at most `kMaxDefinitionFile` bytes. @return an empty reference with `error` set when the
+/// file is not such a file, cannot be read, or PROJ rejects the definition.
 CSystemRef CreateSystem(const std::string &argument, std::string &error);
+
+/// How many coordinates a point of `system` has: 3 for a geocentric system or one with a
+/// height axis (also inside a compound or bound system), else 2.
+int CountAxes(const Geo::CCoordinateSystem &system);
 
 /// The kind of a system in words: "geographic", "geocentric", "geodetic" or "projected/other".
 std::string DescribeKind(const Geo::CCoordinateSystem &system);

@@ -169,7 +169,7 @@ int SearchSystems(const CrsOptions &options, bool json) {
                 query.m_kinds = entry.kinds;
         }
         if (query.m_kinds.empty()) {
-            PrintError(context, "--kind: unknown kind '" + options.m_kind + "'");
+            PrintError(context, "--kind: unknown kind " + QuoteText(options.m_kind));
             return kExitUsage;
         }
     }
@@ -177,8 +177,8 @@ int SearchSystems(const CrsOptions &options, bool json) {
         std::vector<double> point;
         if (!ParseNumberList(options.m_at, 2, point) || !(std::fabs(point[0]) <= 180) ||
             !(std::fabs(point[1]) <= 90)) {
-            PrintError(context, "--at: expected 'longitude,latitude' in degrees, not '" +
-                                    options.m_at + "'");
+            PrintError(context, "--at: expected 'longitude,latitude' in degrees, not " +
+                                    QuoteText(options.m_at));
             return kExitUsage;
         }
         query.m_hasArea = true;
@@ -211,7 +211,7 @@ int SearchSystems(const CrsOptions &options, bool json) {
 
 int RunCrs(const CrsOptions &options) {
     if (options.m_format != "text" && options.m_format != "json") {
-        PrintError("crs", "--format: expected text or json, not '" + options.m_format + "'");
+        PrintError("crs", "--format: expected text or json, not " + QuoteText(options.m_format));
         return kExitUsage;
     }
     const bool json = options.m_format == "json";

@@ -56,6 +56,7 @@ int RunBulk(const Geo::CGeodesic &geodesic, const std::string &crs, int precisio
         y1.clear();
         x2.clear();
         y2.clear();
+        lineNumber = block.m_firstLine - 1;
         ForEachLine(block, [&](const char *p, const char *lineEnd) {
             ++lineNumber;
             const NumberLine line = ReadNumberLine(p, lineEnd, 4);
@@ -70,8 +71,8 @@ int RunBulk(const Geo::CGeodesic &geodesic, const std::string &crs, int precisio
             } else if (kind == NumberLine::Kind::Pass) {
                 passed.emplace_back(p, static_cast<std::size_t>(lineEnd - p));
             } else if (++unreadable <= kReportedUnreadable) {
-                PrintError(context, "line " + std::to_string(lineNumber) +
-                                        ": not 'x1 y1 x2 y2': '" + std::string(p, lineEnd) + "'");
+                PrintLineError(context, block.m_name, lineNumber, "not 'x1 y1 x2 y2'",
+                               std::string_view(p, static_cast<std::size_t>(lineEnd - p)));
             }
             kinds.push_back(kind);
             return true;
@@ -106,6 +107,7 @@ int RunBulk(const Geo::CGeodesic &geodesic, const std::string &crs, int precisio
             break;
         progress.Update(reader.GetBytesRead());
     }
+    unreadable += reader.GetSkippedLines();
     if (!out.Flush()) {
         PrintError(context,
                    std::string("cannot write the output: ") + std::strerror(out.GetError()));
@@ -128,7 +130,7 @@ int RunDistance(const DistanceOptions &options) {
     double values[4] = {};
     for (std::size_t i = 0; i < options.m_coordinates.size(); ++i) {
         if (!ParseNumber(options.m_coordinates[i], values[i])) {
-            PrintError(context, "not a number: '" + options.m_coordinates[i] + "'");
+            PrintError(context, "not a number: " + QuoteText(options.m_coordinates[i]));
             return kExitUsage;
         }
     }

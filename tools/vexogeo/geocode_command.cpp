@@ -74,8 +74,8 @@ int RunGeocode(const GeocodeOptions &options) {
     std::vector<double> box;
     if (!options.m_viewbox.empty()) {
         if (!ParseNumberList(options.m_viewbox, 4, box) || box[1] > box[3])
-            return usage("--viewbox: expected four numbers 'west,south,east,north', not '" +
-                         options.m_viewbox + "'");
+            return usage("--viewbox: expected four numbers 'west,south,east,north', not " +
+                         QuoteText(options.m_viewbox));
         geocoderOptions.m_hasViewBox = true;
         std::copy(box.begin(), box.end(), geocoderOptions.m_viewBox.begin());
     }
@@ -87,16 +87,16 @@ int RunGeocode(const GeocodeOptions &options) {
         for (const auto &code : geocoderOptions.m_countryCodes) {
             if (code.size() != 2 || !std::isalpha(static_cast<unsigned char>(code[0])) ||
                 !std::isalpha(static_cast<unsigned char>(code[1])))
-                return usage("--country: expected two-letter codes such as 'de,at', not '" +
-                             options.m_countries + "'");
+                return usage("--country: expected two-letter codes such as 'de,at', not " +
+                             QuoteText(options.m_countries));
         }
     }
     Geo::StructuredQuery structured;
     for (const auto &field : options.m_structured) {
         if (!AddStructuredField(field, structured))
             return usage("--structured: expected street=, city=, county=, state=, country= or "
-                         "postalcode= followed by a value, not '" +
-                         field + "'");
+                         "postalcode= followed by a value, not " +
+                         QuoteText(field));
     }
     if (options.m_structured.empty() == options.m_query.empty())
         return usage(options.m_structured.empty()

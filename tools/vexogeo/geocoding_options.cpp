@@ -26,7 +26,7 @@ bool ReadSharedGeocodingOptions(const SharedGeocodingOptions &options,
                                 Geo::GeocoderOptions &geocoder, GeocodeFormat &format,
                                 std::string &error) {
     if (!ParseGeocodeFormat(options.m_format, format)) {
-        error = "--format: expected text, json or geojson, not '" + options.m_format + "'";
+        error = "--format: expected text, json or geojson, not " + QuoteText(options.m_format);
         return false;
     }
     if (!std::isfinite(options.m_timeout) || options.m_timeout <= 0 || options.m_timeout > 86400) {

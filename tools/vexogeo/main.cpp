@@ -4,23 +4,78 @@
 #include "process.h"
 
 #include <CLI/CLI.hpp>
+#include <proj.h>
 
 #include <clocale>
+#include <cstdio>
 #include <exception>
+#include <string>
 #include <vector>
+
+namespace {
+
+// The subcommands the command line chose, outermost first.
+std::vector<CLI::App *> ChosenCommands(CLI::App &app) {
+    std::vector<CLI::App *> chain;
+    for (CLI::App *at = &app; !at->get_subcommands().empty();) {
+        at = at->get_subcommands().front();
+        chain.push_back(at);
+    }
+    return chain;
+}
+
+std::string NameOf(const std::vector<CLI::App *> &chain) {
+    std::string name;
+    for (const CLI::App *command : chain)
+        name += (name.empty() ? "" : " ") + command->get_name();
+    return name;
+}
+
+// A command line the parser rejected: one diagnostic, with any echoed argument quoted safely,
+// and a word on where help is. A word where a subcommand belongs is named as the unknown
+// command it is.
+int ReportUsageError(CLI::App &app, const CLI::ParseError &error) {
+    using namespace VexoGeoCli;
+    const std::vector<CLI::App *> chain = ChosenCommands(app);
+    CLI::App &last = chain.empty() ? app : *chain.back();
+    const std::string name = NameOf(chain);
+    std::string message = error.what();
+    if (last.get_require_subcommand_min() > 0) {
+        for (const std::string &word : last.remaining()) {
+            if (!word.empty() && word[0] != '-') {
+                message = "unknown command " + QuoteText(name.empty() ? word : name + " " + word);
+                break;
+            }
+        }
+    }
+    PrintError(name.empty() ? "usage" : name, message);
+    std::fputs(
+        ("Run 'vexogeo " + (name.empty() ? "" : name + " ") + "--help' for more information.\n")
+            .c_str(),
+        stderr);
+    return kExitUsage;
+}
+
+} // namespace
 
 int main(int argc, char **argv) {
     // Numbers are read and written in the "C" locale whatever the environment says.
     std::setlocale(LC_ALL, "C");
     using namespace VexoGeoCli;
+    // PROJ's own messages may quote a definition from the command line: they reach the
+    // terminal escaped like every diagnostic (PROJ_DEBUG still chooses which are written).
+    proj_log_func(nullptr, nullptr,
+                  [](void *, int, const char *message) { PrintLibraryMessage(message); });
 
     CLI::App app("vexogeo: coordinate systems, transformations, geodesic distances, geocoding, "
                  "WMS request URLs and WMS files from the command line.",
                  "vexogeo");
     app.set_version_flag("--version", "vexogeo " VEXOGEO_CLI_VERSION);
     app.require_subcommand(1);
-    app.footer("Exit codes: 0 success, 1 the work failed, 2 the command line cannot be read.\n"
-               "Results go to standard output, diagnostics to standard error.\n\n"
+    app.footer("Exit codes: 0 success, 1 the work failed (also when the output cannot be "
+               "written), 2 the command line cannot be read.\n"
+               "Results go to standard output, diagnostics to standard error; a diagnostic "
+               "quotes input with control bytes escaped and long text cut.\n\n"
                "Examples:\n"
                "  vexogeo tour\n"
                "  echo '13.4 52.5' | vexogeo transform --from EPSG:4326 --to EPSG:25833\n"
@@ -48,18 +103,26 @@ int main(int argc, char **argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError &e) {
-        const int code = app.exit(e);
-        return code == 0 ? kExitSuccess : kExitUsage;
+        // Help and version go to standard output and must reach it like any result.
+        if (e.get_exit_code() != 0)
+            return ReportUsageError(app, e);
+        const std::string name = NameOf(ChosenCommands(app));
+        return FinishOutput(name.empty() ? "help" : name, app.exit(e));
     }
 
+    // Every command's results are checked here, once: what could not be written fails the run.
+    const std::string name = NameOf(ChosenCommands(app));
+    int code = kExitUsage;
     try {
         for (const Command &command : commands) {
-            if (command.m_pApp->parsed())
-                return command.m_run();
+            if (command.m_pApp->parsed()) {
+                code = command.m_run();
+                break;
+            }
         }
     } catch (const std::exception &e) {
-        PrintError("error", e.what());
-        return kExitFailure;
+        PrintError(name.empty() ? "error" : name, e.what());
+        code = kExitFailure;
     }
-    return kExitUsage;
+    return FinishOutput(name, code);
 }

@@ -49,13 +49,14 @@ int RunMeasure(const MeasureOptions &options) {
     bool placed = true;
     InputBlock block;
     while (reader.Next(block)) {
+        lineNumber = block.m_firstLine - 1;
         const bool readable = ForEachLine(block, [&](const char *p, const char *lineEnd) {
             ++lineNumber;
             const NumberLine line = ReadNumberLine(p, lineEnd, 2);
             if (line.m_kind == NumberLine::Kind::Bad ||
                 (line.m_kind == NumberLine::Kind::Numbers && line.m_count != 2)) {
-                PrintError(context, block.m_name + ":" + std::to_string(lineNumber) +
-                                        ": not a vertex 'x y': '" + std::string(p, lineEnd) + "'");
+                PrintLineError(context, block.m_name, lineNumber, "not a vertex 'x y'",
+                               std::string_view(p, static_cast<std::size_t>(lineEnd - p)));
                 return false;
             }
             if (line.m_kind == NumberLine::Kind::Numbers) {
@@ -81,7 +82,7 @@ int RunMeasure(const MeasureOptions &options) {
         }
         progress.Update(reader.GetBytesRead());
     }
-    if (reader.GetFailedInputs() > 0)
+    if (reader.GetFailedInputs() > 0 || reader.GetSkippedLines() > 0)
         return kExitFailure;
     const std::uint64_t needed = options.m_polygon ? 3 : 2;
     if (vertices < needed) {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -17,6 +18,14 @@ constexpr std::size_t kReadSize = 256 * 1024;
 constexpr std::size_t kOutputCapacity = 1024 * 1024;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Whether the field at `first` is a number beyond the range of a double ("1e400").
+bool IsOutOfRange(const char *first, const char *last) {
+    if (first != last && *first == '+')
+        ++first;
+    double value = 0;
+    return std::from_chars(first, last, value).ec == std::errc::result_out_of_range;
+}
 
 std::uint64_t RegularFileSize(int fd) {
     struct stat info {};
@@ -53,7 +62,7 @@ CLineReader::CLineReader(std::vector<std::string> paths, std::string context)
 CLineReader::~CLineReader() { CloseCurrent(); }
 
 void CLineReader::Fail(const std::string &what, int error) {
-    PrintError(m_context, "cannot " + what + " '" + m_name + "': " + std::strerror(error));
+    PrintError(m_context, "cannot " + what + " " + QuoteText(m_name) + ": " + std::strerror(error));
     ++m_failedInputs;
 }
 
@@ -74,6 +83,8 @@ bool CLineReader::OpenNext() {
             }
         }
         m_startOfFile = true;
+        m_skipping = false;
+        m_lines = 0;
         m_begin = m_end = 0;
         return true;
     }
@@ -84,6 +95,15 @@ void CLineReader::CloseCurrent() {
     if (m_fd >= 0 && m_ownsFd)
         close(m_fd);
     m_fd = -1;
+}
+
+void CLineReader::SkipLongLine() {
+    ++m_lines;
+    ++m_skippedLines;
+    PrintError(m_context, m_name + ":" + std::to_string(m_lines) + ": line longer than " +
+                              std::to_string(kMaxLine) + " bytes, skipped");
+    m_skipping = true;
+    m_begin = m_end = 0;
 }
 
 bool CLineReader::Next(InputBlock &block) {
@@ -97,20 +117,47 @@ bool CLineReader::Next(InputBlock &block) {
             m_end -= m_begin;
             m_begin = 0;
         }
+        // What is kept is one line without its end: past the limit it is dropped, and the
+        // reads stop at the limit, so no line beyond it reaches a block.
+        if (!m_skipping && m_end > kMaxLine)
+            SkipLongLine();
         if (m_buffer.size() - m_end < kReadSize)
             m_buffer.resize(std::max(m_buffer.size() * 2, m_end + kReadSize));
+        const std::size_t room =
+            std::min(m_buffer.size() - m_end, m_skipping ? m_buffer.size() : kMaxLine + 1 - m_end);
         ssize_t n;
         do {
-            n = read(m_fd, m_buffer.data() + m_end, m_buffer.size() - m_end);
+            n = read(m_fd, m_buffer.data() + m_end, room);
         } while (n < 0 && errno == EINTR);
         if (n < 0) {
             Fail("read", errno);
             CloseCurrent();
             continue;
         }
-        const std::size_t oldEnd = m_end;
+        std::size_t oldEnd = m_end;
         m_end += static_cast<std::size_t>(n);
         m_bytesRead += static_cast<std::uint64_t>(n);
+        char *const data = m_buffer.data();
+        if (m_skipping) {
+            // The rest of the long line ends at the next line break, or with the file.
+            const void *found =
+                n > 0 ? std::memchr(data, '\n', static_cast<std::size_t>(n)) : nullptr;
+            if (found == nullptr) {
+                m_end = 0;
+                if (n == 0) {
+                    m_skipping = false;
+                    CloseCurrent();
+                }
+                continue;
+            }
+            const auto next = static_cast<std::size_t>(static_cast<const char *>(found) - data) + 1;
+            std::memmove(data, data + next, m_end - next);
+            m_end -= next;
+            oldEnd = 0;
+            m_skipping = false;
+            if (m_end == 0)
+                continue;
+        }
         std::size_t blockEnd = 0;
         if (n == 0) {
             // End of this file: what is left is its last line, even without '\n'.
@@ -118,7 +165,6 @@ bool CLineReader::Next(InputBlock &block) {
             blockEnd = m_end;
         } else {
             // Only the new bytes can hold a line break: the kept tail has none.
-            const char *data = m_buffer.data();
             std::size_t i = m_end;
             while (i > oldEnd && data[i - 1] != '\n')
                 --i;
@@ -128,15 +174,24 @@ bool CLineReader::Next(InputBlock &block) {
         }
         if (blockEnd == 0)
             continue;
-        block.m_text = std::string_view(m_buffer.data(), blockEnd);
+        block.m_text = std::string_view(data, blockEnd);
         block.m_name = m_name;
         block.m_firstOfFile = m_startOfFile;
+        block.m_firstLine = m_lines + 1;
+        m_lines += static_cast<std::uint64_t>(std::count(data, data + blockEnd, '\n')) +
+                   (data[blockEnd - 1] != '\n' ? 1 : 0);
         m_startOfFile = false;
         m_begin = blockEnd;
         if (m_fd < 0)
             m_begin = m_end = 0;
         return true;
     }
+}
+
+void PrintLineError(const std::string &context, const std::string &name, std::uint64_t number,
+                    const std::string &message, std::string_view line) {
+    PrintError(context,
+               name + ":" + std::to_string(number) + ": " + message + ": " + QuoteText(line));
 }
 
 COutputBuffer::COutputBuffer(int fd)
@@ -203,7 +258,8 @@ bool COutputBuffer::WriteOut(const char *data, std::size_t size) {
     return true;
 }
 
-NumberLine ReadNumberLine(const char *first, const char *last, std::size_t maxFields) {
+NumberLine ReadNumberLine(const char *first, const char *last, std::size_t maxFields,
+                          bool textAfter) {
     NumberLine line;
     const char *p = first;
     while (p != last && (IsBlank(*p) || *p == '\r'))
@@ -220,7 +276,13 @@ NumberLine ReadNumberLine(const char *first, const char *last, std::size_t maxFi
     while (true) {
         double value = 0;
         const char *numberEnd = ParseNumber(p, end, value);
-        if (numberEnd == nullptr || line.m_count == maxFields) {
+        const bool whole =
+            numberEnd != nullptr && (numberEnd == end || IsBlank(*numberEnd) || *numberEnd == ',');
+        if (!whole || line.m_count == maxFields) {
+            // Text after the numbers is kept, unless it is a number no double holds.
+            if (textAfter && line.m_count > 0 &&
+                (line.m_count == maxFields || !IsOutOfRange(p, end)))
+                return line;
             line.m_kind = NumberLine::Kind::Bad;
             break;
         }
@@ -232,14 +294,15 @@ NumberLine ReadNumberLine(const char *first, const char *last, std::size_t maxFi
         if (p == end)
             return line;
         // A separator: blanks, at most one comma, blanks; never empty.
-        const char *separator = p;
         while (p != end && IsBlank(*p))
             ++p;
         if (p != end && *p == ',')
             ++p;
         while (p != end && IsBlank(*p))
             ++p;
-        if (p == separator || p == end) {
+        if (p == end) {
+            if (textAfter)
+                return line;
             line.m_kind = NumberLine::Kind::Bad;
             break;
         }

@@ -17,9 +17,20 @@ namespace VexoGeoCli {
 /// of a file that does not end in one.
 struct InputBlock {
     std::string_view m_text;
-    std::string m_name;         ///< the file's path, or "<stdin>"
-    bool m_firstOfFile = false; ///< the block starts a file: line numbers start again
+    std::string m_name;            ///< the file's path, or "<stdin>"
+    bool m_firstOfFile = false;    ///< the block starts a file: line numbers start again
+    std::uint64_t m_firstLine = 1; ///< the number of its first line in the file (from 1)
 };
+
+/// Longest line the streaming commands read (bytes, without its '\n'); a longer one is
+/// reported and skipped, so memory stays bounded whatever the input.
+constexpr std::size_t kMaxLine = 1024 * 1024;
+
+/// Reports line `number` of the input `name` under `context`, in the one form of every
+/// streaming command: "vexogeo: CONTEXT: NAME:NUMBER: MESSAGE: 'LINE'", the line quoted by
+/// `QuoteText`.
+void PrintLineError(const std::string &context, const std::string &name, std::uint64_t number,
+                    const std::string &message, std::string_view line);
 
 /// Calls `visit(begin, end)` for each line of `block`, the '\n' left out, until `visit` answers
 /// false. @return false when `visit` stopped the walk.
@@ -38,7 +49,8 @@ template <typename Visit> bool ForEachLine(const InputBlock &block, Visit visit)
 
 /// Reads files one after the other ("-" or no file at all: standard input) in blocks of whole
 /// lines. A file that cannot be opened or read is reported on standard error, counted and
-/// skipped. A line longer than the buffer grows the buffer; nothing else does.
+/// skipped; so is a line longer than `kMaxLine`, which leaves no trace in the blocks but a gap
+/// in their line numbers.
 class CLineReader {
   public:
     /// `context` prefixes the diagnostics ("transform").
@@ -55,11 +67,14 @@ class CLineReader {
     std::uint64_t GetBytesTotal() const { return m_bytesTotal; }
     /// @return how many inputs could not be opened or read.
     std::size_t GetFailedInputs() const { return m_failedInputs; }
+    /// @return how many lines longer than `kMaxLine` were skipped.
+    std::uint64_t GetSkippedLines() const { return m_skippedLines; }
 
   private:
     bool OpenNext();
     void CloseCurrent();
     void Fail(const std::string &what, int error);
+    void SkipLongLine();
 
     std::vector<std::string> m_paths;
     std::string m_context;
@@ -74,6 +89,9 @@ class CLineReader {
     std::uint64_t m_bytesRead = 0;
     std::uint64_t m_bytesTotal = 0;
     std::size_t m_failedInputs = 0;
+    std::uint64_t m_lines = 0; ///< lines of the current file handed out or skipped
+    std::uint64_t m_skippedLines = 0;
+    bool m_skipping = false; ///< dropping the rest of a line too long to keep
 };
 
 /// Buffered output to a file descriptor, or into a string. A failed write is remembered and
@@ -125,8 +143,12 @@ struct NumberLine {
     const char *m_end[kMaxFields] = {};   ///< where each number's text ends
 };
 
-/// Reads the line [`first`, `last`) (without its '\n') as at most `maxFields` numbers.
-NumberLine ReadNumberLine(const char *first, const char *last, std::size_t maxFields);
+/// Reads the line [`first`, `last`) (without its '\n') as at most `maxFields` numbers. With
+/// `textAfter`, the numbers may be followed by any text after a separator (a label, a
+/// comment, more fields), left unread; a line is bad only when it does not start with a number
+/// or holds one beyond the range of a double.
+NumberLine ReadNumberLine(const char *first, const char *last, std::size_t maxFields,
+                          bool textAfter = false);
 
 } // namespace VexoGeoCli
 

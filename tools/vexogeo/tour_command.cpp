@@ -376,10 +376,10 @@ int CTour::Run() {
     const int code = m_failed ? kExitFailure : kExitSuccess;
     if (!searchEnded) {
         // The abandoned search still runs on its worker thread: end the process without the
-        // static destructors the worker may yet use.
-        std::fflush(stdout);
+        // static destructors the worker may yet use, once the output is known to be written.
+        const int finished = FinishOutput("tour", code);
         std::fflush(stderr);
-        std::_Exit(code);
+        std::_Exit(finished);
     }
     return code;
 }
@@ -391,8 +391,8 @@ int RunTour(const TourOptions &options) {
     std::error_code error;
     data = fs::weakly_canonical(data, error);
     if (error || !fs::is_regular_file(data / "points.txt", error)) {
-        PrintError("tour",
-                   "no sample data in '" + data.string() + "'; name the folder with --data");
+        PrintError("tour", "no sample data in " + QuoteText(data.string()) +
+                               "; name the folder with --data");
         return kExitFailure;
     }
     CTour tour(data);

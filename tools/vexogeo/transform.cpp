@@ -80,24 +80,30 @@ TransformCounts TransformLines(Geo::CConverter &converter, CLineReader &reader, 
                                int precision, const std::string &context) {
     TransformCounts counts;
     CProgress progress(context, reader.GetBytesTotal());
+    // A height the systems keep or compute is written on every line, also where the input
+    // gave none (then it counts as 0).
+    const bool withHeight =
+        (converter.GetSource() != nullptr && CountAxes(*converter.GetSource()) == 3) ||
+        (converter.GetTarget() != nullptr && CountAxes(*converter.GetTarget()) == 3);
     std::vector<BlockLine> lines;
     std::vector<double> xs, ys, zs;
-    std::uint64_t lineNumber = 0;
     InputBlock block;
     while (reader.Next(block)) {
-        if (block.m_firstOfFile)
-            lineNumber = 0;
+        std::uint64_t lineNumber = block.m_firstLine - 1;
         lines.clear();
         xs.clear();
         ys.clear();
         zs.clear();
-        bool any3d = false;
+        bool any3d = withHeight;
         ForEachLine(block, [&](const char *p, const char *lineEnd) {
             ++lineNumber;
-            const NumberLine read = ReadNumberLine(p, lineEnd, 3);
+            const NumberLine read = ReadNumberLine(p, lineEnd, 3, true);
             BlockLine line{p, lineEnd, read.m_kind, read.m_count, {}, {}};
-            if (line.m_kind == NumberLine::Kind::Numbers && read.m_count < 2)
+            if (line.m_kind == NumberLine::Kind::Numbers && read.m_count < 2) {
+                // Not a point: its stars follow the fields the whole line holds.
                 line.m_kind = NumberLine::Kind::Bad;
+                line.m_count = ReadNumberLine(p, lineEnd, 3).m_count;
+            }
             if (line.m_kind == NumberLine::Kind::Numbers) {
                 for (std::size_t i = 0; i < read.m_count; ++i) {
                     line.m_fieldBegin[i] = read.m_begin[i];
@@ -109,8 +115,8 @@ TransformCounts TransformLines(Geo::CConverter &converter, CLineReader &reader, 
                 any3d = any3d || read.m_count == 3;
             } else if (line.m_kind == NumberLine::Kind::Bad) {
                 if (++counts.m_unreadable <= kReportedUnreadable)
-                    PrintError(context, block.m_name + ":" + std::to_string(lineNumber) +
-                                            ": not a point: '" + std::string(p, lineEnd) + "'");
+                    PrintLineError(context, block.m_name, lineNumber, "not a point",
+                                   std::string_view(p, static_cast<std::size_t>(lineEnd - p)));
             }
             lines.push_back(line);
             return true;
@@ -126,22 +132,26 @@ TransformCounts TransformLines(Geo::CConverter &converter, CLineReader &reader, 
         std::size_t point = 0;
         for (const BlockLine &line : lines) {
             const std::size_t size = static_cast<std::size_t>(line.m_end - line.m_begin);
-            char *o = out.Reserve(size + 3 * kMaxNumberText + 8);
+            char *o = out.Reserve(2 * size + 3 * kMaxNumberText + 8);
             if (line.m_kind == NumberLine::Kind::Pass) {
                 o = Copy(o, line.m_begin, line.m_end);
             } else if (line.m_kind == NumberLine::Kind::Bad) {
-                o = WriteStars(o, line.m_count >= 3 ? 3 : 2);
+                o = WriteStars(o, withHeight || line.m_count >= 3 ? 3 : 2);
             } else {
                 ++counts.m_points;
                 const double values[3] = {xs[point], ys[point], zs[point]};
                 ++point;
+                const std::size_t written = withHeight ? 3 : line.m_count;
                 bool ok = std::isfinite(values[0]) && std::isfinite(values[1]) &&
-                          (line.m_count < 3 || std::isfinite(values[2]));
+                          (written < 3 || std::isfinite(values[2]));
                 if (!ok)
                     ++counts.m_failed;
                 o = Copy(o, line.m_begin, line.m_fieldBegin[0]);
-                for (std::size_t i = 0; i < line.m_count; ++i) {
-                    if (i > 0)
+                for (std::size_t i = 0; i < written; ++i) {
+                    // A height the line did not give follows the separator of its first two.
+                    if (i >= line.m_count)
+                        o = Copy(o, line.m_fieldEnd[0], line.m_fieldBegin[1]);
+                    else if (i > 0)
                         o = Copy(o, line.m_fieldEnd[i - 1], line.m_fieldBegin[i]);
                     if (ok) {
                         o = FormatNumber(o, values[i], precision);
@@ -149,6 +159,7 @@ TransformCounts TransformLines(Geo::CConverter &converter, CLineReader &reader, 
                         *o++ = '*';
                     }
                 }
+                // Whatever follows the coordinates (a label, a comment) is kept as it is.
                 o = Copy(o, line.m_fieldEnd[line.m_count - 1], line.m_end);
             }
             *o++ = '\n';
@@ -159,6 +170,7 @@ TransformCounts TransformLines(Geo::CConverter &converter, CLineReader &reader, 
             break;
         progress.Update(reader.GetBytesRead());
     }
+    counts.m_unreadable += reader.GetSkippedLines();
     return counts;
 }
 

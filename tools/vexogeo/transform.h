@@ -37,10 +37,12 @@ struct TransformCounts {
     std::uint64_t m_unreadable = 0; ///< lines that are neither points, blank nor comments
 };
 
-/// Transforms every "x y [z]" line of `reader` into `out` in the line's own layout, in blocks
-/// of one `TransformCoordinates` call each; failed points and unreadable lines become "*"
-/// fields, blank and comment lines pass unchanged. The first unreadable lines are reported on
-/// standard error under `context`.
+/// Transforms every "x y [z] [text]" line of `reader` into `out` in the line's own layout, in
+/// blocks of one `TransformCoordinates` call each. When either system has a height axis every
+/// point is written with three values. Text after the coordinates passes unchanged; failed
+/// coordinates and unreadable lines become "*" fields; blank and comment lines pass unchanged.
+/// The first unreadable lines are reported on standard error under `context`; lines too long
+/// to read count as unreadable.
 TransformCounts TransformLines(Geo::CConverter &converter, CLineReader &reader, COutputBuffer &out,
                                int precision, const std::string &context);
 

@@ -103,9 +103,12 @@ int RunTransform(const TransformOptions &options) {
 Command AddTransformCommand(CLI::App &app) {
     auto options = std::make_shared<TransformOptions>();
     CLI::App *sub = app.add_subcommand(
-        "transform", "Transform points, one 'x y [z]' per line, into another coordinate system");
-    sub->add_option("--from", options->m_from,
-                    "Source system: EPSG:n, ESRI:n, authority:code, a PROJ string, WKT or @file")
+        "transform",
+        "Transform points, one 'x y [z] [text]' per line, into another coordinate system");
+    sub->add_option(
+           "--from", options->m_from,
+           "Source system: EPSG:n, ESRI:n, authority:code, a PROJ string, WKT or @file (a regular "
+           "file of at most 1 MiB)")
         ->required();
     sub->add_option("--to", options->m_to, "Target system, in the same forms as --from")
         ->required();
@@ -127,9 +130,11 @@ Command AddTransformCommand(CLI::App &app) {
     sub->footer(
         "Fields are separated by blanks, tabs or a comma; x is longitude or easting, y latitude "
         "or northing, geographic values in degrees. Each point is written in the layout of its "
-        "line; a point that fails becomes '* *' (or '* * *'), blank lines and '#' comments pass "
-        "unchanged. PROJ itself may name each failed point on standard error; PROJ_DEBUG=0 quiets "
-        "it."
+        "line, with a third value whenever either system has a height axis (0 when the line "
+        "gives none); text after the coordinates (a label, a '# note') passes through after "
+        "them. A point that fails becomes '* *' (or '* * *') before its text, blank lines and "
+        "'#' comments pass unchanged; a line longer than 1 MiB is reported and skipped. PROJ "
+        "itself may name each failed point on standard error; PROJ_DEBUG=0 quiets it."
         "\n\n"
         "Examples:\n"
         "  echo '13.4 52.5' | vexogeo transform --from EPSG:4326 --to EPSG:25833\n"

@@ -52,9 +52,8 @@ int RunCompose(const ComposeOptions &options) {
     if (!options.m_bbox.empty()) {
         std::vector<double> box;
         if (!ParseNumberList(options.m_bbox, 4, box)) {
-            PrintError("wms-url compose",
-                       "--bbox: expected four numbers 'x,y,width,height', not '" + options.m_bbox +
-                           "'");
+            PrintError("wms-url compose", "--bbox: expected four numbers 'x,y,width,height', not " +
+                                              QuoteText(options.m_bbox));
             return kExitUsage;
         }
         url.SetBBox(BoundingBox2<double>(box[0], box[1], box[2], box[3]));
@@ -94,7 +93,7 @@ std::string DescribeWms(const Geo::CWms &wms, const std::string &indent) {
 int RunShow(const std::string &path) {
     Geo::CWms wms;
     if (!Geo::CSerializer::LoadXmlFile(wms, path)) {
-        PrintError("wms show", "cannot load the WMS description '" + path + "'");
+        PrintError("wms show", "cannot load the WMS description " + QuoteText(path));
         return kExitFailure;
     }
     std::fputs(DescribeWms(wms, "").c_str(), stdout);
@@ -103,7 +102,7 @@ int RunShow(const std::string &path) {
 
 int RunSave(const WmsFileOptions &options) {
     if (!Geo::CSerializer::SaveXmlFile(options.m_wms, options.m_path)) {
-        PrintError("wms save", "cannot write the WMS description '" + options.m_path + "'");
+        PrintError("wms save", "cannot write the WMS description " + QuoteText(options.m_path));
         return kExitFailure;
     }
     return kExitSuccess;
@@ -112,7 +111,7 @@ int RunSave(const WmsFileOptions &options) {
 int RunSrids(const std::string &path) {
     Geo::NamedSridConfiguration configuration;
     if (!Geo::CSerializer::LoadXmlFile(configuration, path)) {
-        PrintError("srids", "cannot load the named SRID list '" + path + "'");
+        PrintError("srids", "cannot load the named SRID list " + QuoteText(path));
         return kExitFailure;
     }
     std::string out;
@@ -126,7 +125,7 @@ int RunSrids(const std::string &path) {
 int RunNamedWms(const std::string &path) {
     Geo::CNamedWmsConfiguration configuration;
     if (!Geo::CSerializer::LoadXmlFile(configuration, path)) {
-        PrintError("named-wms", "cannot load the named WMS list '" + path + "'");
+        PrintError("named-wms", "cannot load the named WMS list " + QuoteText(path));
         return kExitFailure;
     }
     std::string out;
