@@ -5,7 +5,6 @@
 
 #include <vexogeo/vexogeo.h>
 
-#include <proj.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -162,34 +161,6 @@ bool ReadDefinitionFile(const std::string &path, std::string &text, std::string 
     return true;
 }
 
-struct ProjDeleter {
-    void operator()(PJ *object) const { proj_destroy(object); }
-};
-using ProjObject = std::unique_ptr<PJ, ProjDeleter>;
-
-// The axes of a PROJ coordinate system object, through compound and bound systems.
-int CountProjAxes(const PJ *crs) {
-    switch (proj_get_type(crs)) {
-    case PJ_TYPE_COMPOUND_CRS: {
-        int count = 0;
-        for (int i = 0; i < 2; ++i) {
-            const ProjObject part(proj_crs_get_sub_crs(nullptr, crs, i));
-            if (part)
-                count += CountProjAxes(part.get());
-        }
-        return count;
-    }
-    case PJ_TYPE_BOUND_CRS: {
-        const ProjObject base(proj_get_source_crs(nullptr, crs));
-        return base ? CountProjAxes(base.get()) : 0;
-    }
-    default: {
-        const ProjObject axes(proj_crs_get_coordinate_system(nullptr, crs));
-        return axes ? proj_cs_get_axis_count(nullptr, axes.get()) : 0;
-    }
-    }
-}
-
 bool StartsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
 }
@@ -334,8 +305,8 @@ CSystemRef CreateSystem(const std::string &argument, std::string &error) {
 int CountAxes(const Geo::CCoordinateSystem &system) {
     if (system.IsGeocent())
         return 3;
-    const auto *crs = static_cast<const PJ *>(system.GetRaw());
-    return crs != nullptr && CountProjAxes(crs) >= 3 ? 3 : 2;
+    std::vector<Geo::CrsAxis> axes;
+    return system.GetAxes(axes) && axes.size() >= 3 ? 3 : 2;
 }
 
 std::string DescribeKind(const Geo::CCoordinateSystem &system) {
