@@ -9,6 +9,8 @@
 #include <vexogeo/crs/converter.h>
 #include <vexogeo/geodesic/geodesic.h>
 #include <vexogeo/wms/wms_url.h>
+#include <vexogeo/wms/wms_capabilities.h>
+#include <vexogeo/wms/wms_client.h>
 #include <vexogeo/geocoding/nominatim.h>
 #include <vexogeo/xml/wms.h>
 #include <vexogeo/xml/named_srid.h>

@@ -19,6 +19,8 @@ Command AddCrsCommand(CLI::App &app);
 Command AddGeocodeCommand(CLI::App &app);
 Command AddWmsUrlCommand(CLI::App &app);
 Command AddWmsCommand(CLI::App &app);
+/// Adds "capabilities" and "getmap" to the wms command; its work answers -1 when neither ran.
+Command AddWmsClientSubcommands(CLI::App &wms);
 Command AddSridsCommand(CLI::App &app);
 Command AddNamedWmsCommand(CLI::App &app);
 /// `executableFolder` locates the sample data installed beside the tool.
