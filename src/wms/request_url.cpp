@@ -34,9 +34,13 @@ bool SwapsAxes(const std::string &version, const std::string &crs) {
                                 "\" is unknown, so no WMS 1.3.0 box can be written for it.");
 }
 
+// The shortest fixed-point text that reads back exactly: servers read "6000000" but not every
+// one reads "6e+06" (whose "+" a CGI server also takes for a blank).
 void AppendNumber(std::string &out, double value) {
-    char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    char buffer[400]; // DBL_MAX has 309 digits; the smallest subnormal 751 decimals: see below
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
+    if (result.ec != std::errc()) // magnitudes below 1e-80 or so: no map box has them
+        result = std::to_chars(buffer, buffer + sizeof buffer, value);
     out.append(buffer, result.ptr);
 }
 

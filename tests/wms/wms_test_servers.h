@@ -200,7 +200,7 @@ class MapservGateway {
                    "    PROJECTION \"init=epsg:4326\" END\n"
                    "    METADATA \"wms_title\" \"" +
                    std::string(layer.m_name) +
-                   " title\" \"wms_group_title\" \"Sample places\" END\n" features +
+                   " title\" \"wms_group_title\" \"Sample places\" END\n" + features +
                    "    CLASS NAME \"fill\" STYLE COLOR " + std::to_string(layer.m_red) + " " +
                    std::to_string(layer.m_green) + " " + std::to_string(layer.m_blue) +
                    " END END\n  END\n";
