@@ -509,6 +509,8 @@ TEST(CliTour, RunsEveryStepOverTheSampleData) {
 [5/7] A GetMap URL for the service of wms.xml, 10 km around point 1 in Web Mercator
     https://sgx.geodatenzentrum.de/wms_topplus_open?service=WMS&version=1.3.0&request=GetMap&layers=web&styles=default&format=image/png&crs=EPSG:3857&bbox=1484199.0,6889018.0,1494199.0,6899018.0&width=800&height=800
     complete request: yes
+    as a server reads it (encoded, box in the version's axis order):
+    https://sgx.geodatenzentrum.de/wms_topplus_open?SERVICE=WMS&VERSION=1.3.0&REQUEST=GetMap&LAYERS=web&STYLES=default&CRS=EPSG%3A3857&BBOX=1484199,6889018,1494199,6899018&WIDTH=800&HEIGHT=800&FORMAT=image%2Fpng
     parsed back: address https://sgx.geodatenzentrum.de/wms_topplus_open, service WMS, version 1.3.0, request GetMap, layers web, styles default, format image/png
     the parsed values match the composed ones
 
