@@ -12,7 +12,7 @@ namespace Geo::Wms {
 // `listCommas` is set (they separate list items).
 void AppendPercentEncoded(std::string &out, std::string_view value, bool listCommas);
 // Decodes "%XX" sequences and "+" (a blank, as HTML forms and most clients send it).
-// @return false (out unspecified) for "%" not followed by two hexadecimal digits.
+// @return false (out then holds part of the text) for "%" not followed by two hexadecimal digits.
 bool PercentDecode(std::string_view text, std::string &out);
 // ASCII-only case-insensitive equality, independent of the locale.
 bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);

@@ -44,6 +44,7 @@ constexpr std::size_t kMaxExceptionBytes = 1u << 20;
 struct Sink {
     std::string *memory = nullptr;
     int fd = -1;
+    CURL *handle = nullptr;
     std::size_t limit = 0;
     std::size_t received = 0;
     std::string head;
@@ -57,6 +58,20 @@ std::size_t Write(char *data, std::size_t size, std::size_t count, void *context
     if (bytes > sink->limit - sink->received) {
         sink->tooLarge = true;
         return 0;
+    }
+    if (sink->received == 0 && sink->memory) {
+        // One buffer of the announced size: the image is not copied while it grows.
+        curl_off_t length = -1;
+        if (curl_easy_getinfo(sink->handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) ==
+                CURLE_OK &&
+            length > 0 && static_cast<std::size_t>(length) <= sink->limit) {
+            try {
+                sink->memory->reserve(static_cast<std::size_t>(length));
+            } catch (...) {
+                sink->writeFailed = true;
+                return 0;
+            }
+        }
     }
     sink->received += bytes;
     if (sink->head.size() < kSniffBytes)
@@ -116,6 +131,7 @@ Answer Transfer(const WmsClientOptions &options, const std::string &url, Sink &s
     curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, Write);
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, &sink);
     sink.limit = options.maxBytes;
+    sink.handle = handle;
     const CURLcode code = curl_easy_perform(handle);
     if (sink.tooLarge || code == CURLE_FILESIZE_EXCEEDED)
         throw CWmsError(WmsErrorKind::TooLarge, "",
