@@ -11,13 +11,9 @@ namespace Geo::Wms {
 
 namespace {
 
-struct ContextDeleter {
-    void operator()(PJ_CONTEXT *context) const { proj_context_destroy(context); }
-};
 struct ObjectDeleter {
     void operator()(PJ *object) const { proj_destroy(object); }
 };
-using ContextPtr = std::unique_ptr<PJ_CONTEXT, ContextDeleter>;
 using ObjectPtr = std::unique_ptr<PJ, ObjectDeleter>;
 
 bool EqualsIgnoringCase(const std::string &text, std::size_t from, const char *word) {
@@ -66,23 +62,20 @@ ObjectPtr HorizontalCrs(PJ_CONTEXT *context, ObjectPtr crs) {
     }
 }
 
-AxisOrder Ask(const std::string &crs) {
-    const ContextPtr context(proj_context_create());
-    if (!context)
-        return AxisOrder::Unknown;
-    proj_log_level(context.get(), PJ_LOG_NONE);
-    ObjectPtr object(proj_create(context.get(), ProjIdentifier(crs).c_str()));
+// Called under the lookup lock only.
+AxisOrder Ask(PJ_CONTEXT *context, const std::string &crs) {
+    ObjectPtr object(proj_create(context, ProjIdentifier(crs).c_str()));
     if (!object || !proj_is_crs(object.get()))
         return AxisOrder::Unknown;
-    const ObjectPtr horizontal = HorizontalCrs(context.get(), std::move(object));
+    const ObjectPtr horizontal = HorizontalCrs(context, std::move(object));
     if (!horizontal)
         return AxisOrder::Unknown;
-    const ObjectPtr system(proj_crs_get_coordinate_system(context.get(), horizontal.get()));
-    if (!system || proj_cs_get_axis_count(context.get(), system.get()) < 2)
+    const ObjectPtr system(proj_crs_get_coordinate_system(context, horizontal.get()));
+    if (!system || proj_cs_get_axis_count(context, system.get()) < 2)
         return AxisOrder::Unknown;
     const char *direction = nullptr;
-    if (!proj_cs_get_axis_info(context.get(), system.get(), 0, nullptr, nullptr, &direction,
-                               nullptr, nullptr, nullptr, nullptr) ||
+    if (!proj_cs_get_axis_info(context, system.get(), 0, nullptr, nullptr, &direction, nullptr,
+                               nullptr, nullptr, nullptr) ||
         !direction)
         return AxisOrder::Unknown;
     const std::string first(direction);
@@ -100,7 +93,17 @@ AxisOrder LookUpAxisOrder(const std::string &crs) {
     const auto found = cache->find(crs);
     if (found != cache->end())
         return found->second;
-    const AxisOrder order = Ask(crs);
+    // One context for the life of the process, made on the first lookup (copying the default
+    // context's settings, its search path among them) and kept, so PROJ's database is opened
+    // once. Only this function uses it, under the lock.
+    static PJ_CONTEXT *context = nullptr;
+    if (!context) {
+        context = proj_context_create();
+        if (!context)
+            return AxisOrder::Unknown;
+        proj_log_level(context, PJ_LOG_NONE);
+    }
+    const AxisOrder order = Ask(context, crs);
     if (cache->size() < 4096)
         cache->emplace(crs, order);
     return order;

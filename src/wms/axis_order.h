@@ -14,8 +14,9 @@ enum class AxisOrder {
 
 // Looks the CRS identifier up ("EPSG:4326", "CRS:84", "urn:ogc:def:crs:EPSG::3857", ...) and
 // tells whether its first axis points north or south. Answers are cached per identifier. The
-// lookup runs on a PROJ context of its own under a lock, so it is safe from any thread and
-// never touches PROJ's default context that the rest of the library uses.
+// lookup runs under a lock on a PROJ context of its own, made on the first lookup as a copy of
+// the default context's settings, so it is safe from any thread and leaves PROJ's default
+// context, which the rest of the library uses, alone (the first lookup only reads it).
 AxisOrder LookUpAxisOrder(const std::string &crs);
 
 } // namespace Geo::Wms

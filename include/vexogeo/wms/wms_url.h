@@ -113,8 +113,10 @@ class VEXOGEO_API CWmsUrl {
     /// shortest text that reads back exactly, whatever the locale. The box is written as
     /// min/max corners: for versions before 1.3.0 easting/longitude first; from 1.3.0 on in
     /// the axis order the CRS's authority defines (EPSG:4326 latitude first, EPSG:3857 and
-    /// CRS:84 easting first), as PROJ reports it. The lookup uses a PROJ context of its own
-    /// and is safe from any thread. Texts are sent as the bytes given (UTF-8 for non-ASCII).
+    /// CRS:84 easting first), as PROJ reports it. The lookup runs under a lock on a PROJ
+    /// context of its own and is cached per CRS, so it is safe from any thread; only the very
+    /// first lookup reads the settings of PROJ's default context, which the caller must not be
+    /// changing then. Texts are sent as the bytes given (UTF-8 for non-ASCII).
     /// @throws std::invalid_argument when the version is 1.3.0 or later and PROJ does not
     /// know the CRS, so its axis order cannot be told.
     std::string GetRequestUrl() const;
