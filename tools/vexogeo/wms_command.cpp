@@ -204,7 +204,10 @@ Command AddWmsCommand(CLI::App &app) {
     sub->footer("Examples:\n"
                 "  vexogeo wms show wms.xml\n"
                 "  vexogeo wms save my.xml --address https://example.org/wms --layers roads "
-                "--version 1.3.0");
+                "--version 1.3.0\n"
+                "  vexogeo wms capabilities 'https://example.org/mapserv?map=/srv/x.map&'\n"
+                "  vexogeo wms getmap --address https://example.org/wms --layers roads --crs "
+                "EPSG:4326 --bbox 13,52,14,52.5 --width 800 --height 400 -o map.png");
 
     auto showPath = std::make_shared<std::string>();
     CLI::App *show = sub->add_subcommand("show", "Print the four values of a WMS description");
