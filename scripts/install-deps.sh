@@ -20,10 +20,11 @@ packages=(cmake ninja-build g++ pkg-config ccache
     libcurl4-openssl-dev rapidjson-dev libxml2-dev libcli11-dev
     libgtest-dev libcpp-httplib-dev libssl-dev
     locales time python3 python3-pyproj
+    mapserver-bin libpng-dev
     ${VEXOGEO_EXTRA_PACKAGES:-})
 fuzz_packages=(clang libclang-rt-14-dev)
 valgrind_packages=(valgrind python3)
-bench_packages=(libbenchmark-dev python3)
+bench_packages=(libbenchmark-dev python3 python3-owslib)
 
 wanted=()
 for group in "${@:-core}"; do

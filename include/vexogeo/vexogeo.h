@@ -11,6 +11,8 @@
 #include <vexogeo/crs/crs_search.h>
 #include <vexogeo/geodesic/geodesic.h>
 #include <vexogeo/wms/wms_url.h>
+#include <vexogeo/wms/wms_capabilities.h>
+#include <vexogeo/wms/wms_client.h>
 #include <vexogeo/geocoding/nominatim.h>
 #include <vexogeo/geocoding/geocoder.h>
 #include <vexogeo/xml/wms.h>

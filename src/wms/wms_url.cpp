@@ -75,7 +75,8 @@ void LowerCase(char *first, char *last) {
 } // namespace
 
 CWmsUrl::CWmsUrl()
-    : m_bbox(0.0, 0.0, 1.0, 1.0), m_width(0), m_height(0), m_transparent(false), m_bgColor(0) {}
+    : m_bbox(0.0, 0.0, 1.0, 1.0), m_width(0), m_height(0), m_transparent(false), m_bgColor(0),
+      m_bgColorSet(false) {}
 CWmsUrl::CWmsUrl(const CWmsUrl &other) = default;
 CWmsUrl::CWmsUrl(CWmsUrl &&other) noexcept = default;
 CWmsUrl &CWmsUrl::operator=(const CWmsUrl &other) = default;
@@ -107,7 +108,10 @@ void CWmsUrl::SetHeight(int height) { m_height = height; }
 bool CWmsUrl::GetTransparent() const { return m_transparent; }
 void CWmsUrl::SetTransparent(bool transparent) { m_transparent = transparent; }
 std::uint32_t CWmsUrl::GetBgColor() const { return m_bgColor; }
-void CWmsUrl::SetBgColor(std::uint32_t bgColor) { m_bgColor = bgColor; }
+void CWmsUrl::SetBgColor(std::uint32_t bgColor) {
+    m_bgColor = bgColor;
+    m_bgColorSet = true;
+}
 std::string CWmsUrl::GetExceptions() const { return m_exceptions; }
 void CWmsUrl::SetExceptions(std::string exceptions) { m_exceptions = std::move(exceptions); }
 std::string CWmsUrl::GetTime() const { return m_time; }
@@ -237,6 +241,7 @@ void CWmsUrl::ParseParameter(std::string parameter) {
         m_transparent = std::string_view(parameter).substr(equals + 1) == "true";
     } else if (key == "bgcolor") {
         m_bgColor = ReadHexColor(parameter.c_str() + equals + 1);
+        m_bgColorSet = true;
     }
     // Any other key, "crs", "srs", "bbox", "width" and "height" included, is ignored.
 }

@@ -400,6 +400,11 @@ bool LoadXmlDocument(DocumentPtr &document, const std::string &path) {
     return true;
 }
 
+DocumentPtr ParseXmlBytes(const std::string &bytes) {
+    EnsureXmlInitialised();
+    return DocumentPtr(ParseDocument(bytes));
+}
+
 xmlNode *SelectSingleElement(const xmlDoc *document, const char *name) {
     return FirstElementNamed(RequireHandle(document)->children, name);
 }

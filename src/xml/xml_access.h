@@ -69,6 +69,10 @@ DocumentPtr CreateXmlDocument();
 /// bytes, nesting deeper than 256.
 bool LoadXmlDocument(DocumentPtr &document, const std::string &path);
 
+/// Parses `bytes` with the same locked-down parser as `LoadXmlDocument` (no network, no DTD
+/// loading, no entity declarations). @return null for a parse error or an allocation failure.
+DocumentPtr ParseXmlBytes(const std::string &bytes);
+
 /// @return the first child element named `name` (no namespace, case-sensitive) of the document,
 /// that is its document element if it has that name; null when none. Raises for a null document.
 xmlNode *SelectSingleElement(const xmlDoc *document, const char *name);

@@ -435,6 +435,7 @@ TEST(CliTour, RunsEveryStepOverTheSampleData) {
              "TopPlus Open (Bundesamt f\xC3\xBCr Kartographie und Geod\xC3\xA4sie)\n",
              "&crs=EPSG:3857&bbox=1484199.0,6889018.0,1494199.0,6899018.0&width=800&height=800\n",
              "the parsed values match the composed ones\n",
+             "&CRS=EPSG%3A3857&BBOX=1484199,6889018,1494199,6899018&WIDTH=800&HEIGHT=800&FORMAT=image%2Fpng\n",
              "  <Address>https://example.org/wms?map=tour&amp;token=a&lt;b</Address>\n",
              "loaded back: address, layers, styles and version are identical\n",
              "unreachable from here (no answer within 5 seconds); the search is skipped",

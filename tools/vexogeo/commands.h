@@ -21,6 +21,8 @@ Command AddGeocodeCommand(CLI::App &app);
 Command AddReverseCommand(CLI::App &app);
 Command AddWmsUrlCommand(CLI::App &app);
 Command AddWmsCommand(CLI::App &app);
+/// Adds "capabilities" and "getmap" to the wms command; its work answers -1 when neither ran.
+Command AddWmsClientSubcommands(CLI::App &wms);
 Command AddSridsCommand(CLI::App &app);
 Command AddNamedWmsCommand(CLI::App &app);
 /// `executableFolder` locates the sample data installed beside the tool.

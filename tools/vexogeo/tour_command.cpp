@@ -281,6 +281,12 @@ void CTour::ComposeAndParseUrl() {
     url.SetHeight(800);
     const std::string text = url.GetUrl();
     Print("    " + text + "\n    complete request: " + (url.IsValid() ? "yes" : "no") + "\n");
+    try {
+        Print("    as a server reads it (encoded, box in the version's axis order):\n    " +
+              url.GetRequestUrl() + "\n");
+    } catch (const std::exception &error) {
+        Fail(std::string("no standard request: ") + error.what());
+    }
     if (!url.IsValid())
         Fail("the composed request is incomplete");
 

@@ -26,6 +26,7 @@ struct ComposeOptions {
     int m_width = 0;
     int m_height = 0;
     bool m_check = false;
+    bool m_standard = false;
 };
 
 struct WmsFileOptions {
@@ -60,7 +61,16 @@ int RunCompose(const ComposeOptions &options) {
     }
     url.SetWidth(options.m_width);
     url.SetHeight(options.m_height);
-    std::printf("%s\n", url.GetUrl().c_str());
+    if (options.m_standard) {
+        try {
+            std::printf("%s\n", url.GetRequestUrl().c_str());
+        } catch (const std::exception &error) {
+            PrintError("wms-url compose", error.what());
+            return kExitFailure;
+        }
+    } else {
+        std::printf("%s\n", url.GetUrl().c_str());
+    }
     if (options.m_check && !url.IsValid()) {
         PrintError("wms-url compose",
                    "the request is incomplete: service, version, request, layers, format, crs, "
@@ -164,6 +174,9 @@ Command AddWmsUrlCommand(CLI::App &app) {
     composeApp->add_option("--height", compose->m_height, "Image height in pixels");
     composeApp->add_flag("--check", compose->m_check,
                          "Exit with 1 when the request is incomplete (the URL is still printed)");
+    composeApp->add_flag("--standard", compose->m_standard,
+                         "Print the request as WMS servers read it: percent-encoded values, the "
+                         "address's own query kept, the box in the version's axis order");
     composeApp->footer("Values are inserted byte for byte; coordinates with 15 significant "
                        "digits.\n\nExample:\n"
                        "  vexogeo wms-url compose --address https://example.org/wms --layers "
@@ -183,12 +196,17 @@ Command AddWmsUrlCommand(CLI::App &app) {
 }
 
 Command AddWmsCommand(CLI::App &app) {
-    CLI::App *sub = app.add_subcommand("wms", "Show or write a WMS description file");
+    CLI::App *sub = app.add_subcommand(
+        "wms",
+        "Show or write a WMS description file; ask a WMS server for its capabilities or a map");
     sub->require_subcommand(1);
     sub->footer("Examples:\n"
                 "  vexogeo wms show wms.xml\n"
                 "  vexogeo wms save my.xml --address https://example.org/wms --layers roads "
-                "--version 1.3.0");
+                "--version 1.3.0\n"
+                "  vexogeo wms capabilities 'https://example.org/mapserv?map=/srv/x.map&'\n"
+                "  vexogeo wms getmap --address https://example.org/wms --layers roads --crs "
+                "EPSG:4326 --bbox 13,52,14,52.5 --width 800 --height 400 -o map.png");
 
     auto showPath = std::make_shared<std::string>();
     CLI::App *show = sub->add_subcommand("show", "Print the four values of a WMS description");
@@ -203,7 +221,11 @@ Command AddWmsCommand(CLI::App &app) {
     saveApp->add_option("--styles", save->m_wms.m_styles, "Styles to request (default none)");
     saveApp->add_option("--version", save->m_wms.m_version, "Protocol version")->required();
 
-    return {sub, [show, showPath, save] {
+    const Command client = AddWmsClientSubcommands(*sub);
+    return {sub, [show, showPath, save, client] {
+                const int clientResult = client.m_run();
+                if (clientResult >= 0)
+                    return clientResult;
                 return show->parsed() ? RunShow(*showPath) : RunSave(*save);
             }};
 }

@@ -72,6 +72,7 @@ class VEXOGEO_API CWmsUrl {
     /// @return the background colour as a number (parsed from hexadecimal); 0 when never set.
     /// Never written to the URL.
     std::uint32_t GetBgColor() const;
+    /// Also marks the colour as given (`HasBgColor`).
     void SetBgColor(std::uint32_t bgColor);
     /// @return the "exceptions" value; empty when never set. Never written to the URL.
     std::string GetExceptions() const;
@@ -102,6 +103,36 @@ class VEXOGEO_API CWmsUrl {
     /// of x, y, x + width, y + height equals 0, or when width or height is 0.
     bool IsValid();
 
+    /// Composes the GetMap request as WMS servers expect it (the text of `GetUrl` stays as it
+    /// is): the address joined with "?" or "&" as it needs (an address ending in "?" or "&"
+    /// gets nothing), then SERVICE, VERSION, REQUEST, LAYERS, STYLES, CRS (1.3.0 and later) or
+    /// SRS, BBOX, WIDTH, HEIGHT, FORMAT, and TRANSPARENT=TRUE, BGCOLOR=0xRRGGBB, EXCEPTIONS,
+    /// TIME, SLD, SLD_BODY when set. An empty service or request is written as WMS or GetMap.
+    /// Values are percent-encoded byte for byte (RFC 3986: all but letters, digits and
+    /// "-._~"); the commas of LAYERS, STYLES, BBOX and TIME stay literal. Numbers are the
+    /// shortest text that reads back exactly, whatever the locale. The box is written as
+    /// min/max corners: for versions before 1.3.0 easting/longitude first; from 1.3.0 on in
+    /// the axis order the CRS's authority defines (EPSG:4326 latitude first, EPSG:3857 and
+    /// CRS:84 easting first), as PROJ reports it. The lookup runs under a lock on a PROJ
+    /// context of its own and is cached per CRS, so it is safe from any thread; only the very
+    /// first lookup reads the settings of PROJ's default context, which the caller must not be
+    /// changing then. Texts are sent as the bytes given (UTF-8 for non-ASCII).
+    /// @throws std::invalid_argument when the version is 1.3.0 or later and PROJ does not
+    /// know the CRS, so its axis order cannot be told.
+    std::string GetRequestUrl() const;
+    /// The inverse of `GetRequestUrl`: keys in any case, values percent-decoded ("+" is a
+    /// blank); reads SERVICE, VERSION, REQUEST, LAYERS, STYLES, FORMAT, CRS or SRS, BBOX
+    /// (back into x/y order as `GetRequestUrl` writes it), WIDTH, HEIGHT, TRANSPARENT,
+    /// BGCOLOR, EXCEPTIONS, TIME, SLD and SLD_BODY. Every other parameter stays part of the
+    /// address, undecoded and in its order, the address then ending in "&" as servers
+    /// advertise it ("http://h/mapserv?map=/x.map&"). Members not named keep their values.
+    /// @return false (object unchanged) for a malformed BBOX, WIDTH or HEIGHT or a bad
+    /// percent sequence. @throws std::invalid_argument as `GetRequestUrl` for a 1.3.0 BBOX
+    /// in a CRS PROJ does not know.
+    bool ParseRequestUrl(const std::string &url);
+    /// @return whether a background colour was given by `SetBgColor` or a parsed URL.
+    bool HasBgColor() const;
+
   private:
     void ParseParameter(std::string parameter);
     int GetVersionNumber() const;
@@ -124,6 +155,7 @@ class VEXOGEO_API CWmsUrl {
     std::string m_time;
     std::string m_sld;
     std::string m_sldBody;
+    bool m_bgColorSet;
 };
 
 } // namespace Geo

@@ -1,0 +1,83 @@
+// CWmsClient: GetCapabilities and GetMap over HTTP(S) against a WMS server.
+#ifndef VEXOGEO_WMS_WMS_CLIENT_H
+#define VEXOGEO_WMS_WMS_CLIENT_H
+
+#include <cstddef>
+#include <stdexcept>
+#include <string>
+
+#include <vexogeo/export.h>
+#include <vexogeo/wms/wms_capabilities.h>
+#include <vexogeo/wms/wms_url.h>
+
+namespace Geo {
+
+/// Limits of one transfer. The defaults suit an interactive map client.
+struct WmsClientOptions {
+    long connectTimeoutMs = 10000;    ///< giving up on connecting after this
+    long totalTimeoutMs = 60000;      ///< giving up on the whole transfer after this
+    std::size_t maxBytes = 64u << 20; ///< an answer longer than this is refused
+    long maxRedirects = 5;            ///< redirects followed; never from https to http
+    std::string userAgent = "VexoGeo-WMS/1";
+    /// PEM file of the certificate authorities to trust instead of the system's (empty: the
+    /// system's); verification itself is never switched off.
+    std::string caFile;
+};
+
+/// What went wrong with a WMS request.
+enum class WmsErrorKind {
+    Transfer,         ///< no answer: connection, TLS, time-out, redirect limit or https->http
+    TooLarge,         ///< the answer exceeds `WmsClientOptions::maxBytes`
+    HttpStatus,       ///< an HTTP status other than 2xx without a service exception
+    ServiceException, ///< the server answered with a ServiceExceptionReport
+    WrongContentType, ///< a GetMap answer whose content type is not the format asked for
+    InvalidDocument,  ///< capabilities that do not read
+    File              ///< a local file could not be read or written
+};
+
+/// The error every request of `CWmsClient` throws. For a service exception `GetCode` is the
+/// server's exception code (e.g. "LayerNotDefined", possibly empty) and `GetText` its text.
+class VEXOGEO_API CWmsError : public std::runtime_error {
+  public:
+    CWmsError(WmsErrorKind kind, std::string code, std::string text);
+    WmsErrorKind GetKind() const { return m_kind; }
+    const std::string &GetCode() const { return m_code; }
+    const std::string &GetText() const { return m_text; }
+
+  private:
+    WmsErrorKind m_kind;
+    std::string m_code;
+    std::string m_text;
+};
+
+/// A WMS client over libcurl. Holds only its options: one object may serve several threads at
+/// once; each request has its own libcurl handle. Certificates are always verified.
+class VEXOGEO_API CWmsClient {
+  public:
+    explicit CWmsClient(WmsClientOptions options = WmsClientOptions());
+
+    /// @return the capabilities URL for `address`: the address joined with "?" or "&" as it
+    /// needs, then SERVICE=WMS&REQUEST=GetCapabilities&VERSION=1.3.0.
+    static std::string CapabilitiesUrl(const std::string &address);
+    /// Asks the server for version 1.3.0 and accepts the version it answers with (1.1.1 too).
+    /// @throws CWmsError (any kind but WrongContentType and File).
+    WmsCapabilities GetCapabilities(const std::string &address) const;
+    /// Reads a capabilities document from a local file.
+    /// @throws CWmsError of kind File (also for a file beyond maxBytes), ServiceException or
+    /// InvalidDocument.
+    WmsCapabilities LoadCapabilitiesFile(const std::string &path) const;
+
+    /// Fetches `request.GetRequestUrl()`. @return the image bytes exactly as sent.
+    /// @throws CWmsError; std::invalid_argument as `GetRequestUrl`.
+    std::string GetMap(const CWmsUrl &request) const;
+    /// As `GetMap`, streaming the bytes into a temporary file beside `path` that replaces
+    /// `path` only when the answer is a complete image; on any error `path` is unchanged.
+    void GetMapToFile(const CWmsUrl &request, const std::string &path) const;
+
+  private:
+    WmsClientOptions m_options;
+};
+
+} // namespace Geo
+
+#endif

@@ -1,0 +1,204 @@
+// The standard GetMap request of CWmsUrl: joining to the address, percent-encoding, the axis
+// order of each version and system, numbers, optional keys and the exact way back.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <stdexcept>
+
+#include <vexogeo/wms/wms_url.h>
+
+namespace Geo {
+namespace {
+
+CWmsUrl Request(const std::string &address, const std::string &version, const std::string &crs,
+                BoundingBox2<double> box) {
+    CWmsUrl url;
+    url.SetAddress(address);
+    url.SetService("WMS");
+    url.SetVersion(version);
+    url.SetRequest("GetMap");
+    url.SetLayers("roads");
+    url.SetFormat("image/png");
+    url.SetCrs(crs);
+    url.SetBBox(box);
+    url.SetWidth(256);
+    url.SetHeight(128);
+    return url;
+}
+
+TEST(WmsRequestUrl, JoinsEncodesAndOrdersTheBox) {
+    struct Case {
+        const char *address, *version, *crs;
+        BoundingBox2<double> box;
+        const char *expected;
+    };
+    const Case cases[] = {
+        // Axis order from PROJ: latitude/northing first for EPSG:4326 and EPSG:31468 in 1.3.0.
+        {"http://h/wms",
+         "1.3.0",
+         "EPSG:4326",
+         {13, 52, 1, 0.5},
+         "http://h/"
+         "wms?SERVICE=WMS&VERSION=1.3.0&REQUEST=GetMap&LAYERS=roads&STYLES=&CRS=EPSG%3A4326"
+         "&BBOX=52,13,52.5,14&WIDTH=256&HEIGHT=128&FORMAT=image%2Fpng"},
+        {"http://h/wms",
+         "1.3.0",
+         "EPSG:31468",
+         {4590000, 5820000, 1000, 500},
+         "http://h/"
+         "wms?SERVICE=WMS&VERSION=1.3.0&REQUEST=GetMap&LAYERS=roads&STYLES=&CRS=EPSG%3A31468"
+         "&BBOX=5820000,4590000,5820500,4591000&WIDTH=256&HEIGHT=128&FORMAT=image%2Fpng"},
+        {"http://h/wms",
+         "1.3.0",
+         "EPSG:3857",
+         {-0.5, 1e7, 0.25, 3},
+         "http://h/"
+         "wms?SERVICE=WMS&VERSION=1.3.0&REQUEST=GetMap&LAYERS=roads&STYLES=&CRS=EPSG%3A3857"
+         "&BBOX=-0.5,10000000,-0.25,10000003&WIDTH=256&HEIGHT=128&FORMAT=image%2Fpng"},
+        {"http://h/wms",
+         "1.3.0",
+         "CRS:84",
+         {13, 52, 1, 0.5},
+         "http://h/wms?SERVICE=WMS&VERSION=1.3.0&REQUEST=GetMap&LAYERS=roads&STYLES=&CRS=CRS%3A84"
+         "&BBOX=13,52,14,52.5&WIDTH=256&HEIGHT=128&FORMAT=image%2Fpng"},
+        // 1.1.1 is always easting first; a negative extent still gives min/max corners.
+        {"http://h/wms",
+         "1.1.1",
+         "EPSG:4326",
+         {14, 52.5, -1, -0.5},
+         "http://h/"
+         "wms?SERVICE=WMS&VERSION=1.1.1&REQUEST=GetMap&LAYERS=roads&STYLES=&SRS=EPSG%3A4326"
+         "&BBOX=13,52,14,52.5&WIDTH=256&HEIGHT=128&FORMAT=image%2Fpng"},
+        // The address as servers advertise it, with "?" alone, and with a query lacking "&".
+        {"http://h/mapserv?map=/srv/x.map&",
+         "1.1.1",
+         "EPSG:3857",
+         {0.1, 0.2, 0.2, 0.1},
+         "http://h/mapserv?map=/srv/x.map&SERVICE=WMS&VERSION=1.1.1&REQUEST=GetMap&LAYERS=roads"
+         "&STYLES=&SRS=EPSG%3A3857&BBOX=0.1,0.2,0.30000000000000004,0.30000000000000004&WIDTH=256"
+         "&HEIGHT=128&FORMAT=image%2Fpng"},
+        {"http://h/wms?",
+         "1.1.1",
+         "EPSG:3857",
+         {1, 2, 3, 4},
+         "http://h/"
+         "wms?SERVICE=WMS&VERSION=1.1.1&REQUEST=GetMap&LAYERS=roads&STYLES=&SRS=EPSG%3A3857"
+         "&BBOX=1,2,4,6&WIDTH=256&HEIGHT=128&FORMAT=image%2Fpng"},
+        {"http://h/mapserv?map=x",
+         "1.1.1",
+         "EPSG:3857",
+         {1, 2, 3, 4},
+         "http://h/mapserv?map=x&SERVICE=WMS&VERSION=1.1.1&REQUEST=GetMap&LAYERS=roads&STYLES="
+         "&SRS=EPSG%3A3857&BBOX=1,2,4,6&WIDTH=256&HEIGHT=128&FORMAT=image%2Fpng"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.address) + " " + c.version + " " + c.crs);
+        EXPECT_EQ(Request(c.address, c.version, c.crs, c.box).GetRequestUrl(), c.expected);
+    }
+}
+
+TEST(WmsRequestUrl, ValuesAndOptionalKeys) {
+    CWmsUrl url = Request("http://h/wms", "1.1.1", "EPSG:3857", {1, 2, 3, 4});
+    url.SetLayers("r&d,city areas,a+b,Stra\xC3\x9F"
+                  "e,x=y?");
+    url.SetStyles("default,");
+    url.SetFormat("image/svg+xml");
+    url.SetTransparent(true);
+    url.SetBgColor(0x0000FF);
+    url.SetExceptions("XML");
+    url.SetTime("2020-01-01/2020-12-31,2021");
+    const std::string text = url.GetRequestUrl();
+    for (const char *part :
+         {"&LAYERS=r%26d,city%20areas,a%2Bb,Stra%C3%9Fe,x%3Dy%3F&", "&STYLES=default,&",
+          "&FORMAT=image%2Fsvg%2Bxml", "&TRANSPARENT=TRUE&BGCOLOR=0x0000FF&EXCEPTIONS=XML",
+          "&TIME=2020-01-01%2F2020-12-31,2021"})
+        EXPECT_NE(text.find(part), std::string::npos) << part << " in " << text;
+    // Black is a colour too: it is written once given, and never when not.
+    url.SetBgColor(0);
+    EXPECT_NE(url.GetRequestUrl().find("&BGCOLOR=0x000000"), std::string::npos);
+    EXPECT_EQ(
+        Request("http://h/wms", "1.1.1", "EPSG:3857", {1, 2, 3, 4}).GetRequestUrl().find("BGCOLOR"),
+        std::string::npos);
+}
+
+TEST(WmsRequestUrl, UnknownSystemIn130IsRefused) {
+    EXPECT_THROW(Request("http://h/wms", "1.3.0", "EPSG:999999", {1, 2, 3, 4}).GetRequestUrl(),
+                 std::invalid_argument);
+    // Below 1.3.0 no axis order is needed.
+    EXPECT_NO_THROW(Request("http://h/wms", "1.1.1", "EPSG:999999", {1, 2, 3, 4}).GetRequestUrl());
+}
+
+TEST(WmsParseRequestUrl, ReadsWhatOtherClientsWrite) {
+    // As a Python client writes it: "%2C" and "%2F" escapes, "+" for blanks, lower-case keys.
+    CWmsUrl url;
+    ASSERT_TRUE(url.ParseRequestUrl(
+        "https://h/mapserv?map=%2Fsrv%2Fx.map&service=WMS&version=1.3.0&request=GetMap&"
+        "layers=city+areas%2Croads&styles=&crs=EPSG%3A4326&bbox=52.0%2C13.0%2C52.5%2C14.0&"
+        "width=400&height=200&format=image%2Fpng&transparent=TRUE&bgcolor=0xFFEE00&token=a%26b"));
+    EXPECT_EQ(url.GetAddress(), "https://h/mapserv?map=%2Fsrv%2Fx.map&token=a%26b&");
+    EXPECT_EQ(url.GetLayers(), "city areas,roads");
+    EXPECT_EQ(url.GetFormat(), "image/png");
+    EXPECT_EQ(url.GetCrs(), "EPSG:4326");
+    EXPECT_EQ(url.GetBBox(), BoundingBox2<double>(13, 52, 1, 0.5));
+    EXPECT_EQ(url.GetWidth(), 400);
+    EXPECT_EQ(url.GetHeight(), 200);
+    EXPECT_TRUE(url.GetTransparent());
+    EXPECT_TRUE(url.HasBgColor());
+    EXPECT_EQ(url.GetBgColor(), 0xFFEE00u);
+}
+
+TEST(WmsParseRequestUrl, MalformedValuesLeaveTheObjectAlone) {
+    const char *bad[] = {"http://h/wms?LAYERS=a%2",         "http://h/wms?LAYERS=%zz",
+                         "http://h/wms?BBOX=1,2,3",         "http://h/wms?BBOX=1,2,3,4,5",
+                         "http://h/wms?BBOX=1,2,3,x",       "http://h/wms?WIDTH=12px",
+                         "http://h/wms?HEIGHT=99999999999", "http://h/wms?BGCOLOR=blue"};
+    for (const char *text : bad) {
+        CWmsUrl url = Request("http://old", "1.1.1", "EPSG:3857", {1, 2, 3, 4});
+        const std::string before = url.GetRequestUrl();
+        EXPECT_FALSE(url.ParseRequestUrl(text)) << text;
+        EXPECT_EQ(url.GetRequestUrl(), before) << text;
+    }
+}
+
+TEST(WmsParseRequestUrl, RoundTripIsExact) {
+    std::mt19937_64 random(12);
+    std::uniform_real_distribution<double> coordinate(-2e7, 2e7), extent(1e-3, 1e6);
+    const char *systems[][2] = {{"1.3.0", "EPSG:4326"},
+                                {"1.3.0", "EPSG:3857"},
+                                {"1.1.1", "EPSG:4326"},
+                                {"1.3.0", "EPSG:32633"}};
+    for (int i = 0; i < 400; ++i) {
+        const auto &system = systems[i % 4];
+        CWmsUrl url = Request(
+            i % 2 ? "http://h/mapserv?map=/a%20b.map&" : "https://h:8443/w", system[0], system[1],
+            {coordinate(random), coordinate(random), extent(random), extent(random)});
+        url.SetLayers(i % 3 ? "a b,r&d"
+                            : "Stra\xC3\x9F"
+                              "e");
+        url.SetStyles(i % 5 ? "" : "s+t,");
+        url.SetTransparent(i % 2 == 0);
+        if (i % 7 == 0)
+            url.SetBgColor(static_cast<std::uint32_t>(random() & 0xFFFFFF));
+        url.SetTime(i % 3 ? "" : "2020-01-01T00:00:00Z");
+        const std::string text = url.GetRequestUrl();
+        CWmsUrl back;
+        ASSERT_TRUE(back.ParseRequestUrl(text)) << text;
+        EXPECT_EQ(back.GetRequestUrl(), text);
+        EXPECT_EQ(back.GetAddress(), url.GetAddress());
+        EXPECT_EQ(back.GetLayers(), url.GetLayers());
+        EXPECT_EQ(back.GetStyles(), url.GetStyles());
+        EXPECT_EQ(back.GetCrs(), url.GetCrs());
+        EXPECT_EQ(back.GetTransparent(), url.GetTransparent());
+        EXPECT_EQ(back.HasBgColor(), url.HasBgColor());
+        EXPECT_EQ(back.GetBgColor(), url.GetBgColor());
+        // Corners come back exactly; the origin too.
+        const BoundingBox2<double> a = url.GetBBox(), b = back.GetBBox();
+        EXPECT_EQ(b.x, a.x);
+        EXPECT_EQ(b.y, a.y);
+        EXPECT_EQ(b.x + b.width, a.x + a.width);
+        EXPECT_EQ(b.y + b.height, a.y + a.height);
+    }
+}
+
+} // namespace
+} // namespace Geo

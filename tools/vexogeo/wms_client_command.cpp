@@ -1,0 +1,307 @@
+// vexogeo wms capabilities and wms getmap: a WMS client against a live server.
+#include "commands.h"
+
+#include <vexogeo/wms/wms_capabilities.h>
+#include <vexogeo/wms/wms_client.h>
+#include <vexogeo/wms/wms_url.h>
+
+#include <CLI/CLI.hpp>
+
+#include <cmath>
+#include <cstdio>
+#include <memory>
+
+namespace VexoGeoCli {
+namespace {
+
+struct CapabilitiesOptions {
+    std::string m_source;
+    std::string m_format = "text";
+    double m_timeout = 60.0;
+};
+
+struct GetMapOptions {
+    std::string m_address;
+    std::string m_version = "1.3.0";
+    std::string m_layers;
+    std::string m_styles;
+    std::string m_crs;
+    std::string m_bbox;
+    int m_width = 0;
+    int m_height = 0;
+    std::string m_format = "image/png";
+    bool m_transparent = false;
+    std::string m_bgColor;
+    double m_timeout = 60.0;
+    std::string m_output;
+    bool m_printUrl = false;
+};
+
+std::string JsonString(const std::string &text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", byte);
+            out += escape;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+std::string JsonList(const std::vector<std::string> &items) {
+    std::string out = "[";
+    for (std::size_t i = 0; i < items.size(); ++i)
+        out += (i ? "," : "") + JsonString(items[i]);
+    return out + "]";
+}
+
+std::string JsonNumber(double value) {
+    return std::isfinite(value) ? FormatNumber(value) : std::string("null");
+}
+
+std::string CapabilitiesJson(const Geo::WmsCapabilities &capabilities) {
+    std::string out = "{\"version\":" + JsonString(capabilities.version) +
+                      ",\"title\":" + JsonString(capabilities.title) +
+                      ",\"getmap_url\":" + JsonString(capabilities.getMapUrl) +
+                      ",\"formats\":" + JsonList(capabilities.getMapFormats) + ",\"layers\":[";
+    bool first = true;
+    for (const auto &[layer, depth] : Geo::FlattenWmsLayers(capabilities)) {
+        out += first ? "" : ",";
+        first = false;
+        out += "{\"name\":" + (layer->name ? JsonString(*layer->name) : std::string("null")) +
+               ",\"title\":" + JsonString(layer->title) + ",\"depth\":" + std::to_string(depth) +
+               ",\"queryable\":" + (layer->queryable ? "true" : "false") +
+               ",\"crs\":" + JsonList(layer->crs) + ",\"wgs84_bbox\":";
+        if (layer->geographicBox) {
+            const Geo::WmsGeographicBox &box = *layer->geographicBox;
+            out += "[" + JsonNumber(box.west) + "," + JsonNumber(box.south) + "," +
+                   JsonNumber(box.east) + "," + JsonNumber(box.north) + "]";
+        } else {
+            out += "null";
+        }
+        std::vector<std::string> styles;
+        for (const Geo::WmsStyle &style : layer->styles)
+            styles.push_back(style.name);
+        out += ",\"styles\":" + JsonList(styles) + "}";
+    }
+    return out + "]}\n";
+}
+
+std::string CapabilitiesText(const Geo::WmsCapabilities &capabilities) {
+    std::string out = "WMS " + capabilities.version + ": " + capabilities.title + "\n";
+    if (!capabilities.abstract.empty())
+        out += "  " + capabilities.abstract + "\n";
+    out += "GetMap: " + capabilities.getMapUrl + "\nformats:";
+    for (const std::string &format : capabilities.getMapFormats)
+        out += " " + format;
+    out += "\nexceptions:";
+    for (const std::string &format : capabilities.exceptionFormats)
+        out += " " + format;
+    out += "\nlayers:\n";
+    for (const auto &[layer, depth] : Geo::FlattenWmsLayers(capabilities)) {
+        const std::string indent(static_cast<std::size_t>(depth) * 2 + 2, ' ');
+        out += indent + (layer->name ? *layer->name : std::string("(category)")) + " — " +
+               layer->title + (layer->queryable ? " [queryable]" : "") + "\n";
+        if (layer->geographicBox) {
+            const Geo::WmsGeographicBox &box = *layer->geographicBox;
+            out += indent + "  extent: " + FormatNumber(box.west) + "," + FormatNumber(box.south) +
+                   "," + FormatNumber(box.east) + "," + FormatNumber(box.north) + "\n";
+        }
+        out += indent + "  crs:";
+        for (const std::string &crs : layer->crs)
+            out += " " + crs;
+        out += "\n";
+        if (!layer->styles.empty()) {
+            out += indent + "  styles:";
+            for (const Geo::WmsStyle &style : layer->styles)
+                out += " " + style.name;
+            out += "\n";
+        }
+    }
+    return out;
+}
+
+bool IsUrl(const std::string &text) {
+    return text.compare(0, 7, "http://") == 0 || text.compare(0, 8, "https://") == 0;
+}
+
+Geo::WmsClientOptions ClientOptions(double timeoutSeconds) {
+    Geo::WmsClientOptions options;
+    options.totalTimeoutMs = static_cast<long>(std::ceil(timeoutSeconds * 1000.0));
+    options.connectTimeoutMs = std::min(options.connectTimeoutMs, options.totalTimeoutMs);
+    return options;
+}
+
+void PrintWmsError(const std::string &context, const Geo::CWmsError &error) {
+    if (error.GetKind() == Geo::WmsErrorKind::ServiceException)
+        PrintError(context,
+                   "service exception " +
+                       (error.GetCode().empty() ? std::string("(no code)") : error.GetCode()) +
+                       ": " + error.GetText());
+    else
+        PrintError(context, error.what());
+}
+
+int RunCapabilities(const CapabilitiesOptions &options) {
+    if (!(options.m_timeout > 0)) {
+        PrintError("wms capabilities", "--timeout must be a positive number of seconds");
+        return kExitUsage;
+    }
+    try {
+        const Geo::CWmsClient client(ClientOptions(options.m_timeout));
+        const Geo::WmsCapabilities capabilities =
+            IsUrl(options.m_source) ? client.GetCapabilities(options.m_source)
+                                    : client.LoadCapabilitiesFile(options.m_source);
+        const std::string out = options.m_format == "json" ? CapabilitiesJson(capabilities)
+                                                           : CapabilitiesText(capabilities);
+        std::fputs(out.c_str(), stdout);
+        return kExitSuccess;
+    } catch (const Geo::CWmsError &error) {
+        PrintWmsError("wms capabilities", error);
+    } catch (const std::exception &error) {
+        PrintError("wms capabilities", error.what());
+    }
+    return kExitFailure;
+}
+
+bool ReadColor(const std::string &text, std::uint32_t &color) {
+    std::size_t start = 0;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
+        start = 2;
+    if (text.size() - start != 6)
+        return false;
+    color = 0;
+    for (std::size_t i = start; i < text.size(); ++i) {
+        const char c = text[i];
+        const int digit = c >= '0' && c <= '9'   ? c - '0'
+                          : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                          : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                 : -1;
+        if (digit < 0)
+            return false;
+        color = color * 16 + static_cast<std::uint32_t>(digit);
+    }
+    return true;
+}
+
+int RunGetMap(const GetMapOptions &options) {
+    const char *context = "wms getmap";
+    std::vector<double> box;
+    if (!ParseNumberList(options.m_bbox, 4, box) || !(box[0] < box[2]) || !(box[1] < box[3])) {
+        PrintError(context, "--bbox: expected 'WEST,SOUTH,EAST,NORTH' with west < east and "
+                            "south < north, not '" +
+                                options.m_bbox + "'");
+        return kExitUsage;
+    }
+    if (options.m_width <= 0 || options.m_height <= 0) {
+        PrintError(context, "--width and --height must be positive");
+        return kExitUsage;
+    }
+    if (!(options.m_timeout > 0)) {
+        PrintError(context, "--timeout must be a positive number of seconds");
+        return kExitUsage;
+    }
+    Geo::CWmsUrl request;
+    request.SetAddress(options.m_address);
+    request.SetService("WMS");
+    request.SetVersion(options.m_version);
+    request.SetRequest("GetMap");
+    request.SetLayers(options.m_layers);
+    request.SetStyles(options.m_styles);
+    request.SetCrs(options.m_crs);
+    request.SetFormat(options.m_format);
+    request.SetBBox(BoundingBox2<double>(box[0], box[1], box[2] - box[0], box[3] - box[1]));
+    request.SetWidth(options.m_width);
+    request.SetHeight(options.m_height);
+    request.SetTransparent(options.m_transparent);
+    if (!options.m_bgColor.empty()) {
+        std::uint32_t color = 0;
+        if (!ReadColor(options.m_bgColor, color)) {
+            PrintError(context, "--bgcolor: expected 0xRRGGBB, not '" + options.m_bgColor + "'");
+            return kExitUsage;
+        }
+        request.SetBgColor(color);
+    }
+    try {
+        if (options.m_printUrl) {
+            std::printf("%s\n", request.GetRequestUrl().c_str());
+            return kExitSuccess;
+        }
+        if (options.m_output.empty()) {
+            PrintError(context, "-o FILE is needed unless --print-url is given");
+            return kExitUsage;
+        }
+        Geo::CWmsClient(ClientOptions(options.m_timeout)).GetMapToFile(request, options.m_output);
+        return kExitSuccess;
+    } catch (const Geo::CWmsError &error) {
+        PrintWmsError(context, error);
+    } catch (const std::exception &error) {
+        PrintError(context, error.what());
+    }
+    return kExitFailure;
+}
+
+} // namespace
+
+Command AddWmsClientSubcommands(CLI::App &wms) {
+    auto capabilities = std::make_shared<CapabilitiesOptions>();
+    CLI::App *capabilitiesApp =
+        wms.add_subcommand("capabilities", "List what a WMS server offers (its capabilities)");
+    capabilitiesApp
+        ->add_option("SOURCE", capabilities->m_source,
+                     "Service address (http:// or https://) or a capabilities file")
+        ->required();
+    capabilitiesApp->add_option("--format", capabilities->m_format, "text (default) or json")
+        ->check(CLI::IsMember({"text", "json"}));
+    capabilitiesApp->add_option("--timeout", capabilities->m_timeout,
+                                "Seconds before the request is given up (default 60)");
+    capabilitiesApp->footer(
+        "Asks for version 1.3.0 and accepts the version the server answers with. Layers are "
+        "listed depth first with inherited systems, boxes and styles.\n\nExamples:\n"
+        "  vexogeo wms capabilities 'https://example.org/mapserv?map=/srv/x.map&'\n"
+        "  vexogeo wms capabilities caps.xml --format json");
+
+    auto getMap = std::make_shared<GetMapOptions>();
+    CLI::App *getMapApp = wms.add_subcommand("getmap", "Fetch a map image from a WMS server");
+    getMapApp->add_option("--address", getMap->m_address, "Service address")->required();
+    getMapApp->add_option("--version", getMap->m_version, "1.1.1 or 1.3.0 (default)");
+    getMapApp->add_option("--layers", getMap->m_layers, "Layers, comma-separated")->required();
+    getMapApp->add_option("--styles", getMap->m_styles, "Styles, comma-separated");
+    getMapApp->add_option("--crs", getMap->m_crs, "Coordinate system, e.g. EPSG:4326")->required();
+    getMapApp
+        ->add_option("--bbox", getMap->m_bbox,
+                     "WEST,SOUTH,EAST,NORTH, easting/longitude first whatever the system")
+        ->required();
+    getMapApp->add_option("--width", getMap->m_width, "Image width in pixels")->required();
+    getMapApp->add_option("--height", getMap->m_height, "Image height in pixels")->required();
+    getMapApp->add_option("--format", getMap->m_format, "Image format (default image/png)");
+    getMapApp->add_flag("--transparent", getMap->m_transparent, "Ask for a transparent image");
+    getMapApp->add_option("--bgcolor", getMap->m_bgColor, "Background colour 0xRRGGBB");
+    getMapApp->add_option("--timeout", getMap->m_timeout,
+                          "Seconds before the request is given up (default 60)");
+    getMapApp->add_option("-o,--output", getMap->m_output, "Image file to write");
+    getMapApp->add_flag("--print-url", getMap->m_printUrl, "Print the request URL, fetch nothing");
+    getMapApp->footer(
+        "The box is given easting/longitude first; for 1.3.0 the request writes it in the "
+        "system's own axis order. The image is written unchanged, replacing FILE only when it is "
+        "complete. A service exception prints its code and text and exits with 1.\n\nExample:\n"
+        "  vexogeo wms getmap --address https://example.org/wms --layers roads --crs EPSG:4326 "
+        "--bbox 13,52,14,52.5 --width 800 --height 400 -o map.png");
+
+    return {&wms, [capabilities, capabilitiesApp, getMap, getMapApp] {
+                if (capabilitiesApp->parsed())
+                    return RunCapabilities(*capabilities);
+                if (getMapApp->parsed())
+                    return RunGetMap(*getMap);
+                return -1;
+            }};
+}
+
+} // namespace VexoGeoCli
