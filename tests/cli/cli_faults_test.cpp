@@ -220,7 +220,7 @@ TEST(CliFaults, UsageErrorsExitTwo) {
          "vexogeo: wms-url: unknown command 'wms-url x\\x1B'\n"
          "Run 'vexogeo wms-url --help' for more information.\n"},
         {"geocode Berlin --limit 0", "", "", 2,
-         "vexogeo: geocode: --limit 0: The argument limit is invalid\n"},
+         "vexogeo: geocode: --limit: expected 1 to 50, not 0\n"},
         {"crs EPSG:4326 \"$(printf '\\033[2J')\"", "", "", 2,
          "vexogeo: crs: The following argument was not expected: \\x1B[2J\n"
          "Run 'vexogeo crs --help' for more information.\n"},

@@ -100,7 +100,8 @@ TEST(CliCrsCatalogue, TransformsBoxes) {
         {"bounds --from EPSG:4326 --to EPSG:32633 12,45,18", "", "", 2,
          "vexogeo: bounds: expected four numbers 'WEST,SOUTH,EAST,NORTH', not '12,45,18'\n"},
         {"bounds --from EPSG:4326 --to EPSG:4326 1,2,3,4 --densify -1", "", "", 2,
-         "--densify: Value -1 not in range 0 to 10000\nRun with --help for more information.\n"},
+         "vexogeo: bounds: --densify: Value -1 not in range 0 to 10000\n"
+         "Run 'vexogeo bounds --help' for more information.\n"},
     });
 }
 

@@ -51,7 +51,7 @@ TEST(CliGeodesic, AnglesInTheSystemsOwnUnitAndFailuresAsStars) {
          "100008.146\n", 0, ""},
         {"distance --crs EPSG:4807 --precision 3", "0 52 0 53\n0 101 0 50\n1 1 1 1\n",
          "100057.775\n*\n0.000\n", 1,
-         "vexogeo: distance: line 2: " + kUnplaced +
+         "vexogeo: distance: <stdin>:2: " + kUnplaced +
              "EPSG:4807\n"
              "vexogeo: distance: 1 of 3 distances could not be measured\n"},
         {"distance --crs EPSG:4326 0 100 0 0", "", "*\n", 1,

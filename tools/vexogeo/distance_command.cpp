@@ -96,8 +96,8 @@ int RunBulk(const Geo::CGeodesic &geodesic, const std::string &crs, int precisio
                     out.Commit(FormatNumber(out.Reserve(kMaxNumberText), d, precision));
                 } else {
                     if (++failed <= kReportedUnreadable)
-                        PrintError(context, "line " + std::to_string(firstLine + k) + ": " +
-                                                kUnplaced + crs);
+                        PrintError(context, block.m_name + ":" + std::to_string(firstLine + k) +
+                                                ": " + kUnplaced + crs);
                     out.Append('*');
                 }
             }
