@@ -4,6 +4,9 @@
 #include <rapidjson/document.h>
 
 #include <fstream>
+#include <string>
+
+#include <unistd.h>
 
 #include "support/subprocess.h"
 #include "wms/wms_test_servers.h"
@@ -16,7 +19,9 @@ struct Outcome {
 };
 
 Outcome RunVexogeo(const std::string &arguments) {
-    const std::string errPath = ::testing::TempDir() + "vexogeo_wms_cli_stderr";
+    // One file per test process: ctest runs the cases of this file side by side.
+    const std::string errPath =
+        ::testing::TempDir() + "vexogeo_wms_cli_stderr." + std::to_string(getpid());
     const VexoGeoTest::CommandResult result = VexoGeoTest::RunCommand(
         std::string("XDG_CONFIG_HOME=") + VEXOGEO_CLI_SETTINGS + "/english PROJ_DEBUG=0 " +
         VEXOGEO_CLI_PATH + " " + arguments + " 2>" + errPath);
