@@ -5,10 +5,10 @@
 
 #include <vexogeo/vexogeo.h>
 
-
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -317,6 +317,43 @@ std::string DescribeKind(const Geo::CCoordinateSystem &system) {
     if (system.IsLatLong())
         return "geodetic";
     return "projected/other";
+}
+
+std::string JsonString(std::string_view text) {
+    std::string out = "\"";
+    out.reserve(text.size() + 2);
+    for (const char c : text) {
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if (static_cast<unsigned char>(c) < 0x20) {
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+                out += escaped;
+            } else {
+                out += c;
+            }
+        }
+    }
+    return out + "\"";
+}
+
+std::string JsonNumber(double value) {
+    return std::isfinite(value) ? FormatNumber(value) : std::string("null");
 }
 
 } // namespace VexoGeoCli

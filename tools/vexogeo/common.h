@@ -68,6 +68,13 @@ char *FormatNumber(char *out, double value, int precision);
 /// As above, as a string.
 std::string FormatNumber(double value, int precision = kShortest);
 
+/// `text`, UTF-8, as a JSON string with its quotes: '"', '\\' and control bytes escaped.
+std::string JsonString(std::string_view text);
+
+/// `value` as a JSON number in its shortest exact form; null for infinities and NaN, which
+/// JSON cannot write.
+std::string JsonNumber(double value);
+
 /// Reads one number at [`first`, `last`): C-locale decimal or scientific notation, with an
 /// optional leading "+". @return the end of the number, or null when none starts at `first`.
 const char *ParseNumber(const char *first, const char *last, double &value);

@@ -42,29 +42,6 @@ const struct {
     {"other", {Geo::CrsKind::Other}},
 };
 
-// PROJ's texts are UTF-8 already: only JSON's own escapes are needed.
-std::string JsonString(const std::string &text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
-
-// JSON has no infinities: an infinite inverse flattening (a sphere) becomes null.
-std::string JsonNumber(double value) {
-    return std::isfinite(value) ? FormatNumber(value) : std::string("null");
-}
-
 std::string JsonArea(const Geo::AreaOfUse &area) {
     return "{\"name\": " + JsonString(area.m_name) + ", \"west\": " + JsonNumber(area.m_west) +
            ", \"south\": " + JsonNumber(area.m_south) + ", \"east\": " + JsonNumber(area.m_east) +

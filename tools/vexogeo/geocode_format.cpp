@@ -8,44 +8,8 @@
 namespace VexoGeoCli {
 namespace {
 
-std::string JsonString(const std::string &text) {
-    const std::string utf8 = ToTerminalText(text);
-    std::string out = "\"";
-    for (const char c : utf8) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20) {
-                char escaped[8];
-                std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-                out += escaped;
-            } else {
-                out += c;
-            }
-        }
-    }
-    return out + "\"";
-}
-
-// JSON has no infinities or NaN: such a number becomes null.
-std::string JsonNumber(double value) {
-    const std::string text = FormatNumber(value);
-    return text.find_first_of("in") == std::string::npos ? text : "null";
-}
+// Place texts are in the process code page; JSON wants UTF-8.
+std::string JsonText(const std::string &text) { return JsonString(ToTerminalText(text)); }
 
 std::string Position(double longitude, double latitude) {
     return "[" + JsonNumber(longitude) + ", " + JsonNumber(latitude) + "]";
@@ -77,11 +41,10 @@ std::string FormatPlaces(const std::vector<Geo::Place> &places, GeocodeFormat fo
         return out;
     }
     const auto members = [](const Geo::Place &place) {
-        return "\"display_name\": " + JsonString(place.m_displayName) +
-               ", \"class\": " + JsonString(place.m_class) +
-               ", \"type\": " + JsonString(place.m_type) +
+        return "\"display_name\": " + JsonText(place.m_displayName) +
+               ", \"class\": " + JsonText(place.m_class) + ", \"type\": " + JsonText(place.m_type) +
                ", \"importance\": " + JsonNumber(place.m_importance) +
-               ", \"osm_type\": " + JsonString(place.m_osmType) +
+               ", \"osm_type\": " + JsonText(place.m_osmType) +
                ", \"osm_id\": " + std::to_string(place.m_osmId);
     };
     if (format == GeocodeFormat::Json) {

@@ -37,33 +37,11 @@ struct GetMapOptions {
     bool m_printUrl = false;
 };
 
-std::string JsonString(const std::string &text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", byte);
-            out += escape;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
-
 std::string JsonList(const std::vector<std::string> &items) {
     std::string out = "[";
     for (std::size_t i = 0; i < items.size(); ++i)
         out += (i ? "," : "") + JsonString(items[i]);
     return out + "]";
-}
-
-std::string JsonNumber(double value) {
-    return std::isfinite(value) ? FormatNumber(value) : std::string("null");
 }
 
 std::string CapabilitiesJson(const Geo::WmsCapabilities &capabilities) {
