@@ -32,16 +32,17 @@ void WriteSetting(HKEY root, const std::optional<std::string> &name, const std::
     HKEY key = nullptr;
     ASSERT_EQ(RegCreateKeyExA(root, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
               ERROR_SUCCESS);
-    if (name)
+    if (name) {
         EXPECT_EQ(RegSetValueExA(key, name->c_str(), 0, REG_SZ,
                                  reinterpret_cast<const BYTE *>(text.c_str()),
                                  static_cast<DWORD>(text.size() + 1)),
                   ERROR_SUCCESS);
+    }
     RegCloseKey(key);
 }
 
 // Runs `commandLine` and @return its exit code, or -1 when it could not start.
-int Run(std::string commandLine) {
+int RunCommand(std::string commandLine) {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
@@ -56,6 +57,11 @@ int Run(std::string commandLine) {
     return static_cast<int>(code);
 }
 
+// An exported function of `library` by its (mangled) name; null when it is not exported.
+template <typename Function> Function Find(HMODULE library, const char *name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(library, name)));
+}
+
 std::string SelfPath() {
     char path[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, path, MAX_PATH);
@@ -65,7 +71,7 @@ std::string SelfPath() {
 // The language fixed by the first call in a new process: a child run of the test below.
 int LanguageProcessAgrees(const char *expected) {
     SetEnvironmentVariableA("VEXOGEO_EXPECTED_LANGUAGE", expected);
-    return Run("\"" + SelfPath() +
+    return RunCommand("\"" + SelfPath() +
                "\" --gtest_also_run_disabled_tests --gtest_filter=WindowsLanguage.DISABLED_Child");
 }
 
@@ -110,7 +116,7 @@ TEST(WindowsPlatform, LanguageFromTheRegistryOnePerProcess) {
     }
     // As an administrator would set it, with reg.exe.
     DeleteSettings();
-    ASSERT_EQ(Run("reg.exe add HKLM\\SOFTWARE\\Vexo\\Kalvo /v InstallLanguage /t REG_SZ /d "
+    ASSERT_EQ(RunCommand("reg.exe add HKLM\\SOFTWARE\\Vexo\\Kalvo /v InstallLanguage /t REG_SZ /d "
                   "English /f"),
               0);
     EXPECT_EQ(LanguageProcessAgrees("English"), 0) << "reg.exe";
@@ -189,14 +195,13 @@ TEST(WindowsPlatform, DllMainSetsTheSearchPathOnEveryLoad) {
             LoadLibraryA((self.substr(0, self.find_last_of('\\') + 1) + "vexogeo.dll").c_str());
         ASSERT_NE(library, nullptr) << GetLastError();
         using Factory = CCoordinateSystem *(*)(const char *);
-        const auto fromEpsgCode = reinterpret_cast<Factory>(
-            GetProcAddress(library, "_ZN3Geo17CCoordinateSystem12FromEpsgCodeEPKc"));
+        const auto fromEpsgCode =
+            Find<Factory>(library, "_ZN3Geo17CCoordinateSystem12FromEpsgCodeEPKc");
         ASSERT_NE(fromEpsgCode, nullptr);
         CCoordinateSystem *system = fromEpsgCode("4326");
         EXPECT_NE(system, nullptr) << "round " << round;
         using Release = std::uint32_t (*)(CCoordinateSystem *);
-        const auto release = reinterpret_cast<Release>(
-            GetProcAddress(library, "_ZN3Geo17CCoordinateSystem7ReleaseEv"));
+        const auto release = Find<Release>(library, "_ZN3Geo17CCoordinateSystem7ReleaseEv");
         ASSERT_NE(release, nullptr);
         if (system != nullptr) {
             system->AddRef();
