@@ -9,6 +9,7 @@ packages=(cmake ninja-build g++ pkg-config
     libcurl4-openssl-dev rapidjson-dev libxml2-dev libcli11-dev
     libgtest-dev libbenchmark-dev libcpp-httplib-dev libssl-dev
     clang libclang-rt-14-dev valgrind locales time python3
+    ${VEXOGEO_WINDOWS:+g++-mingw-w64-x86-64-posix wine64 wine dpkg-dev tcl sqlite3 googletest}
     ${VEXOGEO_EXTRA_PACKAGES:-})
 
 missing=()
