@@ -11,6 +11,8 @@ namespace Geo::Platform {
 
 namespace {
 
+constexpr int kMoveAttempts = 200;
+
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 // Closes the handle and deletes the temporary file unless the move has taken it over.
@@ -68,12 +70,23 @@ class CTemporaryFile {
         return flushed && closed;
     }
 
+    // Windows refuses to replace a file that another thread or process has open at this
+    // moment (a concurrent load or save); such a refusal passes, so it is retried a bounded
+    // number of times before the save fails.
     bool MoveTo(const std::string &target) {
-        if (!MoveFileExA(m_path.c_str(), target.c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-            return false;
-        m_path.clear();
-        return true;
+        for (int attempt = 0; attempt < kMoveAttempts; ++attempt) {
+            if (MoveFileExA(m_path.c_str(), target.c_str(),
+                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+                m_path.clear();
+                return true;
+            }
+            const DWORD error = GetLastError();
+            if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION &&
+                error != ERROR_LOCK_VIOLATION)
+                return false;
+            Sleep(1);
+        }
+        return false;
     }
 
   private:
