@@ -19,12 +19,12 @@ endfunction()
 
 # Test files (relative to tests/) built only on POSIX, with the reason.
 set(VEXOGEO_POSIX_ONLY_SOURCES
-    "crs/oracle_test.cpp=runs cs2cs, a Linux program, through popen; the Windows tool is compared with the Linux tool instead"
-    "geodesic/geodesic_test.cpp=reads GeodSolve's data through popen(gzip); the Windows tool is compared with the Linux tool instead"
+    "crs/oracle_test.cpp=runs cs2cs, a Linux program, through popen, the Windows tool is compared with the Linux tool instead"
+    "geodesic/geodesic_test.cpp=reads GeodSolve's data through popen(gzip), the Windows tool is compared with the Linux tool instead"
     "geodesic/geodesic_batch_test.cpp=runs GeodSolve, a Linux program, through popen"
-    "xml/culture_test.cpp=one process per language through the XDG folders and a localedef locale; tests/windows reads the language from the registry and takes the code page from LC_ALL"
-    "xml/xml_concurrency_test.cpp=expects the UTF-8 code page that LC_ALL=C gives on POSIX; Wine's ANSI code page is 1252 (its saves and loads passed under Wine apart from that)"
-    "xml/serializer_test.cpp=named pipes, /dev/zero, file-size limits and file privileges; tests/windows covers the save's refusals")
+    "xml/culture_test.cpp=one process per language through the XDG folders and a localedef locale, tests/windows reads the language from the registry and takes the code page from LC_ALL"
+    "xml/xml_concurrency_test.cpp=expects the UTF-8 code page that LC_ALL=C gives on POSIX, Wine's ANSI code page is 1252 (its saves and loads passed under Wine apart from that)"
+    "xml/serializer_test.cpp=named pipes, /dev/zero, file-size limits and file privileges, tests/windows covers the save's refusals")
 
 # Removes the POSIX-only files from the list named `sources_var`, recording each once.
 function(vexogeo_drop_posix_only_sources sources_var)
