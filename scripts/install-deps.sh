@@ -21,6 +21,7 @@ packages=(cmake ninja-build g++ pkg-config ccache
     libgtest-dev libcpp-httplib-dev libssl-dev
     locales time python3 python3-pyproj
     mapserver-bin libpng-dev
+    ${VEXOGEO_WINDOWS:+g++-mingw-w64-x86-64-posix wine64 wine dpkg-dev tcl sqlite3 googletest}
     ${VEXOGEO_EXTRA_PACKAGES:-})
 fuzz_packages=(clang libclang-rt-14-dev)
 valgrind_packages=(valgrind python3)

@@ -1,16 +1,25 @@
-// Terminal and executable queries of a POSIX process, and the progress bar.
+// Terminal and executable queries of the process, and the progress bar.
 #include "process.h"
 
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
 #include <unistd.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace VexoGeoCli {
 
 bool IsStandardErrorTerminal() { return isatty(2) == 1; }
 
 std::string GetExecutableFolder(const char *argv0) {
+#ifdef _WIN32
+    char buffer[MAX_PATH * 4] = {};
+    const DWORD length = GetModuleFileNameA(nullptr, buffer, sizeof buffer);
+    if (length > 0 && length < sizeof buffer)
+        return std::filesystem::path(std::string(buffer, length)).parent_path().string();
+#endif
     std::error_code error;
     std::filesystem::path path = std::filesystem::read_symlink("/proc/self/exe", error);
     if (error && argv0 != nullptr && std::string(argv0).find('/') != std::string::npos)

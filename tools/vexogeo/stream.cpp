@@ -16,6 +16,12 @@ namespace {
 
 constexpr std::size_t kReadSize = 256 * 1024;
 constexpr std::size_t kOutputCapacity = 1024 * 1024;
+#ifdef _WIN32
+// Files are read as their bytes, as on POSIX; Windows handles are not inherited by default.
+constexpr int kOpenFlags = O_RDONLY | O_BINARY;
+#else
+constexpr int kOpenFlags = O_RDONLY | O_CLOEXEC;
+#endif
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -75,7 +81,7 @@ bool CLineReader::OpenNext() {
             m_name = "<stdin>";
         } else {
             m_name = path;
-            m_fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+            m_fd = open(path.c_str(), kOpenFlags);
             m_ownsFd = true;
             if (m_fd < 0) {
                 Fail("open", errno);

@@ -1,0 +1,128 @@
+// The settings store on Windows: the registry itself. The per-user hive is HKEY_CURRENT_USER,
+// the machine-wide one HKEY_LOCAL_MACHINE; keys and values are read with the ANSI functions.
+#include "platform/settings_store.h"
+
+#include <algorithm>
+
+#include <windows.h>
+
+namespace Geo::Platform {
+namespace {
+
+// The predefined root keys are sign-extended values with the top bit set, which the store's
+// handle field would read as "not open"; bit 63 is cleared for storage and restored from bit 62,
+// which no handle the registry returns otherwise carries.
+constexpr std::uintptr_t kTopBit = std::uintptr_t(1) << 63;
+constexpr std::uintptr_t kMarkerBit = std::uintptr_t(1) << 62;
+
+std::intptr_t ToStored(HKEY key) {
+    return static_cast<std::intptr_t>(reinterpret_cast<std::uintptr_t>(key) & ~kTopBit);
+}
+
+HKEY FromStored(std::intptr_t stored) {
+    auto bits = static_cast<std::uintptr_t>(stored);
+    if ((bits & kMarkerBit) != 0) {
+        bits |= kTopBit;
+    }
+    return reinterpret_cast<HKEY>(bits);
+}
+
+HKEY RootOf(SettingsHive hive) {
+    return hive == SettingsHive::CurrentUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+}
+
+// Slashes separate keys as backslashes do; an embedded zero byte names no key.
+bool ToKeyPath(const std::string &path, std::string &keyPath) {
+    if (path.find('\0') != std::string::npos) {
+        return false;
+    }
+    keyPath = path;
+    std::replace(keyPath.begin(), keyPath.end(), '/', '\\');
+    return true;
+}
+
+bool IsValueName(const std::string &name) {
+    return !name.empty() && name.find('\0') == std::string::npos;
+}
+
+HKEY OpenBelow(HKEY parent, const std::string &path) {
+    std::string keyPath;
+    HKEY key = nullptr;
+    if (!ToKeyPath(path, keyPath) ||
+        RegOpenKeyExA(parent, keyPath.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return nullptr;
+    }
+    return key;
+}
+
+} // namespace
+
+std::string GetHiveFolder(SettingsHive hive) {
+    return hive == SettingsHive::CurrentUser ? "HKEY_CURRENT_USER" : "HKEY_LOCAL_MACHINE";
+}
+
+SettingsKey::~SettingsKey() { Close(); }
+
+SettingsKey::SettingsKey(SettingsKey &&other) noexcept : m_handle(other.m_handle) {
+    other.m_handle = -1;
+}
+
+SettingsKey &SettingsKey::operator=(SettingsKey &&other) noexcept {
+    if (this != &other) {
+        Close();
+        m_handle = other.m_handle;
+        other.m_handle = -1;
+    }
+    return *this;
+}
+
+void SettingsKey::Close() {
+    if (m_handle >= 0) {
+        RegCloseKey(FromStored(m_handle));
+        m_handle = -1;
+    }
+}
+
+bool SettingsKey::Open(SettingsHive hive, const std::string &path) {
+    Close();
+    const HKEY key = OpenBelow(RootOf(hive), path);
+    if (key != nullptr) {
+        m_handle = ToStored(key);
+    }
+    return IsOpen();
+}
+
+bool SettingsKey::Open(const SettingsKey &parent, const std::string &path) {
+    const HKEY key = parent.IsOpen() ? OpenBelow(FromStored(parent.m_handle), path) : nullptr;
+    Close();
+    if (key != nullptr) {
+        m_handle = ToStored(key);
+    }
+    return IsOpen();
+}
+
+bool SettingsKey::QueryValueSize(const std::string &name, std::size_t &size) const {
+    DWORD found = 0;
+    if (!IsOpen() || !IsValueName(name) ||
+        RegQueryValueExA(FromStored(m_handle), name.c_str(), nullptr, nullptr, nullptr, &found) !=
+            ERROR_SUCCESS) {
+        return false;
+    }
+    size = found;
+    return true;
+}
+
+bool SettingsKey::QueryValue(const std::string &name, char *buffer, std::size_t capacity,
+                             std::size_t &size) const {
+    // Any type is read as its bytes; a value longer than the buffer answers ERROR_MORE_DATA.
+    DWORD count = static_cast<DWORD>(std::min<std::size_t>(capacity, MAXDWORD));
+    if (!IsOpen() || !IsValueName(name) ||
+        RegQueryValueExA(FromStored(m_handle), name.c_str(), nullptr, nullptr,
+                         reinterpret_cast<BYTE *>(buffer), &count) != ERROR_SUCCESS) {
+        return false;
+    }
+    size = count;
+    return true;
+}
+
+} // namespace Geo::Platform
