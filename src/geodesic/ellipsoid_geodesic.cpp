@@ -21,7 +21,9 @@ struct PjDeleter {
 };
 using PjOwner = std::unique_ptr<PJ, PjDeleter>;
 
-constexpr double kRadiansPerDegree = M_PI / 180;
+// pi as M_PI spells it; MinGW in strict ISO mode has no M_PI.
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kRadiansPerDegree = kPi / 180;
 
 // Degrees per unit of an angle whose unit is `radiansPerUnit`; exactly 1 for the degree, whose
 // factor PROJ gives to 15 digits only.

@@ -6,10 +6,9 @@
 #include <memory>
 
 #include <curl/curl.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "platform/regular_file.h"
+#include "platform/temporary_file.h"
 #include "wms/request_encoding.h"
 #include "wms/xml_reading.h"
 #include "xml/xml_access.h"
@@ -40,10 +39,10 @@ constexpr std::size_t kSniffBytes = 256;
 // A service exception is read back from a file only up to this size.
 constexpr std::size_t kMaxExceptionBytes = 1u << 20;
 
-// Where the answer goes: a string, or a file descriptor. Counts the bytes against the cap.
+// Where the answer goes: a string, or a temporary file. Counts the bytes against the cap.
 struct Sink {
     std::string *memory = nullptr;
-    int fd = -1;
+    Platform::CTemporaryFile *file = nullptr; ///< where the answer goes when not to `memory`
     CURL *handle = nullptr;
     std::size_t limit = 0;
     std::size_t received = 0;
@@ -80,14 +79,9 @@ std::size_t Write(char *data, std::size_t size, std::size_t count, void *context
         if (sink->memory) {
             sink->memory->append(data, bytes);
         } else {
-            std::size_t written = 0;
-            while (written < bytes) {
-                const ssize_t n = ::write(sink->fd, data + written, bytes - written);
-                if (n <= 0) {
-                    sink->writeFailed = true;
-                    return 0;
-                }
-                written += static_cast<std::size_t>(n);
+            if (!sink->file->Write(data, bytes)) {
+                sink->writeFailed = true;
+                return 0;
             }
         }
     } catch (...) {
@@ -213,39 +207,6 @@ WmsCapabilities ReadCapabilities(const std::string &bytes) {
     return capabilities;
 }
 
-// Removes the temporary file unless it was handed over.
-class CTemporaryFile {
-  public:
-    explicit CTemporaryFile(const std::string &target) : m_path(target + ".XXXXXX") {
-        m_fd = ::mkstemp(&m_path[0]);
-        if (m_fd < 0)
-            throw CWmsError(WmsErrorKind::File, "",
-                            "No temporary file can be created beside " + target + ".");
-    }
-    ~CTemporaryFile() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        if (!m_kept)
-            ::unlink(m_path.c_str());
-    }
-    CTemporaryFile(const CTemporaryFile &) = delete;
-    CTemporaryFile &operator=(const CTemporaryFile &) = delete;
-    int Descriptor() const { return m_fd; }
-    const std::string &Path() const { return m_path; }
-    void MoveTo(const std::string &target) {
-        const int fd = m_fd;
-        m_fd = -1;
-        if (::fsync(fd) != 0 || ::close(fd) != 0 || ::rename(m_path.c_str(), target.c_str()) != 0)
-            throw CWmsError(WmsErrorKind::File, "", "The image could not be written to " + target);
-        m_kept = true;
-    }
-
-  private:
-    std::string m_path;
-    int m_fd = -1;
-    bool m_kept = false;
-};
-
 } // namespace
 
 CWmsError::CWmsError(WmsErrorKind kind, std::string code, std::string text)
@@ -299,17 +260,21 @@ std::string CWmsClient::GetMap(const CWmsUrl &request) const {
 
 void CWmsClient::GetMapToFile(const CWmsUrl &request, const std::string &path) const {
     const std::string url = request.GetRequestUrl();
-    CTemporaryFile file(path);
+    Platform::CTemporaryFile file;
+    if (!file.Create(path))
+        throw CWmsError(WmsErrorKind::File, "",
+                        "No temporary file can be created beside " + path + ".");
     Sink sink;
-    sink.fd = file.Descriptor();
+    sink.file = &file;
     const Answer answer = Transfer(m_options, url, sink);
     if (MayBeException(sink.head)) {
         std::string body;
-        if (Platform::ReadRegularFile(file.Path(), kMaxExceptionBytes, body))
+        if (Platform::ReadRegularFile(file.GetPath(), kMaxExceptionBytes, body))
             ThrowServiceException(body);
     }
     CheckImage(answer, request, url);
-    file.MoveTo(path);
+    if (!file.Commit(path))
+        throw CWmsError(WmsErrorKind::File, "", "The image could not be written to " + path);
 }
 
 } // namespace Geo
