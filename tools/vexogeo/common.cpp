@@ -1,6 +1,7 @@
 // Diagnostics, numbers as text and coordinate systems from command-line arguments.
 #include "common.h"
 
+#include "platform/regular_file.h"
 #include "text/code_page.h"
 
 #include <vexogeo/vexogeo.h>
@@ -11,10 +12,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
+#include <filesystem>
 #include <memory>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace VexoGeoCli {
 namespace {
@@ -108,55 +107,35 @@ bool AppendEscaped(std::string &out, std::string_view text, std::size_t limit, b
     return text.size() > limit;
 }
 
-// Closes the descriptor it holds.
-struct FileDescriptor {
-    int m_fd;
-    ~FileDescriptor() {
-        if (m_fd >= 0)
-            close(m_fd);
-    }
-};
-
 // Reads a definition file: a regular file only (a FIFO, a device or a folder could block or
-// never end), opened without waiting, and never more than `kMaxDefinitionFile` bytes.
+// never end), and never more than `kMaxDefinitionFile` bytes. The look at the path names the
+// reason; the read itself asks the file it opened again, without waiting, so that a pipe put in
+// its place meanwhile is refused too.
 bool ReadDefinitionFile(const std::string &path, std::string &text, std::string &error) {
     const std::string quoted = QuoteText(path);
-    const FileDescriptor file{open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)};
-    struct stat info {};
-    if (file.m_fd < 0 || fstat(file.m_fd, &info) != 0) {
+    std::error_code failure;
+    const std::filesystem::file_status status = std::filesystem::status(path, failure);
+    if (failure || !std::filesystem::exists(status)) {
         error = "cannot read the definition file " + quoted;
         return false;
     }
-    if (!S_ISREG(info.st_mode)) {
+    if (!std::filesystem::is_regular_file(status)) {
         error = "the definition file " + quoted + " is not a regular file";
         return false;
     }
     const std::string tooLarge = "the definition file " + quoted + " is larger than " +
                                  std::to_string(kMaxDefinitionFile) + " bytes";
-    if (static_cast<std::uint64_t>(info.st_size) > kMaxDefinitionFile) {
+    const std::uintmax_t size = std::filesystem::file_size(path, failure);
+    if (!failure && size > kMaxDefinitionFile) {
         error = tooLarge;
         return false;
     }
-    // The file may grow while it is read: one byte beyond the limit tells.
-    std::string content(kMaxDefinitionFile + 1, '\0');
-    std::size_t size = 0;
-    while (size < content.size()) {
-        const ssize_t n = read(file.m_fd, &content[size], content.size() - size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            error = "cannot read the definition file " + quoted + ": " + std::strerror(errno);
-            return false;
-        }
-        if (n == 0)
-            break;
-        size += static_cast<std::size_t>(n);
-    }
-    if (size > kMaxDefinitionFile) {
-        error = tooLarge;
+    std::string content;
+    if (!Geo::Platform::ReadRegularFile(path, kMaxDefinitionFile, content)) {
+        error = content.size() >= kMaxDefinitionFile ? tooLarge
+                                                     : "cannot read the definition file " + quoted;
         return false;
     }
-    content.resize(size);
     text = std::move(content);
     return true;
 }
