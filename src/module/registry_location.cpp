@@ -2,6 +2,7 @@
 // answers the caller's default.
 #include "module/registry_location.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace Geo {
@@ -37,7 +38,8 @@ std::string RegistryLocation::ReadString(const std::string &name,
     std::size_t read = 0;
     std::string result;
     if (key.QueryValue(name, buffer.data(), size, read)) {
-        result.assign(buffer.data(), read);
+        // The text ends at its first zero byte: a registry string stores its terminator too.
+        result.assign(buffer.data(), std::find(buffer.data(), buffer.data() + read, '\0'));
     }
     return result;
 }

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "geocoding/code_page.h"
+#include "text/code_page.h"
 #include "module/localization.h"
 #include "platform/atomic_file.h"
 #include "platform/regular_file.h"
