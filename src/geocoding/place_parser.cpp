@@ -81,16 +81,21 @@ std::optional<Place> ReadPlace(const rapidjson::Value &element) {
     return place;
 }
 
-} // namespace
-
-std::vector<Place> ParsePlaces(const std::string &body) {
-    rapidjson::Document document;
+// Parses an answer as JSON, iteratively so that deep nesting cannot exhaust the stack.
+void ParseAnswer(const std::string &body, rapidjson::Document &document) {
     document.Parse<rapidjson::kParseIterativeFlag>(body.data(), body.size());
     if (document.HasParseError()) {
         ThrowNotNominatim(std::string(rapidjson::GetParseError_En(document.GetParseError())) +
                           " at byte " + std::to_string(document.GetErrorOffset()) + ": " +
                           CleanServerText(body, 60));
     }
+}
+
+} // namespace
+
+std::vector<Place> ParsePlaces(const std::string &body) {
+    rapidjson::Document document;
+    ParseAnswer(body, document);
     if (!document.IsArray())
         ThrowNotNominatim("expected a list of places: " + CleanServerText(body, 60));
     std::vector<Place> places;
@@ -106,12 +111,7 @@ std::vector<Place> ParsePlaces(const std::string &body) {
 
 std::optional<Place> ParseReversePlace(const std::string &body) {
     rapidjson::Document document;
-    document.Parse<rapidjson::kParseIterativeFlag>(body.data(), body.size());
-    if (document.HasParseError()) {
-        ThrowNotNominatim(std::string(rapidjson::GetParseError_En(document.GetParseError())) +
-                          " at byte " + std::to_string(document.GetErrorOffset()) + ": " +
-                          CleanServerText(body, 60));
-    }
+    ParseAnswer(body, document);
     if (!document.IsObject())
         ThrowNotNominatim("expected one place: " + CleanServerText(body, 60));
     if (document.HasMember("error"))
