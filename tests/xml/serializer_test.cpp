@@ -280,22 +280,22 @@ TEST(XmlHostileFile, LimitsHoldExactlyAtTheirEdge) {
         return "<Wms" + attributes + ">" + kBody + children + "</Wms>";
     };
     const std::string n20 = numbered(20, "xmlns:n", "urn:u"), ten(10000000, 't');
+    const auto x = [&](int count, const std::string &prefix = "a", const std::string &value = "") {
+        return "<x" + numbered(count, prefix, value) + "/>";
+    };
+    // The document element and the four values with their texts are nine nodes.
+    // clang-format off
     const std::pair<std::string, bool> cases[] = {
-        {wms(attributes(64), ""), true},
-        {wms(attributes(65), ""), false},
-        {wms("", "<x" + attributes(65) + "/>"), false},
-        {wms(attributes(200000), ""), false},
-        {wms(n20, "<x" + numbered(12, "xmlns:m", "urn:u") + "/>"), true},
-        {wms(n20, "<x" + numbered(13, "xmlns:m", "urn:u") + "/>"), false},
+        {wms(attributes(64), ""), true}, {wms(attributes(65), ""), false},
+        {wms("", x(65)), false}, {wms(attributes(200000), ""), false},
+        {wms(n20, x(12, "xmlns:m", "urn:u")), true}, {wms(n20, x(13, "xmlns:m", "urn:u")), false},
         {wms(numbered(100000, "xmlns:n", "urn:u"), ""), false},
-        // The document element and the four values with their texts are nine nodes.
-        {wms("", Repeat("<x/>", 999991)), true},
-        {wms("", Repeat("<x/>", 999992)), false},
-        {wms("", "<x" + attributes(40) + "/>" + Repeat("<x/>", 999911)), false},
-        {wms("", Tag("x", ten)), true},
-        {wms("", Tag("x", ten + "t")), false},
+        {wms("", Repeat("<x/>", 999991)), true}, {wms("", Repeat("<x/>", 999992)), false},
+        {wms("", x(40) + Repeat("<x/>", 999911)), false},
+        {wms("", Tag("x", ten)), true}, {wms("", Tag("x", ten + "t")), false},
         {wms("", Tag("x", ten.substr(1) + "&amp;t")), false},
         {wms("", Tag("x", "<![CDATA[" + ten + "t]]>")), false}};
+    // clang-format on
     CTempFolder folder;
     for (const auto &[xml, loads] : cases) {
         CWms wms = kSentinel;
