@@ -226,6 +226,7 @@ TEST(XmlSerializer, SaveRefusesTargetsThatAreNotWritableRegularFiles) {
     }
     close(listener);
     EXPECT_EQ(folder.List(), before);
+    EXPECT_TRUE(std::filesystem::is_empty(folder.Path("folder.xml")));
 }
 
 // A write beyond the file-size limit fails the save; the limit's signal, whose default action
