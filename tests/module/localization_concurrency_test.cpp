@@ -1,6 +1,5 @@
 // First calls of Localization::Instance() racing from several threads. CTest runs this alone in
-// its process, with XDG_CONFIG_HOME and XDG_CONFIG_DIRS naming folders of the build tree: no
-// earlier call may have fixed the language.
+// its process, with XDG_CONFIG_HOME and XDG_CONFIG_DIRS naming folders of the build tree.
 #include "module/localization.h"
 
 #include <gtest/gtest.h>
@@ -9,9 +8,7 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include <sys/inotify.h>
 #include <sys/wait.h>
@@ -28,10 +25,10 @@ std::vector<std::string> Events(int inotify) {
     for (ssize_t length; (length = read(inotify, buffer, sizeof buffer)) > 0;) {
         for (const char *p = buffer; p < buffer + length;) {
             const auto *event = reinterpret_cast<const inotify_event *>(p);
-            const char *kind = event->mask & IN_OPEN     ? "open "
-                               : event->mask & IN_ACCESS ? "read "
-                                                         : "close ";
-            events.push_back(kind + std::string(event->len ? event->name : ""));
+            events.push_back((event->mask & IN_OPEN     ? "open "
+                              : event->mask & IN_ACCESS ? "read "
+                                                        : "close ") +
+                             std::string(event->len ? event->name : ""));
             p += sizeof(inotify_event) + event->len;
         }
     }
@@ -39,8 +36,8 @@ std::vector<std::string> Events(int inotify) {
 }
 
 TEST(LocalizationThreads, RacingFirstCallsReadTheSettingsOnceIntoOneObject) {
-    // The per-user value "Language" set to English; only ever in the build tree, so that a
-    // stray run never touches real settings.
+    // The per-user value "Language" set to English, only ever in the build tree: a stray run
+    // never touches real settings.
     const char *hive = std::getenv("XDG_CONFIG_HOME");
     ASSERT_TRUE(hive != nullptr && std::string(hive).rfind(VEXOGEO_TEST_BINARY_DIR "/", 0) == 0);
     const std::filesystem::path key = std::filesystem::path(hive) / "SOFTWARE/Vexo/Kalvo";
@@ -67,13 +64,12 @@ TEST(LocalizationThreads, RacingFirstCallsReadTheSettingsOnceIntoOneObject) {
     std::vector<const Localization *> seen(kThreads);
     std::atomic<int> ready{0};
     std::vector<std::thread> threads;
-    for (int i = 0; i < kThreads; ++i) {
+    for (int i = 0; i < kThreads; ++i)
         threads.emplace_back([&, i] {
             for (++ready; ready < kThreads;)
                 std::this_thread::yield();
             seen[i] = &Localization::Instance();
         });
-    }
     for (auto &thread : threads)
         thread.join();
     EXPECT_EQ(Events(inotify), single);

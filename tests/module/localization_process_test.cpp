@@ -7,7 +7,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -52,17 +51,15 @@ const struct Case {
     {"UserKeyWithoutValue", nullptr, "English", true, Language::English, kEnglish},
     {"LowerCaseEnglish", nullptr, "english", false, Language::German, kGerman},
     {"EnglishWithBlank", "English ", "Hungarian", false, Language::German, kGerman},
-    {"EnglishFromWindowsEditor",
-     "\xEF\xBB\xBF"
-     "English\r\n",
-     "Hungarian", false, Language::English, kEnglish},
+    {"EnglishFromWindowsEditor", "\xEF\xBB\xBF\x45nglish\r\n", "Hungarian", false,
+     Language::English, kEnglish},
 };
 
 TEST(LanguageProcess, InstallationLanguage) {
     const char *name = std::getenv("VEXOGEO_LANGUAGE_CASE");
-    const auto c = std::find_if(std::begin(kCases), std::end(kCases), [name](const Case &c) {
-        return name != nullptr && std::string(name) == c.name;
-    });
+    const Case *c = std::begin(kCases);
+    while (c != std::end(kCases) && (name == nullptr || std::string(name) != c->name))
+        ++c;
     ASSERT_NE(c, std::end(kCases)) << "VEXOGEO_LANGUAGE_CASE names no case";
     const fs::path userFolder = EmptyKey("XDG_CONFIG_HOME");
     const fs::path machineFolder = EmptyKey("XDG_CONFIG_DIRS");

@@ -17,11 +17,6 @@ void SetVariable(const char *name, const char *value) {
     value ? setenv(name, value, 1) : unsetenv(name);
 }
 
-void WriteFile(const fs::path &path, const std::string &bytes) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
 // Per-user and machine-wide hives in a fresh temporary folder.
 class SettingsStore : public ::testing::Test {
   protected:
@@ -34,9 +29,12 @@ class SettingsStore : public ::testing::Test {
         SetVariable("XDG_CONFIG_DIRS", (m_root.string() + "/machine:/etc/xdg").c_str());
     }
     void TearDown() override { fs::remove_all(m_root); }
+    void Write(const std::string &name, const std::string &bytes) {
+        fs::create_directories((m_key / name).parent_path());
+        std::ofstream(m_key / name, std::ios::binary) << bytes;
+    }
 
-    fs::path m_root;
-    fs::path m_key;
+    fs::path m_root, m_key;
     const RegistryLocation m_user{SettingsHive::CurrentUser, "SOFTWARE\\", "Vexo\\Kalvo"};
 };
 
@@ -62,43 +60,35 @@ TEST(SettingsHiveFolder, FollowsTheXdgVariables) {
 // The value is the file's text as editors save it: a UTF-8 byte order mark before it and line
 // breaks after it (Unix, Windows, old Mac, an empty line more) are not part of it; blanks are.
 TEST_F(SettingsStore, ValueIsTheFileTextUpToItsFirstNul) {
-    const struct {
-        std::string bytes, text;
-    } kCases[] = {
-        {"English", "English"},
-        {"English\n", "English"},
-        {"English\r\n", "English"},
-        {"English\r", "English"},
-        {"English\r\n\r\n", "English"},
-        {"\xEF\xBB\xBF"
-         "English\r\n",
-         "English"},
-        {"\xEF\xBB\xBF", ""},
-        {"\xEF\xBB"
-         "English",
-         "\xEF\xBB"
-         "English"},
-        {"English\xEF\xBB\xBF", "English\xEF\xBB\xBF"},
-        {"Eng\r\nlish\n", "Eng\r\nlish"},
-        {" English \t", " English \t"},
-        {std::string("Eng\0li\n", 7), "Eng"},
-        {std::string("English\r\n\0x", 11), "English"},
-        {"", ""},
-        {"\r\n", ""},
-        {"\xFC\x01", "\xFC\x01"},
-    };
-    for (const auto &c : kCases) {
-        WriteFile(m_key / "Language", c.bytes);
-        EXPECT_EQ(m_user.ReadString("Language", "default"), c.text) << c.bytes;
+    const std::string bom = "\xEF\xBB\xBF", english = "English", halfBom = "\xEF\xBB" + english;
+    // clang-format off
+    const std::pair<std::string, std::string> kCases[] = {
+        {english, english}, {english + "\n", english}, {english + "\r\n", english},
+        {english + "\r", english}, {english + "\r\n\r\n", english},
+        {bom + english + "\r\n", english}, {bom, ""}, {halfBom, halfBom},
+        {english + bom, english + bom}, {"Eng\r\nlish\n", "Eng\r\nlish"},
+        {" English \t", " English \t"}, {std::string("Eng\0li\n", 7), "Eng"},
+        {std::string("English\r\n\0x", 11), english}, {"", ""}, {"\r\n", ""},
+        {"\xFC\x01", "\xFC\x01"}};
+    // clang-format on
+    for (const auto &[bytes, text] : kCases) {
+        Write("Language", bytes);
+        EXPECT_EQ(m_user.ReadString("Language", "default"), text) << bytes;
     }
 }
 
+// A key is a folder of the hive, a value a regular file in it; anything else answers no and
+// reads as the default.
 TEST_F(SettingsStore, KeysAndValuesExist) {
     EXPECT_FALSE(m_user.KeyExists());
+    EXPECT_EQ(m_user.ReadString("Language", "default"), "default");
     fs::create_directories(m_key.parent_path());
     EXPECT_FALSE(m_user.KeyExists());
-    WriteFile(m_key / "Language", "");
-    WriteFile(m_key / "Folder/Inner", "x");
+    EXPECT_EQ((RegistryLocation{SettingsHive::CurrentUser, "SOFTWARE\\", "Vexo"}.ReadString(
+                  "Missing", "default")),
+              "default");
+    Write("Language", "");
+    Write("Folder/Inner", "x");
     ASSERT_EQ(mkfifo((m_key / "Pipe").c_str(), 0600), 0);
     EXPECT_TRUE(m_user.KeyExists());
     EXPECT_TRUE(
@@ -112,13 +102,6 @@ TEST_F(SettingsStore, KeysAndValuesExist) {
     EXPECT_FALSE(m_user.ValueExists(std::string("Language\0x", 10)));
     EXPECT_TRUE(m_user.ValueExists("Language"));
     EXPECT_EQ(m_user.ReadString("Language", "default"), "");
-}
-
-TEST_F(SettingsStore, MissingKeyOrValueAnswersTheDefault) {
-    EXPECT_EQ(m_user.ReadString("Language", "fallback"), "fallback");
-    fs::create_directories(m_root / "user/SOFTWARE/Vexo");
-    const RegistryLocation vexo{SettingsHive::CurrentUser, "SOFTWARE\\", "Vexo"};
-    EXPECT_EQ(vexo.ReadString("Missing", "fallback"), "fallback");
 }
 
 } // namespace

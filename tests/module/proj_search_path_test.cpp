@@ -3,8 +3,6 @@
 
 #include "module/proj_search_path.h"
 
-using Geo::Module::DeriveProjSearchPath;
-
 TEST(ProjSearchPath, BesideTheExecutable) {
     const struct {
         const char *executable;
@@ -24,5 +22,6 @@ TEST(ProjSearchPath, BesideTheExecutable) {
         {"", '/', "/Resources/Proj/"},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(DeriveProjSearchPath(c.executable, c.separator), c.path) << c.executable;
+        EXPECT_EQ(Geo::Module::DeriveProjSearchPath(c.executable, c.separator), c.path)
+            << c.executable;
 }

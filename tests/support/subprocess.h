@@ -24,16 +24,11 @@ inline CommandResult RunCommand(const std::string &command, const std::string &i
     CommandResult result;
     if (fd < 0)
         return result;
-    {
-        std::ofstream file(inputPath, std::ios::binary);
-        file << input;
-    }
     close(fd);
-    FILE *pipe = popen((command + " < " + inputPath).c_str(), "r");
-    if (pipe != nullptr) {
+    std::ofstream(inputPath, std::ios::binary) << input;
+    if (FILE *pipe = popen((command + " < " + inputPath).c_str(), "r")) {
         char buffer[65536];
-        std::size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
             result.out.append(buffer, n);
         const int status = pclose(pipe);
         result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

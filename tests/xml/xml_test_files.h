@@ -7,28 +7,21 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <random>
 #include <set>
-#include <string>
+#include <sstream>
 #include <thread>
-#include <vector>
 
 namespace Geo::Testing {
 
 /// A new empty folder under the system's temporary folder, removed with all it holds.
 class CTempFolder {
   public:
-    CTempFolder()
-        : m_path(std::filesystem::temp_directory_path() /
-                 ("vexogeo-xml-" + std::to_string(std::random_device()()))) {
-        std::filesystem::create_directory(m_path);
-    }
+    CTempFolder() { std::filesystem::create_directory(m_path); }
     ~CTempFolder() {
         std::error_code ignored;
         std::filesystem::remove_all(m_path, ignored);
     }
-
     std::string Path(const std::string &name) const { return (m_path / name).string(); }
     /// Writes `bytes` to the file `name`. @return its path.
     std::string Write(const std::string &name, const std::string &bytes) const {
@@ -44,7 +37,8 @@ class CTempFolder {
     }
 
   private:
-    std::filesystem::path m_path;
+    const std::filesystem::path m_path = std::filesystem::temp_directory_path() /
+                                         ("vexogeo-xml-" + std::to_string(std::random_device()()));
 };
 
 /// Runs `body(stop)` on a thread of its own; on destruction sets `stop` and joins the thread.
@@ -64,8 +58,9 @@ class CBackground {
 
 /// @return the whole content of a file; empty when it cannot be read.
 inline std::string ReadBytes(const std::string &path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    std::ostringstream bytes;
+    bytes << std::ifstream(path, std::ios::binary).rdbuf();
+    return bytes.str();
 }
 
 inline std::string Repeat(const std::string &text, std::size_t count) {
@@ -107,24 +102,20 @@ inline std::string Loads(const std::string &path) {
     CWms wms = kSentinel;
     NamedSridConfiguration srids{{kSrid}};
     CNamedWmsConfiguration list{{kNamedWms}};
-    const bool w = CSerializer::LoadXmlFile(wms, path);
-    const bool s = CSerializer::LoadXmlFile(srids, path);
-    const bool n = CSerializer::LoadXmlFile(list, path);
+    const bool w = CSerializer::LoadXmlFile(wms, path), s = CSerializer::LoadXmlFile(srids, path),
+               n = CSerializer::LoadXmlFile(list, path);
     std::string sridText, listText;
     for (const NamedSrid &entry : srids.m_entries)
-        sridText += (sridText.empty() ? "" : ";") + entry.m_srid.m_authority + ":" +
-                    std::to_string(entry.m_srid.m_code) + " " + entry.m_name;
+        sridText += ";" + entry.m_srid.m_authority + ":" + std::to_string(entry.m_srid.m_code) +
+                    " " + entry.m_name;
     for (const NamedWms &entry : list.m_entries)
-        listText += (listText.empty() ? "" : ";") + Text(entry.m_wms) + " " + entry.m_name;
-    return (w                  ? "W[" + Text(wms) + "]"
-            : wms == kSentinel ? ""
-                               : "w") +
-           (s                                                  ? "S[" + sridText + "]"
-            : srids.m_entries == std::vector<NamedSrid>{kSrid} ? ""
-                                                               : "s") +
-           (n                                                    ? "N[" + listText + "]"
-            : list.m_entries == std::vector<NamedWms>{kNamedWms} ? ""
-                                                                 : "n");
+        listText += ";" + Text(entry.m_wms) + " " + entry.m_name;
+    const auto outcome = [](bool loaded, const char *letters, std::string text, bool untouched) {
+        return loaded ? letters[0] + ("[" + text + "]") : untouched ? "" : std::string(letters + 1);
+    };
+    return outcome(w, "Ww", Text(wms), wms == kSentinel) +
+           outcome(s, "Ss", sridText.erase(0, 1), srids.m_entries == std::vector{kSrid}) +
+           outcome(n, "Nn", listText.erase(0, 1), list.m_entries == std::vector{kNamedWms});
 }
 
 } // namespace Geo::Testing
