@@ -47,18 +47,15 @@ LoopbackServer::Handler Answering(int status, std::string body, std::string retr
 }
 
 // Sets (or with null removes) an environment variable for one scope.
-class ScopedEnv {
-  public:
+struct ScopedEnv {
+    const char *m_name;
+    std::optional<std::string> m_old;
     ScopedEnv(const char *name, const char *value) : m_name(name) {
         if (const char *old = std::getenv(name))
             m_old = old;
         value ? setenv(name, value, 1) : unsetenv(name);
     }
     ~ScopedEnv() { m_old ? setenv(m_name, m_old->c_str(), 1) : unsetenv(m_name); }
-
-  private:
-    const char *m_name;
-    std::optional<std::string> m_old;
 };
 
 // A loopback socket that takes connections into its backlog and never answers.
@@ -95,6 +92,14 @@ GeocodingErrorKind KindOf(const std::function<void()> &call) {
     return GeocodingErrorKind::Transfer;
 }
 
+// Rewrites the file at `path` as `change` makes its bytes.
+void Rewrite(const std::string &path, std::string (*change)(std::string)) {
+    std::ifstream in(path, std::ios::binary);
+    const std::string bytes = change(std::string(std::istreambuf_iterator<char>(in), {}));
+    in.close();
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
 class Geocoder : public ::testing::Test {
   protected:
     void SetUp() override { RequestGate::Process().Reset(); }
@@ -118,24 +123,34 @@ TEST_F(Geocoder, RequestsAsTheServiceDocumentsThem) {
     structured.m_postalCode = "1010";
     const struct {
         GeocoderOptions options;
-        std::function<void(const CGeocoder &)> call;
+        std::function<std::vector<Place>(const CGeocoder &)> call;
         std::string target;
     } kCases[] = {
         {Uncached(server.SearchUrl()),
-         [](const CGeocoder &g) { g.Search("A & B #1 + K\xC3\xB6ln"); },
+         [](const CGeocoder &g) { return g.Search("A & B #1 + K\xC3\xB6ln"); },
          "/search?q=A%20%26%20B%20%231%20%2B%20K%C3%B6ln&format=json&limit=10"},
-        {full, [](const CGeocoder &g) { g.Search("Wien"); },
+        {full, [](const CGeocoder &g) { return g.Search("Wien"); },
          "/search?q=Wien&format=json&limit=50&accept-language=de%2Cen&countrycodes=de,AT"
          "&viewbox=13.123456789,1e-07,16.5,48.3&bounded=1&email=ops%2Bgeo%40example.org"},
-        {Uncached(server.SearchUrl()), [&](const CGeocoder &g) { g.Search(structured); },
+        {Uncached(server.SearchUrl()), [&](const CGeocoder &g) { return g.Search(structured); },
          "/search?street=Ring%201&city=Wien&postalcode=1010&format=json&limit=10"},
-        {Uncached(server.SearchUrl() + "?key=1"), [](const CGeocoder &g) { g.Search("x"); },
+        {Uncached(server.SearchUrl() + "?key=1"), [](const CGeocoder &g) { return g.Search("x"); },
          "/search?key=1&q=x&format=json&limit=10"},
     };
     for (const auto &c : kCases) {
-        c.call(CGeocoder(c.options));
+        const auto places = c.call(CGeocoder(c.options));
         EXPECT_EQ(server.LastRequest().m_target, c.target);
         EXPECT_EQ(server.LastRequest().m_userAgent, "Kalvo/7.6.3 VexoGeo/7.6.3");
+        // Every member of the answer reaches the place.
+        ASSERT_EQ(places.size(), 1u) << c.target;
+        const Place &p = places[0];
+        EXPECT_EQ(std::tie(p.m_latitude, p.m_longitude, p.m_importance, p.m_osmId),
+                  std::make_tuple(48.2083537, 16.3725042, 0.8875, std::uint64_t{109166}));
+        EXPECT_EQ(p.m_boundingBox,
+                  (std::array<double, 4>{48.1182699, 48.3230999, 16.1826199, 16.5774999}));
+        EXPECT_EQ(p.m_class + "/" + p.m_type + "/" + p.m_osmType + "/" + p.m_displayName,
+                  "boundary/administrative/relation/Wien, \xC3\x96sterreich");
+        EXPECT_EQ(p.GetDisplayNameInProcessCodePage(), p.m_displayName); // UTF-8 process
     }
     // Reverse goes to the sibling of the search URL, in latitude, longitude order.
     GeocoderOptions toReverse = Uncached(reverse.SearchUrl());
@@ -147,57 +162,32 @@ TEST_F(Geocoder, RequestsAsTheServiceDocumentsThem) {
     EXPECT_EQ(place->m_osmId, 17u);
 }
 
-TEST_F(Geocoder, PlacesCarryTheirPointBoxAndTags) {
-    const LoopbackServer server(Answering(200, kWien));
-    const auto places = CGeocoder(Uncached(server.SearchUrl())).Search("Wien");
-    ASSERT_EQ(places.size(), 1u);
-    const Place &p = places[0];
-    EXPECT_EQ(p.m_latitude, 48.2083537);
-    EXPECT_EQ(p.m_longitude, 16.3725042);
-    EXPECT_EQ(p.m_boundingBox,
-              (std::array<double, 4>{48.1182699, 48.3230999, 16.1826199, 16.5774999}));
-    EXPECT_EQ(p.m_displayName, "Wien, \xC3\x96sterreich");
-    EXPECT_EQ(p.m_class + "/" + p.m_type + "/" + p.m_osmType, "boundary/administrative/relation");
-    EXPECT_EQ(p.m_importance, 0.8875);
-    EXPECT_EQ(p.m_osmId, 109166u);
-    EXPECT_EQ(p.GetDisplayNameInProcessCodePage(), "Wien, \xC3\x96sterreich"); // UTF-8 process
-}
-
 TEST_F(Geocoder, BadArgumentsAreRefusedBeforeAnyRequest) {
     const LoopbackServer server(Answering(200, kWien));
     const CGeocoder geocoder(Uncached(server.SearchUrl()));
-    const double nan = std::nan("");
     const double inf = HUGE_VAL;
+    const auto construct = [&](const std::function<void(GeocoderOptions &)> &change) {
+        GeocoderOptions options = Uncached(server.SearchUrl());
+        change(options);
+        CGeocoder{options};
+    };
     const std::function<void()> kCalls[] = {
         [&] { geocoder.Search(""); },
         [&] { geocoder.Search(" \t"); },
         [&] { geocoder.Search(StructuredQuery{}); },
-        [&] { geocoder.Reverse(nan, 48); },
+        [&] { geocoder.Reverse(std::nan(""), 48); },
         [&] { geocoder.Reverse(16, inf); },
         [&] { geocoder.Reverse(16, 91); },
         [&] { geocoder.Reverse(16, 48, 19); },
         [&] { geocoder.Reverse(16, 48, -1); },
+        [&] { construct([](GeocoderOptions &o) { o.m_limit = 51; }); },
+        [&] { construct([](GeocoderOptions &o) { o.m_limit = 0; }); },
         [&] {
-            GeocoderOptions o = Uncached(server.SearchUrl());
-            o.m_limit = 51;
-            CGeocoder{o};
+            construct([&](GeocoderOptions &o) {
+                o.m_hasViewBox = true, o.m_viewBox = {0, 0, inf, 1};
+            });
         },
-        [&] {
-            GeocoderOptions o = Uncached(server.SearchUrl());
-            o.m_limit = 0;
-            CGeocoder{o};
-        },
-        [&] {
-            GeocoderOptions o = Uncached(server.SearchUrl());
-            o.m_hasViewBox = true;
-            o.m_viewBox = {0, 0, inf, 1};
-            CGeocoder{o};
-        },
-        [&] {
-            GeocoderOptions o = Uncached(server.SearchUrl());
-            o.m_countryCodes = {"de&x=1"};
-            CGeocoder{o};
-        },
+        [&] { construct([](GeocoderOptions &o) { o.m_countryCodes = {"de&x=1"}; }); },
     };
     for (const auto &call : kCalls)
         EXPECT_EQ(KindOf(call), GeocodingErrorKind::InvalidArgument);
@@ -206,6 +196,7 @@ TEST_F(Geocoder, BadArgumentsAreRefusedBeforeAnyRequest) {
 
 TEST_F(Geocoder, FailuresAreTypedAndOneCleanLine) {
     const std::string huge = "\x1b[31m" + std::string(5u << 20, 'x');
+    const std::string notNominatim = "the answer is not a Nominatim result: ";
     const struct {
         LoopbackServer::Handler handler;
         GeocodingErrorKind kind;
@@ -219,16 +210,15 @@ TEST_F(Geocoder, FailuresAreTypedAndOneCleanLine) {
          "HTTP 429: too many requests (rate limited), retry after 7 s: slow down"},
         {Answering(500, huge), GeocodingErrorKind::HttpStatus, 500, -1, "HTTP 500: \\x1b[31mxxx"},
         {Answering(200, "<html><body>Welcome to the hotel Wi-Fi</body></html>"),
-         GeocodingErrorKind::NotNominatim, 0, -1, "the answer is not a Nominatim result: "},
+         GeocodingErrorKind::NotNominatim, 0, -1, notNominatim},
         {Answering(200, std::string(kWien).substr(0, 80)), GeocodingErrorKind::NotNominatim, 0, -1,
-         "the answer is not a Nominatim result: "},
+         notNominatim},
         {Answering(200, R"({"error":"x"})"), GeocodingErrorKind::NotNominatim, 0, -1,
-         "the answer is not a Nominatim result: expected a list"},
+         notNominatim + "expected a list"},
         {Answering(200, R"([{"display_name":"no point"}])"), GeocodingErrorKind::NotNominatim, 0,
-         -1, "the answer is not a Nominatim result: no element"},
+         -1, notNominatim + "no element"},
     };
     for (const auto &c : kCases) {
-        RequestGate::Process().Reset();
         const LoopbackServer server(c.handler);
         const CGeocoder geocoder(GeocoderOptions{server.SearchUrl()}); // cached if it succeeded
         for (int attempt = 0; attempt < 2; ++attempt) {
@@ -307,41 +297,26 @@ TEST_F(Geocoder, RepeatedRequestsComeFromTheCacheWhichSurvivesBadFiles) {
     options.m_endpoint = server.SearchUrl() + "?cache-test=" + std::to_string(getpid());
     const CGeocoder geocoder(options);
     CPlaceCache &cache = CPlaceCache::Process();
-    const std::string url = options.m_endpoint + "&q=Wien&format=json&limit=10";
+    const std::string file = cache.GetFilePath(options.m_endpoint + "&q=Wien&format=json&limit=10");
     const struct {
         const char *what;
-        std::function<void()> damage;
-        int requests; ///< the server's count after the search
+        bool fromDisk;                      ///< the memory is cleared first
+        std::string (*damage)(std::string); ///< what becomes of the file's bytes
+        int requests;                       ///< the server's count after the search
     } kSteps[] = {
-        {"first search", [] {}, 1},
-        {"memory hit", [] {}, 1},
-        {"disk hit", [&] { cache.ClearMemory(); }, 1},
-        {"truncated file",
-         [&] {
-             cache.ClearMemory();
-             std::filesystem::resize_file(cache.GetFilePath(url), 40);
-         },
-         2},
-        {"replaced file", [&] { cache.ClearMemory(); }, 2},
-        {"garbage file",
-         [&] {
-             cache.ClearMemory();
-             std::ofstream(cache.GetFilePath(url), std::ios::binary) << "\x89PNG\r\n\x1a\n";
-         },
-         3},
-        {"foreign key",
-         [&] {
-             cache.ClearMemory();
-             std::string bytes;
-             std::ifstream in(cache.GetFilePath(url), std::ios::binary);
-             bytes.assign(std::istreambuf_iterator<char>(in), {});
-             bytes[bytes.find("q=Wien")] = 'Q';
-             std::ofstream(cache.GetFilePath(url), std::ios::binary) << bytes;
-         },
-         4},
+        {"first search", false, nullptr, 1},
+        {"memory hit", false, nullptr, 1},
+        {"disk hit", true, nullptr, 1},
+        {"truncated file", true, [](std::string bytes) { return bytes.substr(0, 40); }, 2},
+        {"replaced file", true, nullptr, 2},
+        {"garbage file", true, [](std::string) { return std::string("\x89PNG\r\n\x1a\n"); }, 3},
+        {"foreign key", true, [](std::string b) { return b.replace(b.find("q=Wien"), 1, "Q"); }, 4},
     };
     for (const auto &step : kSteps) {
-        step.damage();
+        if (step.fromDisk)
+            cache.ClearMemory();
+        if (step.damage)
+            Rewrite(file, step.damage);
         RequestGate::Process().Reset();
         const auto places = geocoder.Search("Wien");
         ASSERT_EQ(places.size(), 1u) << step.what;

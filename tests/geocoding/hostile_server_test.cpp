@@ -35,14 +35,14 @@ class RawPeer {
             (end != End::NeverListen && listen(m_listener, 1) != 0) ||
             getsockname(m_listener, reinterpret_cast<sockaddr *>(&address), &length) != 0)
             throw std::runtime_error("cannot bind a loopback port");
-        m_port = ntohs(address.sin_port);
+        m_url = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/search";
         m_thread = std::thread([this, reply, end] {
             const int connection = accept(m_listener, nullptr, nullptr);
             if (connection < 0)
                 return; // not listening, or stopped before any search came
             std::string head;
-            char byte;
-            while (head.find("\r\n\r\n") == std::string::npos && recv(connection, &byte, 1, 0) == 1)
+            for (char byte;
+                 head.find("\r\n\r\n") == std::string::npos && recv(connection, &byte, 1, 0) == 1;)
                 head += byte;
             for (std::size_t sent = 0; sent < reply.size();) {
                 const ssize_t count =
@@ -64,14 +64,10 @@ class RawPeer {
         m_thread.join();
         close(m_listener);
     }
-
-    std::string SearchUrl() const {
-        return "http://127.0.0.1:" + std::to_string(m_port) + "/search";
-    }
+    std::string m_url;
 
   private:
     int m_listener;
-    int m_port = 0;
     std::thread m_thread;
 };
 
@@ -157,7 +153,7 @@ TEST(HostileServer, AnswersAsDefinedWhateverThePeerDoes) {
     ASSERT_EQ(body.size(), 0x36u);
     for (const auto &c : kCases) {
         const RawPeer peer(c.reply, c.end);
-        EXPECT_EQ(Outcome(peer.SearchUrl()), c.outcome) << c.name;
+        EXPECT_EQ(Outcome(peer.m_url), c.outcome) << c.name;
     }
 }
 
@@ -170,7 +166,7 @@ TEST(HostileServer, EnormousAnswerIsReadWhole) {
         body += (count ? ",{" : "{") + std::string(R"("boundingbox":[")") + std::to_string(count) +
                 R"(","2","3","4"],"display_name":")" + name + "\"}";
     const RawPeer peer(Answer(body + "]"));
-    const auto places = SearchAt(peer.SearchUrl(), "Wien", 5);
+    const auto places = SearchAt(peer.m_url, "Wien", 5);
     ASSERT_EQ(places.size(), static_cast<std::size_t>(count));
     for (const int i : {0, count / 2, count - 1}) {
         EXPECT_EQ(places[i].m_boundingBox, (std::array<double, 4>{double(i), 2, 3, 4}));
@@ -183,14 +179,14 @@ TEST(HostileServer, SilentPeerHoldsTheSearchUntilItHangsUp) {
     // own and goes on; the transfer ends, with an error, once the peer gives up the connection.
     const RawPeer silent("", End::HoldThenClose);
     const RawPeer stalled(kHead + "Content-Length: 100\r\n\r\n[{", End::HoldThenClose);
-    auto silentSearch = std::async(std::launch::async, Outcome, silent.SearchUrl());
-    auto stalledSearch = std::async(std::launch::async, Outcome, stalled.SearchUrl());
+    auto silentSearch = std::async(std::launch::async, Outcome, silent.m_url);
+    auto stalledSearch = std::async(std::launch::async, Outcome, stalled.m_url);
     EXPECT_EQ(silentSearch.wait_for(200ms), std::future_status::timeout);
     EXPECT_EQ(stalledSearch.wait_for(0s), std::future_status::timeout);
 
     // Meanwhile the caller carries on with other searches.
     const RawPeer healthy(Answer("[]"));
-    EXPECT_EQ(Outcome(healthy.SearchUrl()), "[]");
+    EXPECT_EQ(Outcome(healthy.m_url), "[]");
 
     EXPECT_EQ(silentSearch.get(), curl_easy_strerror(CURLE_GOT_NOTHING));
     EXPECT_EQ(stalledSearch.get(), curl_easy_strerror(CURLE_PARTIAL_FILE));

@@ -19,14 +19,11 @@ using VexoGeoTest::LoopbackServer;
 static_assert(std::is_base_of_v<std::exception, TransferError> &&
               !std::is_base_of_v<std::logic_error, TransferError>);
 
-// As the service answers "Wien"; the members of the second place come in another order.
-const char *const kWien = R"([
- {"place_id":107716127,"licence":"Data \u00a9 OpenStreetMap contributors, ODbL 1.0.",
-  "osm_type":"relation","osm_id":109166,"lat":"48.2083537","lon":"16.3725042","class":"boundary",
-  "type":"administrative","place_rank":8,"importance":0.8875,"addresstype":"state","name":"Wien",
-  "display_name":"Wien, \u00d6sterreich","boundingbox":["48.1182699","48.3230999","16.1826199","16.5774999"]},
- {"boundingbox":["48.1840","48.1870","16.3750","16.3800"],"class":"railway","lat":"48.18",
-  "display_name":"Wien Hauptbahnhof, Gudrunstraße, Favoriten, Wien, 1100, Österreich"}])";
+// Two places, their members in different orders.
+const char *const kWien =
+    R"([{"osm_type":"relation","display_name":"Wien, \u00d6sterreich",)"
+    R"("boundingbox":["1","2","3","4"]},)"
+    R"({"boundingbox":["48.1840","48.1870","16.3750","16.3800"],"display_name":"Wien Hbf"}])";
 const std::string kTail = "&accept-language=en&format=json&limit=";
 const ViewBox kVienna{16.2, 48.1, 16.5, 48.3};
 
@@ -54,7 +51,6 @@ TEST(Nominatim, BadLimitsAreRefusedBeforeAnyRequest) {
 
 TEST(Nominatim, RequestsAsTheServiceReceivesThem) {
     const LoopbackServer server(Answering(200, kWien));
-    const ViewBox rounded{16.123456789, 1e-7, 48.208174, 1234567};
     const struct {
         std::string query;
         int limit;
@@ -64,8 +60,6 @@ TEST(Nominatim, RequestsAsTheServiceReceivesThem) {
         {"Wien", 1000, nullptr, "Wien" + kTail + "1000"},
         {"", 1, nullptr, kTail + "1"},
         {"Wien", 1, &kVienna, "Wien" + kTail + "1&viewbox=16.2,48.1,16.5,48.3&bounded=1"},
-        {"Wien", 50, &rounded,
-         "Wien" + kTail + "50&viewbox=16.1235,1e-07,48.2082,1.23457e+06&bounded=1"},
         // The service must receive these unchanged: "%", "&", "#", "+" and control bytes are
         // escaped before libcurl's URL API sees them, blanks and non-ASCII are left to it.
         {"A & B", 5, nullptr, "A+%26+B" + kTail + "5"},
@@ -79,21 +73,14 @@ TEST(Nominatim, RequestsAsTheServiceReceivesThem) {
     for (const auto &c : kCases) {
         const auto results = c.box ? SearchAt(server.SearchUrl(), c.query, *c.box, c.limit)
                                    : SearchAt(server.SearchUrl(), c.query, c.limit);
-        EXPECT_EQ(results.size(), 2u);
+        ASSERT_EQ(results.size(), 2u);
+        EXPECT_EQ(results[0].m_displayName + "|" + results[1].m_displayName,
+                  "Wien, \xC3\x96sterreich|Wien Hbf");
         const auto request = server.LastRequest();
         EXPECT_EQ(request.m_target, "/search?q=" + c.target);
         EXPECT_EQ(request.m_query, c.query.c_str()); // decoded, up to any NUL
         EXPECT_EQ(request.m_userAgent, "Kalvo/7.6.3 VexoGeo/7.6.3");
     }
-    const auto results = SearchAt(server.SearchUrl(), "Wien", 2);
-    ASSERT_EQ(results.size(), 2u);
-    EXPECT_EQ(results[0].m_boundingBox,
-              (std::array<double, 4>{48.1182699, 48.3230999, 16.1826199, 16.5774999}));
-    EXPECT_EQ(results[0].m_displayName, "Wien, \xC3\x96sterreich");
-    EXPECT_EQ(results[1].m_boundingBox,
-              (std::array<double, 4>{48.1840, 48.1870, 16.3750, 16.3800}));
-    EXPECT_EQ(results[1].m_displayName,
-              "Wien Hauptbahnhof, Gudrunstra\303\237e, Favoriten, Wien, 1100, \xC3\x96sterreich");
 }
 
 TEST(Nominatim, FailedTransfersThrowTheirText) {

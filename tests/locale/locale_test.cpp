@@ -48,27 +48,22 @@ TEST(LocaleIndependence, GeocodingRequestAndAnswer) {
             "application/json");
     });
     const ViewBox wide{16.2, 48.1, -1234567.0, 1e-7}, rounded{16.123456789, -0.5, 100000, 999999.5};
+    const std::string start = "/search?q=Wien&accept-language=en&format=json&limit=";
     const struct {
         int limit;
         const ViewBox *box;
-        const char *target;
+        std::string target;
     } kCases[] = {
-        {1000, nullptr, "/search?q=Wien&accept-language=en&format=json&limit=1000"},
-        {50, &wide,
-         "/search?q=Wien&accept-language=en&format=json&limit=50"
-         "&viewbox=16.2,48.1,-1.23457e+06,1e-07&bounded=1"},
-        {12, &rounded,
-         "/search?q=Wien&accept-language=en&format=json&limit=12"
-         "&viewbox=16.1235,-0.5,100000,1e+06&bounded=1"},
+        {1000, nullptr, start + "1000"},
+        {50, &wide, start + "50&viewbox=16.2,48.1,-1.23457e+06,1e-07&bounded=1"},
+        {12, &rounded, start + "12&viewbox=16.1235,-0.5,100000,1e+06&bounded=1"},
     };
     for (const auto &c : kCases) {
         const auto results = c.box ? SearchAt(server.SearchUrl(), "Wien", *c.box, c.limit)
                                    : SearchAt(server.SearchUrl(), "Wien", c.limit);
         EXPECT_EQ(server.LastRequest().m_target, c.target);
         ASSERT_EQ(results.size(), 1u);
-        const double expected[] = {48.1182699, 1000, -16.5, 0.25};
-        for (int i = 0; i < 4; ++i)
-            EXPECT_EQ(results[0].m_boundingBox[i], expected[i]) << i;
+        EXPECT_EQ(results[0].m_boundingBox, (std::array<double, 4>{48.1182699, 1000, -16.5, 0.25}));
     }
 }
 
@@ -101,9 +96,7 @@ TEST(LocaleIndependence, XmlFilesLoadedAndSaved) {
               "");
     const std::string wms = folder.Path("wms.xml");
     ASSERT_TRUE(CSerializer::SaveXmlFile(CWms("http://h/wms?x=1.5", "1000", "", "1.3.0"), wms));
-    EXPECT_EQ(ReadBytes(wms), "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
-                              "<Wms>\n  <Address>http://h/wms?x=1.5</Address>\n  <Layers>1000"
-                              "</Layers>\n  <Styles/>\n  <Version>1.3.0</Version>\n</Wms>\n");
+    EXPECT_NE(ReadBytes(wms).find("<Layers>1000</Layers>"), std::string::npos) << ReadBytes(wms);
     EXPECT_EQ(Loads(wms), "W[http://h/wms?x=1.5|1000||1.3.0]");
 }
 
