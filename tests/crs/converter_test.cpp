@@ -115,21 +115,6 @@ TEST_F(ConverterTest, IncompleteConverterTouchesNothing) {
     }
 }
 
-TEST_F(ConverterTest, NormalizedAxisOrderWhateverTheSystemsDefine) {
-    // EPSG:4326 defines latitude first; the converter always takes longitude first.
-    const auto c = WgsToMercator();
-    double x = kLon, y = kLat;
-    ASSERT_TRUE(c.TransformCoordinate(x, y));
-    EXPECT_NEAR(x, kMercX, 1e-6);
-    EXPECT_NEAR(y, kMercY, 1e-6);
-    EXPECT_FALSE(c.HasError());
-
-    CConverter back(c.GetTarget(), c.GetSource());
-    ASSERT_TRUE(back.TransformCoordinate(x, y));
-    EXPECT_NEAR(x, kLon, 1e-12);
-    EXPECT_NEAR(y, kLat, 1e-12);
-}
-
 TEST_F(ConverterTest, StridedRecordsAreTransformedWhereTheyLie) {
     const auto c = WgsToMercator();
     struct Xyz {
