@@ -202,15 +202,13 @@ TEST_F(ConverterTest, ChangingSystemsRebuildsOrDropsTheTransformation) {
     SystemRef merc(CCoordinateSystem::FromEpsgCode("3857"));
     SystemRef utm(CCoordinateSystem::FromEpsgCode("32633"));
     CConverter c(wgs.Get(), merc.Get());
-    c.SetSource(wgs.Get()); // same pointer: nothing changes
-    EXPECT_EQ(c.GetSource(), wgs.Get());
+    c.SetSource(wgs.Get()); // same pointer: nothing changes, nothing is released
     c.SetTarget(utm.Get());
     double x = 15, y = 0;
     ASSERT_TRUE(c.TransformCoordinate(x, y));
     EXPECT_NEAR(x, 500000, 1e-6); // central meridian of zone 33
     EXPECT_NEAR(y, 0, 1e-6);
     c.SetSource(nullptr);
-    EXPECT_EQ(c.GetSource(), nullptr);
     x = 15;
     EXPECT_FALSE(c.TransformCoordinate(x, y));
     EXPECT_EQ(x, 15);

@@ -198,13 +198,11 @@ TEST(GeodesicAccuracy, AnySystemAndAngleUnitMatchesCs2csAndGeodSolve) {
 TEST(GeodesicSystems, DerivedGeodeticSystemAndReferences) {
     VexoGeoTest::SystemRef utm(CCoordinateSystem::FromEpsgCode("32633"));
     CGeodesic g(utm.Get()), copy(g);
-    EXPECT_EQ(g.GetCoordinateSystem(), utm.Get());
     ASSERT_NE(g.GetLatLongCoordinateSystem(), nullptr);
     EXPECT_TRUE(g.GetLatLongCoordinateSystem()->IsGeographic());
     copy = copy;
     EXPECT_EQ(copy.GetLatLongCoordinateSystem(), g.GetLatLongCoordinateSystem());
     g.SetCoordinateSystem(nullptr);
-    EXPECT_EQ(g.GetCoordinateSystem(), nullptr);
     EXPECT_EQ(g.GetLatLongCoordinateSystem(), nullptr);
     double d = -1;
     EXPECT_TRUE(copy.Inverse(500000, 0, 500000, 0, d));
