@@ -7,37 +7,32 @@
 #include <thread>
 #include <vector>
 
-using Geo::CCoordinateSystem;
-
+// Every thread holds one reference of its own while it churns more, then drops it; the handle
+// must die exactly once, at the very last release, whichever thread makes it.
 TEST(CoordinateSystemThreads, ConcurrentReferencesDestroyTheHandleExactlyOnce) {
     constexpr int kThreads = 8;
-    constexpr int kRounds = 20000;
     for (int trial = 0; trial < 20; ++trial) {
-        CCoordinateSystem* cs = CCoordinateSystem::FromProj4Parameters(
-            "+proj=longlat +ellps=GRS80 +type=crs"); // needs no database: cheap to repeat
+        // Needs no database: cheap to repeat.
+        auto *cs =
+            Geo::CCoordinateSystem::FromProj4Parameters("+proj=longlat +ellps=GRS80 +type=crs");
         ASSERT_NE(cs, nullptr);
-        // Every thread holds one reference of its own while it churns more, then drops it; the
-        // handle must die exactly once, at the very last release, whichever thread makes it.
         for (int i = 0; i < kThreads; ++i)
             cs->AddRef();
         std::atomic<int> zeros{0};
         std::atomic<bool> go{false};
         std::vector<std::thread> threads;
-        for (int i = 0; i < kThreads; ++i) {
+        for (int i = 0; i < kThreads; ++i)
             threads.emplace_back([&] {
                 while (!go.load())
                     std::this_thread::yield();
-                for (int r = 0; r < kRounds; ++r) {
+                for (int r = 0; r < 20000; ++r) {
                     cs->AddRef();
-                    if (cs->Release() == 0)
-                        zeros.fetch_add(1);
+                    zeros += cs->Release() == 0;
                 }
-                if (cs->Release() == 0)
-                    zeros.fetch_add(1);
+                zeros += cs->Release() == 0;
             });
-        }
         go = true;
-        for (auto& t : threads)
+        for (auto &t : threads)
             t.join();
         EXPECT_EQ(zeros.load(), 1) << "trial " << trial;
     }

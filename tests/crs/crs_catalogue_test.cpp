@@ -12,160 +12,160 @@
 #include <string>
 #include <vector>
 
+#include "support/proj_keeper.h"
 #include "support/subprocess.h"
 
 using Geo::CConverter;
 using Geo::CCoordinateSystem;
+using VexoGeoTest::SystemRef;
 
 namespace {
 
-// pyproj is Debian's python3-pyproj, run by Debian's interpreter.
-const char *const kPython = "/usr/bin/python3";
-
-std::string RunPyproj(const std::string &script) {
-    const auto result = VexoGeoTest::RunCommand(std::string(kPython) + " -", script);
-    EXPECT_EQ(result.exitCode, 0) << "pyproj failed on:\n" << script;
-    return result.out;
+template <class... T> std::string Cat(const T &...parts) {
+    std::ostringstream out;
+    out.precision(17);
+    (out << ... << parts);
+    return out.str();
 }
 
-bool HavePyproj() {
-    return VexoGeoTest::RunCommand(std::string(kPython) + " -c 'import pyproj' 2>/dev/null")
-               .exitCode == 0;
+// Debian's python3 with python3-pyproj; a missing pyproj fails the calling test.
+std::istringstream Pyproj(const std::string &script) {
+    const auto result = VexoGeoTest::RunCommand("/usr/bin/python3 -", script);
+    EXPECT_EQ(result.exitCode, 0) << "pyproj (package python3-pyproj), the independent oracle, "
+                                     "failed on:\n"
+                                  << script;
+    return std::istringstream(result.out);
 }
 
-#define REQUIRE_PYPROJ()                                                                           \
-    if (!HavePyproj())                                                                             \
-    GTEST_FAIL() << "pyproj (package python3-pyproj) is needed as the independent oracle"
+std::string Aoi(double w, double s, double e, double n) {
+    return Cat(", area_of_interest=AreaOfInterest(", w, ", ", s, ", ", e, ", ", n, ")");
+}
 
-// A converter owning both systems (each factory handle goes to the converter alone).
-struct Pair {
-    explicit Pair(const char *from, const char *to)
-        : m_converter(CCoordinateSystem::FromProj4Parameters(from),
-                      CCoordinateSystem::FromProj4Parameters(to)) {}
-    CConverter m_converter;
-};
+// Both factory handles go to the converter alone.
+CConverter Between(const char *from, const char *to) {
+    return CConverter(CCoordinateSystem::FromProj4Parameters(from),
+                      CCoordinateSystem::FromProj4Parameters(to));
+}
 
-struct BoundsCase {
-    const char *from, *to;
-    double box[4];
-};
-
-const BoundsCase kBounds[] = {
-    {"EPSG:4326", "EPSG:32633", {12, 45, 18, 55}},
-    {"EPSG:32633", "EPSG:4326", {200000, 4000000, 800000, 8000000}},
-    {"EPSG:31287", "EPSG:4326", {100000, 250000, 700000, 600000}},       // northing-first system
-    {"EPSG:3857", "EPSG:4326", {19000000, -1000000, 21000000, 1000000}}, // across 180°
-    {"EPSG:4326", "EPSG:3413", {-180, 60, 180, 90}},                     // the north pole
-    {"EPSG:3031", "EPSG:4326", {-1000000, -1000000, 1000000, 1000000}},  // the south pole
-};
+// A system on an unknown datum: from WGS 84 only a ballpark transformation reaches it.
+const char *const kUnknownDatum =
+    "GEOGCRS[\"x\",DATUM[\"y\",ELLIPSOID[\"International 1924\",6378388,297]],"
+    "CS[ellipsoidal,2],AXIS[\"lat\",north],AXIS[\"lon\",east],"
+    "ANGLEUNIT[\"degree\",0.0174532925199433]]";
 
 } // namespace
 
+// The extent of fixed boxes and of seeded random ones is the one pyproj's transform_bounds gives
+// (21 points on each edge, also our default): it holds every densified point.
 TEST(CrsCatalogue, TransformBoundsAgreesWithPyproj) {
-    REQUIRE_PYPROJ();
-    std::string script = "from pyproj import Transformer\n";
-    for (const auto &c : kBounds) {
-        std::ostringstream line;
-        line.precision(17);
-        line << "print(*Transformer.from_crs('" << c.from << "', '" << c.to
-             << "', always_xy=True).transform_bounds(" << c.box[0] << ", " << c.box[1] << ", "
-             << c.box[2] << ", " << c.box[3] << ", densify_pts=21), sep=' ')\n";
-        script += line.str();
-    }
-    std::istringstream expected(RunPyproj(script));
-    for (const auto &c : kBounds) {
-        double e[4] = {};
-        ASSERT_TRUE(expected >> e[0] >> e[1] >> e[2] >> e[3]) << c.from << " -> " << c.to;
-        Pair pair(c.from, c.to);
-        double b[4] = {c.box[0], c.box[1], c.box[2], c.box[3]};
-        ASSERT_TRUE(pair.m_converter.TransformBounds(b[0], b[1], b[2], b[3]));
-        for (int i = 0; i < 4; ++i)
-            EXPECT_NEAR(b[i], e[i], 1e-9 * std::max(1.0, std::fabs(e[i])))
-                << c.from << " -> " << c.to << " bound " << i;
-    }
-}
-
-TEST(CrsCatalogue, AreaOfUseAgreesWithPyproj) {
-    REQUIRE_PYPROJ();
-    const char *const kSystems[] = {"EPSG:32633",
-                                    "EPSG:31287",
-                                    "EPSG:4326",
-                                    "EPSG:4167",
-                                    "EPSG:5972",
-                                    "EPSG:3857",
-                                    "+proj=utm +zone=33 +type=crs"};
-    std::string script = "from pyproj import CRS\n";
-    for (const char *s : kSystems)
-        script += std::string("a = CRS('") + s +
-                  "').area_of_use\nprint(repr(a.west), repr(a.south), repr(a.east), "
-                  "repr(a.north), a.name) if a else print('none')\n";
-    std::istringstream expected(RunPyproj(script));
-    for (const char *s : kSystems) {
-        std::string line;
-        ASSERT_TRUE(std::getline(expected, line)) << s;
-        CCoordinateSystem *cs = CCoordinateSystem::FromProj4Parameters(s);
-        ASSERT_NE(cs, nullptr) << s;
-        Geo::AreaOfUse area;
-        const bool known = cs->GetAreaOfUse(area);
-        delete cs;
-        if (line == "none") {
-            EXPECT_FALSE(known) << s;
-            continue;
+    struct Case {
+        const char *from, *to;
+        double box[4]; // west, south, east, north
+        bool random;
+    };
+    std::vector<Case> cases = {
+        {"EPSG:4326", "EPSG:32633", {12, 45, 18, 55}, false},
+        {"EPSG:32633", "EPSG:4326", {200000, 4000000, 800000, 8000000}, false},
+        {"EPSG:31287", "EPSG:4326", {100000, 250000, 700000, 600000}, false}, // northing first
+        {"EPSG:3857", "EPSG:4326", {19000000, -1000000, 21000000, 1000000}, false}, // across 180°
+        {"EPSG:4326", "EPSG:3413", {-180, 60, 180, 90}, false},                     // north pole
+        {"EPSG:3031", "EPSG:4326", {-1000000, -1000000, 1000000, 1000000}, false},  // south pole
+    };
+    const struct {
+        const char *from, *to;
+        double xMin, xMax, yMin, yMax; // where random boxes are drawn
+    } kRanges[] = {
+        {"EPSG:4326", "EPSG:32633", 5, 25, 1, 80},
+        {"EPSG:4326", "EPSG:3857", -179, 179, -84, 84},
+        {"EPSG:31287", "EPSG:4326", 100000, 700000, 250000, 600000},
+        {"EPSG:27700", "EPSG:3035", 0, 700000, 0, 1200000},
+    };
+    std::mt19937_64 random(14);
+    for (const auto &r : kRanges) {
+        std::uniform_real_distribution<double> ux(r.xMin, r.xMax), uy(r.yMin, r.yMax);
+        for (int round = 0; round < 25; ++round) {
+            const double x0 = ux(random), x1 = ux(random), y0 = uy(random), y1 = uy(random);
+            cases.push_back(
+                {r.from,
+                 r.to,
+                 {std::min(x0, x1), std::min(y0, y1), std::max(x0, x1), std::max(y0, y1)},
+                 true});
         }
-        ASSERT_TRUE(known) << s;
-        std::istringstream fields(line);
-        double w = 0, so = 0, e = 0, n = 0;
-        fields >> w >> so >> e >> n;
-        std::string name;
-        std::getline(fields >> std::ws, name);
-        EXPECT_EQ(area.m_west, w) << s;
-        EXPECT_EQ(area.m_south, so) << s;
-        EXPECT_EQ(area.m_east, e) << s;
-        EXPECT_EQ(area.m_north, n) << s;
-        EXPECT_EQ(area.m_name, name) << s;
+    }
+    std::string script = "from functools import cache\nfrom pyproj import Transformer\n"
+                         "t = cache(lambda a, b: Transformer.from_crs(a, b, always_xy=True))\n";
+    for (const auto &c : cases)
+        script += Cat("print(*t('", c.from, "', '", c.to, "').transform_bounds(", c.box[0], ", ",
+                      c.box[1], ", ", c.box[2], ", ", c.box[3], ", densify_pts=21))\n");
+    auto expected = Pyproj(script);
+    CConverter converter;
+    const char *from = nullptr, *to = nullptr;
+    for (const auto &c : cases) {
+        if (c.from != from || c.to != to)
+            converter = Between(from = c.from, to = c.to);
+        SCOPED_TRACE(
+            Cat(c.from, " -> ", c.to, " ", c.box[0], " ", c.box[1], " ", c.box[2], " ", c.box[3]));
+        double e[4] = {}, b[4] = {c.box[0], c.box[1], c.box[2], c.box[3]};
+        ASSERT_TRUE(expected >> e[0] >> e[1] >> e[2] >> e[3]);
+        ASSERT_TRUE(c.random ? converter.TransformBounds(b[0], b[1], b[2], b[3], 21)
+                             : converter.TransformBounds(b[0], b[1], b[2], b[3]));
+        for (int i = 0; i < 4; ++i)
+            EXPECT_NEAR(b[i], e[i], 1e-9 * std::max(1.0, std::fabs(e[i]))) << "bound " << i;
     }
 }
 
-TEST(CrsCatalogue, KindsAndAxesAgreeWithPyproj) {
-    REQUIRE_PYPROJ();
+// Name, kind, axes and area of use as pyproj reads them from the same database.
+TEST(CrsCatalogue, SystemPropertiesAgreeWithPyproj) {
+    using K = Geo::CrsKind;
     const struct {
         const char *system;
-        Geo::CrsKind kind;
+        K kind;
     } kSystems[] = {
-        {"EPSG:4326", Geo::CrsKind::Geographic2D}, {"EPSG:4979", Geo::CrsKind::Geographic3D},
-        {"EPSG:4978", Geo::CrsKind::Geocentric},   {"EPSG:31287", Geo::CrsKind::Projected},
-        {"EPSG:5703", Geo::CrsKind::Vertical},     {"EPSG:5972", Geo::CrsKind::Compound},
+        {"EPSG:4326", K::Geographic2D}, {"EPSG:4979", K::Geographic3D},
+        {"EPSG:4978", K::Geocentric},   {"EPSG:31287", K::Projected},
+        {"EPSG:5703", K::Vertical},     {"EPSG:5972", K::Compound},
+        {"EPSG:32633", K::Projected},   {"EPSG:4167", K::Geographic2D},
+        {"EPSG:3857", K::Projected},    {"+proj=utm +zone=33 +type=crs", K::Projected},
     };
     std::string script = "from pyproj import CRS\n";
     for (const auto &s : kSystems)
-        script += std::string("c = CRS('") + s.system +
-                  "')\nprint(c.name)\nprint(';'.join(a.abbrev + ',' + a.direction + ',' + "
-                  "a.unit_name for a in c.axis_info))\n";
-    std::istringstream expected(RunPyproj(script));
+        script += Cat("c = CRS('", s.system, "')\nu = c.area_of_use\nprint(c.name)\n",
+                      "print(';'.join(a.abbrev + ',' + a.direction + ',' + a.unit_name for a in "
+                      "c.axis_info))\nprint(repr(u.west), repr(u.south), repr(u.east), "
+                      "repr(u.north), u.name) if u else print('none')\n");
+    auto expected = Pyproj(script);
     for (const auto &s : kSystems) {
-        std::string name, axes;
-        ASSERT_TRUE(std::getline(expected, name) && std::getline(expected, axes)) << s.system;
-        CCoordinateSystem *cs = CCoordinateSystem::FromProj4Parameters(s.system);
-        ASSERT_NE(cs, nullptr);
-        std::string ours;
+        SCOPED_TRACE(s.system);
+        std::string name, axes, line, ours, joined, areaName;
+        ASSERT_TRUE(std::getline(expected, name) && std::getline(expected, axes) &&
+                    std::getline(expected, line));
+        SystemRef cs(CCoordinateSystem::FromProj4Parameters(s.system));
+        ASSERT_TRUE(cs);
         EXPECT_TRUE(cs->GetName(ours));
-        EXPECT_EQ(ours, name) << s.system;
-        EXPECT_EQ(cs->GetKind(), s.kind) << s.system;
+        EXPECT_EQ(ours, name);
+        EXPECT_EQ(cs->GetKind(), s.kind);
         std::vector<Geo::CrsAxis> list;
         EXPECT_TRUE(cs->GetAxes(list));
-        std::string joined;
         for (const auto &a : list)
-            joined += (joined.empty() ? "" : ";") + a.m_abbreviation + "," + a.m_direction + "," +
-                      a.m_unit;
-        EXPECT_EQ(joined, axes) << s.system;
-        delete cs;
+            joined +=
+                Cat(joined.empty() ? "" : ";", a.m_abbreviation, ',', a.m_direction, ',', a.m_unit);
+        EXPECT_EQ(joined, axes);
+        Geo::AreaOfUse area;
+        ASSERT_EQ(cs->GetAreaOfUse(area), line != "none");
+        if (line == "none")
+            continue;
+        std::istringstream fields(line);
+        double w = 0, so = 0, e = 0, n = 0;
+        std::getline(fields >> w >> so >> e >> n >> std::ws, areaName);
+        EXPECT_EQ((std::vector<double>{area.m_west, area.m_south, area.m_east, area.m_north}),
+                  (std::vector<double>{w, so, e, n}));
+        EXPECT_EQ(area.m_name, areaName);
     }
 }
 
 // The database answers: the same systems as pyproj's query for the same kind, authority and
 // place; our own filters for words and order.
 TEST(CrsCatalogue, SearchAgreesWithPyprojQuery) {
-    REQUIRE_PYPROJ();
     const struct {
         const char *text;
         bool atPoint;
@@ -177,21 +177,16 @@ TEST(CrsCatalogue, SearchAgreesWithPyprojQuery) {
         {"", true, 174.8, -41.3}, // New Zealand, near the antimeridian
     };
     for (const auto &q : kQueries) {
-        std::ostringstream script;
-        script.precision(17);
-        script << "from pyproj.database import query_crs_info\nfrom pyproj.enums import PJType\n"
-                  "from pyproj.aoi import AreaOfInterest\n"
-                  "words = '"
-               << q.text
-               << "'.lower().split()\n"
-                  "for i in query_crs_info(auth_name='EPSG', pj_types=PJType.PROJECTED_CRS";
-        if (q.atPoint)
-            script << ", area_of_interest=AreaOfInterest(" << q.lon << ", " << q.lat << ", "
-                   << q.lon << ", " << q.lat << "), contains=True";
-        script << "):\n"
-                  "    if all(x in i.name.lower() for x in words): print(i.code)\n";
-        std::set<std::string> expected;
-        std::istringstream lines(RunPyproj(script.str()));
+        SCOPED_TRACE(Cat("'", q.text, "' at ", q.lon, " ", q.lat));
+        auto lines = Pyproj(
+            Cat("from pyproj.database import query_crs_info\nfrom pyproj.enums import PJType\n"
+                "from pyproj.aoi import AreaOfInterest\nwords = '",
+                q.text,
+                "'.lower().split()\nfor i in query_crs_info(auth_name='EPSG', "
+                "pj_types=PJType.PROJECTED_CRS",
+                q.atPoint ? Aoi(q.lon, q.lat, q.lon, q.lat) + ", contains=True" : "",
+                "):\n    if all(x in i.name.lower() for x in words): print(i.code)\n"));
+        std::set<std::string> expected, found;
         for (std::string code; lines >> code;)
             expected.insert(code);
 
@@ -202,39 +197,36 @@ TEST(CrsCatalogue, SearchAgreesWithPyprojQuery) {
         query.m_hasArea = q.atPoint;
         query.m_west = query.m_east = q.lon;
         query.m_south = query.m_north = q.lat;
-        const auto hits = Geo::CCrsSearch::Find(query);
-        std::set<std::string> found;
-        for (const auto &hit : hits) {
+        double lastSize = 0;
+        for (const auto &hit : Geo::CCrsSearch::Find(query)) {
+            const auto &a = hit.m_area;
             // PROJ's own query never finds a point inside an area that crosses the
             // antimeridian; such areas are checked against their box instead.
-            if (q.atPoint && hit.m_area.m_east < hit.m_area.m_west) {
-                EXPECT_TRUE(q.lon >= hit.m_area.m_west || q.lon <= hit.m_area.m_east);
-                EXPECT_TRUE(q.lat >= hit.m_area.m_south && q.lat <= hit.m_area.m_north);
+            if (q.atPoint && a.m_east < a.m_west) {
+                EXPECT_TRUE((q.lon >= a.m_west || q.lon <= a.m_east) && q.lat >= a.m_south &&
+                            q.lat <= a.m_north)
+                    << hit.m_code;
                 expected.erase(hit.m_code);
-                continue;
+            } else {
+                found.insert(hit.m_code);
+                EXPECT_TRUE(hit.m_authority == "EPSG" && hit.m_kind == Geo::CrsKind::Projected &&
+                            !hit.m_deprecated)
+                    << hit.m_code;
             }
-            found.insert(hit.m_code);
-            EXPECT_EQ(hit.m_authority, "EPSG");
-            EXPECT_EQ(hit.m_kind, Geo::CrsKind::Projected);
-            EXPECT_FALSE(hit.m_deprecated);
+            // Point searches list the smaller areas first.
+            const double w = a.m_east - a.m_west;
+            const double size = (w < 0 ? w + 360 : w) * (a.m_north - a.m_south);
+            EXPECT_TRUE(!q.atPoint || size >= lastSize) << hit.m_code;
+            lastSize = size;
         }
-        EXPECT_EQ(found, expected) << "'" << q.text << "'";
+        EXPECT_EQ(found, expected);
         EXPECT_FALSE(expected.empty());
-        // Point searches list the smaller areas first.
-        for (std::size_t i = 1; q.atPoint && i < hits.size(); ++i) {
-            auto size = [](const Geo::CrsSearchHit &h) {
-                const double w = h.m_area.m_east - h.m_area.m_west;
-                return (w < 0 ? w + 360 : w) * (h.m_area.m_north - h.m_area.m_south);
-            };
-            EXPECT_LE(size(hits[i - 1]), size(hits[i])) << hits[i].m_code;
-        }
     }
 }
 
 TEST(CrsCatalogue, SearchOrderAndFilters) {
     const struct {
-        const char *text;
-        const char *authority;
+        const char *text, *authority;
         bool deprecated;
         const char *firstName; // null: nothing may be found
     } kCases[] = {
@@ -245,17 +237,14 @@ TEST(CrsCatalogue, SearchOrderAndFilters) {
         {"wgs 84", "NO-SUCH-AUTHORITY", true, nullptr},
     };
     for (const auto &c : kCases) {
+        SCOPED_TRACE(c.text);
         Geo::CrsSearchQuery query;
         query.m_text = c.text;
         query.m_authority = c.authority;
         query.m_includeDeprecated = c.deprecated;
         const auto hits = Geo::CCrsSearch::Find(query);
-        if (c.firstName == nullptr) {
-            EXPECT_TRUE(hits.empty()) << c.text;
-            continue;
-        }
-        ASSERT_FALSE(hits.empty()) << c.text;
-        EXPECT_EQ(hits[0].m_name, c.firstName) << c.text;
+        ASSERT_EQ(hits.empty(), c.firstName == nullptr);
+        EXPECT_TRUE(!c.firstName || hits[0].m_name == c.firstName) << hits[0].m_name;
     }
     // Deprecated systems only when asked: EPSG:32633's predecessors include deprecated ones.
     Geo::CrsSearchQuery query;
@@ -263,8 +252,7 @@ TEST(CrsCatalogue, SearchOrderAndFilters) {
     query.m_authority = "EPSG";
     const auto current = Geo::CCrsSearch::Find(query);
     query.m_includeDeprecated = true;
-    const auto all = Geo::CCrsSearch::Find(query);
-    EXPECT_GT(all.size(), current.size());
+    EXPECT_GT(Geo::CCrsSearch::Find(query).size(), current.size());
     EXPECT_TRUE(std::none_of(current.begin(), current.end(),
                              [](const Geo::CrsSearchHit &h) { return h.m_deprecated; }));
     // An area that is not a longitude/latitude box finds nothing.
@@ -273,167 +261,79 @@ TEST(CrsCatalogue, SearchOrderAndFilters) {
     EXPECT_TRUE(Geo::CCrsSearch::Find(query).empty());
 }
 
-// The operation PROJ chooses, with and without an area of interest, as pyproj's ranking of the
-// same pair shows it; after a point, the one that transformed it, ranked first for that point.
-TEST(CrsCatalogue, ChosenOperationAgreesWithPyproj) {
-    REQUIRE_PYPROJ();
+// The operation chosen, with and without an area of interest, is the one pyproj ranks first for
+// the same pair; after a point, the one ranked first for that point's area. cs2cs, given the same
+// area (--bbox) and ballpark choice, puts the point in the same place and refuses what the
+// converter refuses.
+TEST(CrsCatalogue, ChosenOperationAgreesWithPyprojAndCs2cs) {
+    VEXOGEO_REQUIRE_PROGRAM("cs2cs", "proj-bin");
     const struct {
         const char *from, *to;
         bool hasArea;
-        double area[4];
-        double point[2];
+        double area[4], point[2];
+        bool ballpark, ranked; // ranked: pyproj's ranking is compared too
     } kCases[] = {
-        {"EPSG:4267", "EPSG:4326", false, {}, {-100, 40}},
-        {"EPSG:4267", "EPSG:4326", true, {-100, 50, -99, 51}, {-99.5, 50.5}}, // Canada
-        {"EPSG:4267", "EPSG:4326", true, {-98, 30, -97, 31}, {-97.5, 30.5}},  // Texas
-        {"EPSG:4326", "EPSG:31287", false, {}, {16.37, 48.21}},
-        {"EPSG:4275", "EPSG:4171", false, {}, {2.35, 48.85}}, // needs a grid
+        {"EPSG:4267", "EPSG:4326", false, {}, {-100, 40}, true, true},
+        {"EPSG:4267", "EPSG:4326", true, {-100, 50, -99, 51}, {-99.5, 50.5}, true, true}, // Canada
+        {"EPSG:4267", "EPSG:4326", true, {-98, 30, -97, 31}, {-97.5, 30.5}, true, true},  // Texas
+        {"EPSG:4326", "EPSG:31287", false, {}, {16.37, 48.21}, true, true},
+        {"EPSG:4275", "EPSG:4171", false, {}, {2.35, 48.85}, true, true}, // needs a grid
+        {"EPSG:4267", "EPSG:4326", false, {}, {-97.5, 30.5}, true, false},
+        {"EPSG:4267", "EPSG:4326", false, {}, {-97.5, 30.5}, false, false},
+        {"EPSG:4326", kUnknownDatum, false, {}, {1, 1}, false, false},
+        {"EPSG:4326", kUnknownDatum, false, {}, {1, 1}, true, false},
     };
-    std::ostringstream script;
-    script.precision(17);
-    script << "import warnings\nwarnings.simplefilter('ignore')\n"
-              "from pyproj.transformer import TransformerGroup\n"
-              "from pyproj.aoi import AreaOfInterest\n";
+    std::string script = "import warnings\nwarnings.simplefilter('ignore')\n"
+                         "from pyproj.transformer import TransformerGroup\n"
+                         "from pyproj.aoi import AreaOfInterest\n";
     for (const auto &c : kCases) {
-        std::ostringstream aoi;
-        aoi.precision(17);
-        if (c.hasArea)
-            aoi << ", area_of_interest=AreaOfInterest(" << c.area[0] << ", " << c.area[1] << ", "
-                << c.area[2] << ", " << c.area[3] << ")";
-        script << "g = TransformerGroup('" << c.from << "', '" << c.to << "', always_xy=True"
-               << aoi.str() << ")\nprint(g.transformers[0].accuracy)\n"
-               << "print(g.transformers[0].description)\n"
-               // For one point PROJ takes the first operation ranked for that point's area.
-               << "g = TransformerGroup('" << c.from << "', '" << c.to
-               << "', always_xy=True, area_of_interest=AreaOfInterest(" << c.point[0] << ", "
-               << c.point[1] << ", " << c.point[0] << ", " << c.point[1] << "))\n"
-               << "print(g.transformers[0].accuracy)\nprint(g.transformers[0].description)\n";
+        const double *a = c.area, *p = c.point;
+        for (const auto &aoi :
+             {c.hasArea ? Aoi(a[0], a[1], a[2], a[3]) : std::string(), Aoi(p[0], p[1], p[0], p[1])})
+            if (c.ranked)
+                script += Cat("g = TransformerGroup('", c.from, "', '", c.to, "', always_xy=True",
+                              aoi, ")\nprint(g.transformers[0].accuracy)\n",
+                              "print(g.transformers[0].description)\n");
     }
-    std::istringstream expected(RunPyproj(script.str()));
+    auto ranking = Pyproj(script);
     for (const auto &c : kCases) {
-        double firstAccuracy = 0, usedAccuracy = 0;
-        std::string firstName, usedName;
-        ASSERT_TRUE(expected >> firstAccuracy);
-        std::getline(expected >> std::ws, firstName);
-        ASSERT_TRUE(expected >> usedAccuracy);
-        std::getline(expected >> std::ws, usedName);
-
-        Pair pair(c.from, c.to);
-        if (c.hasArea)
-            ASSERT_TRUE(
-                pair.m_converter.SetAreaOfInterest(c.area[0], c.area[1], c.area[2], c.area[3]));
-        Geo::OperationInfo info;
-        ASSERT_TRUE(pair.m_converter.GetOperationInfo(info));
-        EXPECT_EQ(info.m_name, firstName) << c.from << " -> " << c.to;
-        EXPECT_EQ(info.m_accuracy, firstAccuracy) << c.from << " -> " << c.to;
-        EXPECT_FALSE(info.m_ballpark);
-        double x = c.point[0], y = c.point[1];
-        ASSERT_TRUE(pair.m_converter.TransformCoordinate(x, y));
-        ASSERT_TRUE(pair.m_converter.GetOperationInfo(info));
-        EXPECT_EQ(info.m_name, usedName) << c.from << " -> " << c.to;
-        EXPECT_EQ(info.m_accuracy, usedAccuracy) << c.from << " -> " << c.to;
-        for (const auto &grid : info.m_grids)
-            EXPECT_TRUE(grid.m_available && !grid.m_path.empty()) << grid.m_name;
-    }
-}
-
-// A system on an unknown datum: from WGS 84 only a ballpark transformation reaches it.
-const char *const kUnknownDatum =
-    "GEOGCRS[\"x\",DATUM[\"y\",ELLIPSOID[\"International 1924\",6378388,297]],"
-    "CS[ellipsoidal,2],AXIS[\"lat\",north],AXIS[\"lon\",east],"
-    "ANGLEUNIT[\"degree\",0.0174532925199433]]";
-
-// cs2cs --bbox chooses for the same area: every point comes out the same; --no-ballpark
-// refuses what the converter refuses.
-TEST(CrsCatalogue, OperationChoiceAgreesWithCs2cs) {
-    if (!VexoGeoTest::HaveProgram("cs2cs"))
-        GTEST_FAIL() << "cs2cs (package proj-bin) is needed as the independent oracle";
-    const struct {
-        const char *from, *to;
-        const char *bbox; // null: no area
-        bool ballpark;
-        double lon, lat;
-    } kCases[] = {
-        {"EPSG:4267", "EPSG:4326", "-100,50,-99,51", true, -99.5, 50.5},
-        {"EPSG:4267", "EPSG:4326", "-98,30,-97,31", true, -97.5, 30.5},
-        {"EPSG:4267", "EPSG:4326", nullptr, true, -97.5, 30.5},
-        {"EPSG:4267", "EPSG:4326", nullptr, false, -97.5, 30.5},
-        {"EPSG:4326", kUnknownDatum, nullptr, false, 1, 1},
-        {"EPSG:4326", kUnknownDatum, nullptr, true, 1, 1},
-    };
-    for (const auto &c : kCases) {
-        std::ostringstream input;
-        input.precision(17);
-        input << c.lat << ' ' << c.lon << '\n'; // both geographic systems take latitude first
-        const std::string options = std::string("-f %.12f ") +
-                                    (c.bbox ? std::string("--bbox ") + c.bbox + " " : "") +
-                                    (c.ballpark ? "" : "--no-ballpark ");
+        const double *a = c.area;
+        const std::string options =
+            Cat("-f %.12f ",
+                c.hasArea ? Cat("--bbox ", a[0], ',', a[1], ',', a[2], ',', a[3], ' ') : "",
+                c.ballpark ? "" : "--no-ballpark ");
+        SCOPED_TRACE(Cat(options, c.from, " -> ", c.to));
+        // Every source takes latitude first; every target gives its y (latitude, northing) first.
         const auto oracle = VexoGeoTest::RunCommand(
-            "cs2cs " + options + "'" + c.from + "' '" + c.to + "' 2>/dev/null", input.str());
-        Pair pair(c.from, c.to);
-        double w = 0, s = 0, e = 0, n = 0;
-        if (c.bbox) {
-            std::istringstream box(c.bbox);
-            char comma;
-            box >> w >> comma >> s >> comma >> e >> comma >> n;
-            ASSERT_TRUE(pair.m_converter.SetAreaOfInterest(w, s, e, n));
-        }
-        pair.m_converter.SetAllowBallpark(c.ballpark);
-        double lat = 0, lon = 0;
+            Cat("cs2cs ", options, "'", c.from, "' '", c.to, "' 2>/dev/null"),
+            Cat(c.point[1], ' ', c.point[0], '\n'));
+        auto converter = Between(c.from, c.to);
+        ASSERT_TRUE(!c.hasArea || converter.SetAreaOfInterest(a[0], a[1], a[2], a[3]));
+        converter.SetAllowBallpark(c.ballpark);
+        double ex = 0, ey = 0, x = c.point[0], y = c.point[1];
         std::istringstream out(oracle.out);
-        const bool oracleDone = oracle.exitCode == 0 && (out >> lat >> lon);
-        ASSERT_EQ(pair.m_converter.HasTransformation(), oracleDone) << c.from << " " << options;
+        const bool oracleDone = oracle.exitCode == 0 && (out >> ey >> ex);
+        ASSERT_EQ(converter.HasTransformation(), oracleDone);
         if (!oracleDone)
             continue;
-        double x = c.lon, y = c.lat;
-        ASSERT_TRUE(pair.m_converter.TransformCoordinate(x, y));
-        EXPECT_NEAR(x, lon, 1e-10) << options;
-        EXPECT_NEAR(y, lat, 1e-10) << options;
         Geo::OperationInfo info;
-        ASSERT_TRUE(pair.m_converter.GetOperationInfo(info));
-        EXPECT_EQ(info.m_ballpark, c.to == kUnknownDatum);
-    }
-}
-
-// Every point of every densified edge, transformed on its own, lies inside the extent.
-TEST(CrsCatalogue, DensifiedEdgesLieInsideTheExtent) {
-    const struct {
-        const char *from, *to;
-        double xMin, xMax, yMin, yMax; // where random boxes are drawn
-    } kPairs[] = {
-        {"EPSG:4326", "EPSG:32633", 5, 25, 1, 80},
-        {"EPSG:4326", "EPSG:3857", -179, 179, -84, 84},
-        {"EPSG:31287", "EPSG:4326", 100000, 700000, 250000, 600000},
-        {"EPSG:27700", "EPSG:3035", 0, 700000, 0, 1200000},
-    };
-    std::mt19937_64 random(14);
-    constexpr int kDensify = 21;
-    for (const auto &p : kPairs) {
-        Pair pair(p.from, p.to);
-        std::uniform_real_distribution<double> ux(p.xMin, p.xMax), uy(p.yMin, p.yMax);
-        for (int round = 0; round < 25; ++round) {
-            const double x0 = ux(random), x1 = ux(random), y0 = uy(random), y1 = uy(random);
-            const double w = std::min(x0, x1), e = std::max(x0, x1);
-            const double s = std::min(y0, y1), n = std::max(y0, y1);
-            double bw = w, bs = s, be = e, bn = n;
-            ASSERT_TRUE(pair.m_converter.TransformBounds(bw, bs, be, bn, kDensify));
-            ASSERT_LE(bw, be);
-            ASSERT_LE(bs, bn);
-            const double slack =
-                1e-9 * std::max({1.0, std::fabs(bw), std::fabs(be), std::fabs(bs), std::fabs(bn)});
-            for (int i = 0; i <= kDensify + 1; ++i) {
-                const double t = static_cast<double>(i) / (kDensify + 1);
-                const double xs[4] = {w + t * (e - w), e, e - t * (e - w), w};
-                const double ys[4] = {s, s + t * (n - s), n, n - t * (n - s)};
-                for (int edge = 0; edge < 4; ++edge) {
-                    double x = xs[edge], y = ys[edge];
-                    ASSERT_TRUE(pair.m_converter.TransformCoordinate(x, y));
-                    EXPECT_TRUE(x >= bw - slack && x <= be + slack && y >= bs - slack &&
-                                y <= bn + slack)
-                        << p.from << " -> " << p.to << " edge " << edge << " point " << i;
-                }
-            }
+        for (const bool afterPoint : {false, true}) {
+            double accuracy = 0;
+            std::string name;
+            ASSERT_TRUE(!afterPoint || converter.TransformCoordinate(x, y));
+            ASSERT_TRUE(converter.GetOperationInfo(info));
+            if (!c.ranked)
+                continue;
+            ASSERT_TRUE(ranking >> accuracy);
+            std::getline(ranking >> std::ws, name);
+            EXPECT_EQ(info.m_name, name) << afterPoint;
+            EXPECT_EQ(info.m_accuracy, accuracy) << afterPoint;
         }
+        EXPECT_NEAR(x, ex, 1e-10);
+        EXPECT_NEAR(y, ey, 1e-10);
+        EXPECT_EQ(info.m_ballpark, c.to == kUnknownDatum);
+        for (const auto &grid : info.m_grids)
+            EXPECT_TRUE(grid.m_available && !grid.m_path.empty()) << grid.m_name;
     }
 }
 
@@ -451,19 +351,20 @@ TEST(CrsCatalogue, InverseReturnsWhatTheForwardDirectionTook) {
         {"EPSG:4326", "EPSG:4978", 13.4, 52.5, 1e-9},
     };
     for (const auto &c : kCases) {
-        Pair pair(c.from, c.to);
+        SCOPED_TRACE(c.from);
+        auto converter = Between(c.from, c.to);
         double xs[2] = {c.x, c.x + c.tolerance * 1e3}, ys[2] = {c.y, c.y}, zs[2] = {0, 10};
-        ASSERT_TRUE(pair.m_converter.TransformCoordinates(2, xs, ys, zs));
+        ASSERT_TRUE(converter.TransformCoordinates(2, xs, ys, zs));
         EXPECT_NE(xs[0], c.x);
-        ASSERT_TRUE(pair.m_converter.InverseTransformCoordinates(2, xs, ys, zs));
-        EXPECT_NEAR(xs[0], c.x, c.tolerance) << c.from;
-        EXPECT_NEAR(ys[0], c.y, c.tolerance) << c.from;
-        EXPECT_NEAR(zs[1], 10, 1e-6) << c.from;
+        ASSERT_TRUE(converter.InverseTransformCoordinates(2, xs, ys, zs));
+        EXPECT_NEAR(xs[0], c.x, c.tolerance);
+        EXPECT_NEAR(ys[0], c.y, c.tolerance);
+        EXPECT_NEAR(zs[1], 10, 1e-6);
     }
-    Pair utm("EPSG:4326", "EPSG:32633");
+    auto utm = Between("EPSG:4326", "EPSG:32633");
     double w = 14, s = 47, e = 16, n = 49;
-    ASSERT_TRUE(utm.m_converter.TransformBounds(w, s, e, n));
-    ASSERT_TRUE(utm.m_converter.InverseTransformBounds(w, s, e, n));
+    ASSERT_TRUE(utm.TransformBounds(w, s, e, n));
+    ASSERT_TRUE(utm.InverseTransformBounds(w, s, e, n));
     EXPECT_TRUE(w <= 14 && s <= 47 && e >= 16 && n >= 49) << w << " " << s << " " << e << " " << n;
 }
 
@@ -479,20 +380,20 @@ TEST(CrsCatalogue, FailuresLeaveTheirOutputsAlone) {
     EXPECT_EQ(info.m_name, "kept");
     EXPECT_TRUE(w == 1 && s == 2 && e == 3 && n == 4 && x == 5 && y == 6);
 
-    Pair pair("EPSG:4326", "EPSG:32633");
-    EXPECT_FALSE(pair.m_converter.TransformBounds(w, s, e, n, -1));
+    auto converter = Between("EPSG:4326", "EPSG:32633");
+    EXPECT_FALSE(converter.TransformBounds(w, s, e, n, -1));
     EXPECT_TRUE(w == 1 && s == 2 && e == 3 && n == 4);
     const double kBadAreas[][4] = {
         {-181, 0, 10, 10}, {0, 10, 10, 0}, {0, -91, 10, 0}, {NAN, 0, 1, 1}};
     for (const auto &a : kBadAreas) {
-        EXPECT_FALSE(pair.m_converter.SetAreaOfInterest(a[0], a[1], a[2], a[3]));
-        EXPECT_FALSE(pair.m_converter.GetAreaOfInterest(w, s, e, n));
-        EXPECT_TRUE(pair.m_converter.HasTransformation());
+        EXPECT_FALSE(converter.SetAreaOfInterest(a[0], a[1], a[2], a[3]));
+        EXPECT_FALSE(converter.GetAreaOfInterest(w, s, e, n));
+        EXPECT_TRUE(converter.HasTransformation());
     }
     // The area and the ballpark choice travel with copies.
-    pair.m_converter.SetAllowBallpark(false);
-    ASSERT_TRUE(pair.m_converter.SetAreaOfInterest(14, 47, 16, 49));
-    const CConverter copy(pair.m_converter);
+    converter.SetAllowBallpark(false);
+    ASSERT_TRUE(converter.SetAreaOfInterest(14, 47, 16, 49));
+    const CConverter copy(converter);
     ASSERT_TRUE(copy.GetAreaOfInterest(w, s, e, n));
     EXPECT_TRUE(w == 14 && s == 47 && e == 16 && n == 49);
     EXPECT_FALSE(copy.GetAllowBallpark());
@@ -506,8 +407,6 @@ TEST(CrsCatalogue, FailuresLeaveTheirOutputsAlone) {
     EXPECT_FALSE(empty.GetName(name));
     EXPECT_FALSE(empty.GetAxes(axes));
     EXPECT_EQ(empty.GetKind(), Geo::CrsKind::Unknown);
-    EXPECT_EQ(area.m_name, "kept");
-    EXPECT_EQ(name, "kept");
+    EXPECT_EQ(area.m_name + name, "keptkept");
     EXPECT_STREQ(Geo::GetCrsKindName(static_cast<Geo::CrsKind>(99)), "unknown");
-    EXPECT_STREQ(Geo::GetCrsKindName(Geo::CrsKind::Geographic2D), "geographic 2-D");
 }
