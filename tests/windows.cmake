@@ -21,8 +21,7 @@ endfunction()
 # Test files (relative to tests/) built only on POSIX, with the reason.
 set(VEXOGEO_POSIX_ONLY_SOURCES
     "crs/oracle_test.cpp=runs cs2cs, a Linux program, through popen, the Windows tool is compared with the Linux tool instead"
-    "geodesic/geodesic_test.cpp=reads GeodSolve's data through popen(gzip), the Windows tool is compared with the Linux tool instead"
-    "geodesic/geodesic_batch_test.cpp=runs GeodSolve, a Linux program, through popen"
+    "geodesic/geodesic_oracle_test.cpp=runs GeodSolve, Planimeter and cs2cs, Linux programs, through popen (Karney's exact geodesics in geodesic_test.cpp run under Wine)"
     "xml/culture_test.cpp=one process per language through the XDG folders and a localedef locale, tests/windows reads the language from the registry and takes the code page from LC_ALL"
     "xml/xml_concurrency_test.cpp=expects the UTF-8 code page that LC_ALL=C gives on POSIX, Wine's ANSI code page is 1252 (its saves and loads passed under Wine apart from that)"
     "xml/serializer_test.cpp=named pipes, /dev/zero, file-size limits and file privileges, tests/windows covers the save's refusals")

@@ -75,6 +75,14 @@ bool CGeodesicSetup::Open(CCoordinateSystem *working, CCoordinateSystem *latLong
 }
 
 bool CGeodesicSetup::ToGeographic(std::size_t count, double *x, double *y) const {
+    // A point given with an infinite or NaN coordinate is no place, even where a projection's
+    // inverse would turn infinity into a finite pole.
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!std::isfinite(x[i]) || !std::isfinite(y[i])) {
+            x[i] = kNaN;
+            y[i] = kNaN;
+        }
+    }
     // With equal counts on both axes PROJ processes every point and marks a failed one with
     // HUGE_VAL; NaN makes failure one value whatever the system.
     if (m_converter && !m_converter->TransformCoordinates(count, x, y, nullptr))

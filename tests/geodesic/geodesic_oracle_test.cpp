@@ -1,0 +1,202 @@
+// Geodesic distances, azimuths, polyline lengths and polygon areas in geographic and projected
+// working systems against GeographicLib's GeodSolve and Planimeter, with PROJ's cs2cs placing
+// projected points independently of the library.
+#include <vexogeo/vexogeo.h>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "geodesic/geodesic_batch.h"
+#include "support/subprocess.h"
+
+using Geo::CCoordinateSystem;
+using Geo::CGeodesic;
+
+namespace {
+
+// Points; consecutive points 0 and 1, 2 and 3, ... make the pairs that are measured.
+struct Ring {
+    std::vector<double> x, y;
+};
+
+Ring Seeded(double xMin, double xMax, double yMin, double yMax, int count) {
+    std::mt19937_64 random(7632026);
+    std::uniform_real_distribution<double> ux(xMin, xMax), uy(yMin, yMax);
+    Ring r;
+    for (int i = 0; i < count; ++i)
+        r.x.push_back(ux(random)), r.y.push_back(uy(random));
+    return r;
+}
+
+// "x y" or "lat lon" lines, `perLine` points to a line. Fixed notation: Planimeter would read the
+// "e" of an exponent as a hemisphere (east).
+std::string Lines(const Ring &r, bool latFirst, std::size_t perLine = 1) {
+    std::ostringstream out;
+    out << std::fixed;
+    out.precision(14);
+    for (std::size_t i = 0; i < r.x.size(); ++i)
+        out << (latFirst ? r.y[i] : r.x[i]) << ' ' << (latFirst ? r.x[i] : r.y[i])
+            << ((i + 1) % perLine ? ' ' : '\n');
+    return out.str();
+}
+
+// Runs an oracle program and reads every number it prints.
+std::vector<double> Numbers(const std::string &command, const std::string &input) {
+    std::istringstream out(VexoGeoTest::RunCommand(command, input).out);
+    std::vector<double> values;
+    for (double v; out >> v;)
+        values.push_back(v);
+    return values;
+}
+
+// cs2cs to a geographic system prints "lat lon z" per point.
+Ring Cs2csLonLat(const std::string &arguments, const Ring &points, bool latFirst = false) {
+    const auto v = Numbers("cs2cs -f %.12f " + arguments, Lines(points, latFirst));
+    Ring r;
+    for (std::size_t i = 0; i + 3 <= v.size(); i += 3)
+        r.x.push_back(v[i + 1]), r.y.push_back(v[i]);
+    return r;
+}
+
+// GeodSolve -i reads "lat1 lon1 lat2 lon2" and prints "azi1 azi2 s12" per pair.
+std::vector<double> GeodSolve(const Ring &lonLat, const std::string &options) {
+    return Numbers("GeodSolve -i " + options, Lines(lonLat, true, 2));
+}
+
+// Planimeter reads "lat lon" lines and prints "count perimeter area" (-l: "count length").
+std::vector<double> Planimeter(const Ring &lonLat, bool polyline) {
+    auto v = Numbers(std::string("Planimeter -p 9") + (polyline ? " -l" : ""), Lines(lonLat, true));
+    v.resize(3, std::nan(""));
+    return v;
+}
+
+// A closed ring of `n` vertices around (lon, lat), `radius` degrees wide; `clockwise` reverses it.
+Ring Circle(double lon, double lat, double radius, int n, bool clockwise) {
+    Ring r;
+    for (int i = 0; i < n; ++i) {
+        const double t = (clockwise ? -2 : 2) * M_PI * i / n;
+        r.x.push_back(lon + radius * std::cos(t));
+        r.y.push_back(lat + 0.5 * radius * std::sin(t));
+    }
+    return r;
+}
+
+} // namespace
+
+// Distances in any working system: cs2cs (which reads every angle in degrees, in the system's
+// axis order) places the points in a degree system from Greenwich on the same datum, and GeodSolve
+// measures them on the ellipsoid. Angles are in the system's own unit, from its own meridian.
+TEST(GeodesicAccuracy, AnySystemAndAngleUnitMatchesCs2csAndGeodSolve) {
+    VEXOGEO_REQUIRE_PROGRAM("GeodSolve", "geographiclib-tools");
+    VEXOGEO_REQUIRE_PROGRAM("cs2cs", "proj-bin");
+    const char *const kIgn = "-e 6378249.2 1/293.466021293627"; // Clarke 1880 (IGN), under NTF
+    const struct {
+        const char *crs, *target; // null target: the points are longitude/latitude already
+        double degreesPerUnit;    // 1 for a projected system: cs2cs reads its metres as they are
+        bool latFirst;            // the axis order in which cs2cs reads the system
+        const char *ellipsoid;
+        Ring points;
+    } kCases[] = {
+        // clang-format off
+        {"EPSG:4326", nullptr, 1, true, "", Seeded(-180, 180, -89, 89, 400)},
+        {"EPSG:32633", "EPSG:4326", 1, false, "", Seeded(200000, 800000, 100000, 8000000, 300)},
+        {"+proj=longlat +R=6371000 +type=crs", nullptr, 1, false, "-e 6371000 0",
+         {{10, 10, 0, -100}, {0, 90, -30, 40}}}, // the working system's own ellipsoid, a sphere
+        {"EPSG:27572", "EPSG:4275", 1, false, kIgn, {{600000, 600000}, {2200000, 2300000}}},
+        {"EPSG:27561", "EPSG:4275", 1, false, kIgn, {{550000, 700000}, {220000, 330000}}},
+        {"EPSG:4807", "EPSG:4275", 0.9, true, kIgn, {{0.5, -2.25}, {52, 50.3}}}, // grads, Paris
+        {"+proj=longlat +ellps=clrk80ign +pm=paris +type=crs", "EPSG:4275", 1, false, kIgn,
+         {{10, -3}, {45, 50}}},
+        {"GEOGCRS[\"radians\",DATUM[\"World Geodetic System 1984\",ELLIPSOID[\"WGS 84\",6378137,"
+         "298.257223563]],PRIMEM[\"Greenwich\",0,ANGLEUNIT[\"degree\",0.0174532925199433]],"
+         "CS[ellipsoidal,2],AXIS[\"latitude\",north,ANGLEUNIT[\"radian\",1]],"
+         "AXIS[\"longitude\",east,ANGLEUNIT[\"radian\",1]]]",
+         "EPSG:4326", 180 / M_PI, true, "", {{0.2, -0.25}, {0.8, 0.9}}},
+        // clang-format on
+    };
+    for (const auto &c : kCases) {
+        SCOPED_TRACE(c.crs);
+        const auto &p = c.points;
+        Ring degrees = p;
+        for (std::size_t i = 0; i < p.x.size(); ++i)
+            degrees.x[i] *= c.degreesPerUnit, degrees.y[i] *= c.degreesPerUnit;
+        // cs2cs takes a PROJ string as separate words ending in "+to", anything else as one word.
+        const std::string source =
+            c.crs[0] == '+' ? std::string(c.crs) + " +to " : "'" + std::string(c.crs) + "' ";
+        const auto oracle =
+            GeodSolve(c.target ? Cs2csLonLat(source + c.target, degrees, c.latFirst) : p,
+                      std::string("-p 6 ") + c.ellipsoid);
+        ASSERT_EQ(oracle.size(), p.x.size() / 2 * 3);
+        const CGeodesic g(CCoordinateSystem::FromProj4Parameters(c.crs));
+        for (std::size_t i = 0; i < p.x.size(); i += 2) {
+            double d = -1;
+            ASSERT_TRUE(g.Inverse(p.x[i], p.y[i], p.x[i + 1], p.y[i + 1], d)) << i;
+            // cs2cs prints 1e-12 degrees: 0.1 micrometre.
+            EXPECT_NEAR(d, oracle[i / 2 * 3 + 2], 1e-3) << i;
+        }
+    }
+}
+
+TEST(GeodesicBatch, AzimuthsAsGeodSolveGivesThem) {
+    VEXOGEO_REQUIRE_PROGRAM("GeodSolve", "geographiclib-tools");
+    const double x1[] = {16.37, -74.0, 179.5, 0}, y1[] = {48.21, 40.7, -10, 0};
+    const double x2[] = {2.35, 139.7, -179.5, 0}, y2[] = {48.86, 35.7, 10, 0};
+    double d[4], a1[4], a2[4];
+    const CGeodesic g(CCoordinateSystem::FromEpsgCode("4326"));
+    ASSERT_EQ(g.InverseBatch(4, x1, y1, x2, y2, d, a1, nullptr), 4u);
+    ASSERT_EQ(g.InverseBatch(4, x1, y1, x2, y2, d, nullptr, a2), 4u);
+    Ring lonLat;
+    for (int i = 0; i < 4; ++i)
+        lonLat.x.insert(lonLat.x.end(), {x1[i], x2[i]}),
+            lonLat.y.insert(lonLat.y.end(), {y1[i], y2[i]});
+    const auto v = GeodSolve(lonLat, "-p 9"); // azi1 azi2 s12 per pair
+    ASSERT_EQ(v.size(), 12u);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_NEAR(a1[i], v[3 * i], 1e-12) << i;
+        EXPECT_NEAR(a2[i], v[3 * i + 1], 1e-12) << i;
+        EXPECT_NEAR(d[i], v[3 * i + 2], 1e-6) << i;
+    }
+}
+
+// Geographic rings, and a UTM 33N field whose geographic vertices cs2cs (independent of the
+// library) gives.
+TEST(GeodesicBatch, LengthAndAreaMatchPlanimeter) {
+    VEXOGEO_REQUIRE_PROGRAM("Planimeter", "geographiclib-tools");
+    VEXOGEO_REQUIRE_PROGRAM("cs2cs", "proj-bin");
+    const struct {
+        const char *name, *crs;
+        Ring ring;
+    } kRings[] = {
+        {"counter-clockwise", "EPSG:4326", Circle(16, 48, 2, 7, false)},
+        {"clockwise", "EPSG:4326", Circle(16, 48, 2, 7, true)},
+        {"across the antimeridian", "EPSG:4326", Circle(180, -40, 3, 5, false)},
+        {"three chunks of vertices", "EPSG:4326",
+         Circle(-60, 10, 20, 2 * Geo::kGeodesicChunkPoints + 11, true)},
+        {"triangle around the pole", "EPSG:4326", {{0, 120, 240}, {80, 80, 80}}},
+        {"projected field",
+         "EPSG:32633",
+         {{400000, 650000, 700000, 420000, 380000}, {5000000, 5050000, 5400000, 5500000, 5200000}}},
+    };
+    for (const auto &r : kRings) {
+        SCOPED_TRACE(r.name);
+        const auto n = r.ring.x.size();
+        const CGeodesic g(CCoordinateSystem::FromProj4Parameters(r.crs));
+        double length = 0, area = 0, perimeter = 0;
+        ASSERT_TRUE(g.LineLength(n, r.ring.x.data(), r.ring.y.data(), length));
+        ASSERT_TRUE(g.PolygonArea(n, r.ring.x.data(), r.ring.y.data(), area, perimeter));
+        const Ring lonLat = g.GetCoordinateSystem()->IsGeographic()
+                                ? r.ring
+                                : Cs2csLonLat(std::string(r.crs) + " EPSG:4326", r.ring);
+        const auto line = Planimeter(lonLat, true), polygon = Planimeter(lonLat, false);
+        EXPECT_EQ(line[0], n);
+        EXPECT_NEAR(length, line[1], 1e-3);
+        EXPECT_NEAR(perimeter, polygon[1], 1e-3);
+        EXPECT_NEAR(area, std::abs(polygon[2]), 1.0);
+        EXPECT_GT(area, 0);
+    }
+}
