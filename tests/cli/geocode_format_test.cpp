@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <utility>
 
 namespace {
@@ -65,19 +64,6 @@ TEST(GeocodeFormat, WritesTextJsonAndGeoJson) {
     };
     for (const auto &c : cases)
         EXPECT_EQ(FormatPlaces(c.places, c.format), c.text) << static_cast<int>(c.format);
-}
-
-TEST(GeocodeFormat, KnowsItsThreeNames) {
-    using Name = std::pair<const char *, GeocodeFormat>;
-    GeocodeFormat format = GeocodeFormat::Text;
-    for (const Name &c : {Name{"geojson", GeocodeFormat::GeoJson},
-                          Name{"text", GeocodeFormat::Text}, Name{"json", GeocodeFormat::Json}}) {
-        EXPECT_TRUE(VexoGeoCli::ParseGeocodeFormat(c.first, format)) << c.first;
-        EXPECT_EQ(format, c.second) << c.first;
-    }
-    // Names are case-sensitive; a rejected one leaves the format as it was.
-    EXPECT_FALSE(VexoGeoCli::ParseGeocodeFormat("JSON", format));
-    EXPECT_EQ(format, GeocodeFormat::Json);
 }
 
 } // namespace
