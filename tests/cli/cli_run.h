@@ -103,23 +103,23 @@ struct LocalSocket {
     std::string Proxy() const { return "https_proxy=" + m_url + " HTTPS_PROXY=" + m_url + " "; }
 };
 
-// The tool's peak resident kilobytes for one run, as GNU time reports them; `outcome` gets the
-// run. `feed` may pipe the standard input into it.
-inline long PeakKilobytes(const std::string &arguments, const std::string &input, Outcome &outcome,
-                          const std::string &feed = "") {
-    const std::string peakPath = (Scratch() / "peak").string();
-    outcome =
-        RunTool(arguments, input, "english", feed + "/usr/bin/time -f %M -o " + peakPath + " ");
-    long peak = 0;
-    std::ifstream(peakPath) >> peak;
-    return peak;
+// Runs the tool under GNU time; `feed` may pipe the standard input into it.
+inline Outcome RunMeasured(const std::string &arguments, const std::string &input,
+                           const std::string &feed = "") {
+    const std::string peak = (Scratch() / "peak").string();
+    return RunTool(arguments, input, "english", feed + "/usr/bin/time -f %M -o " + peak + " ");
 }
 
+// The peak resident memory of the last measured run is below `kilobytes`.
+inline void ExpectPeakBelow(long kilobytes) {
 #if defined(__SANITIZE_ADDRESS__)
-constexpr bool kAddressSanitizer = true;
-#else
-constexpr bool kAddressSanitizer = false;
+    GTEST_SKIP() << "AddressSanitizer's shadow and quarantine outweigh the tool's memory";
 #endif
+    long peak = 0;
+    std::ifstream(Scratch() / "peak") >> peak;
+    EXPECT_GT(peak, 0);
+    EXPECT_LT(peak, kilobytes) << "peak resident kilobytes of the tool";
+}
 
 } // namespace VexoGeoCliTest
 
