@@ -57,10 +57,6 @@ TEST(CliTransform, LayoutFailedPointsAndBadCommandLines) {
          "1491681.177 6891041.724\n261600.803,6251139.624\n-8236050.450\t4975301.254\n\n"
          "# Sydney, with a height\n16832542.279 , -4011198.647 12.500\r\n"
          "  1491681.177  6891041.724  \n"},
-        // cs2cs -f %.17g: 391390.73133995204 5817855.2408173298, 500000.00000000116
-        // 5538630.7028674744; the shortest texts read back to the same doubles.
-        {"transform --from EPSG:4326 --to EPSG:32633 --strict", "13.4 52.5\n15 50",
-         "391390.73133995204 5817855.24081733\n500000.00000000116 5538630.702867474\n"},
         {"transform --from EPSG:4326 --to EPSG:3857", "", ""},
         {"transform --from EPSG:4326 --to EPSG:32633 --precision 2", bad, stars, 0, badErr},
         {"transform --from EPSG:4326 --to EPSG:32633 --precision 2 --strict", bad, stars, 1,
@@ -83,15 +79,12 @@ TEST(CliTransform, LayoutFailedPointsAndBadCommandLines) {
 // Files, standard input ("-") and a missing file in command-line order, into a geographic
 // system whose WKT definition spans several lines of a file.
 TEST(CliTransform, ReadsFilesAndStandardInputInOrder) {
-    const std::string wkt = Write(
-        "utm33.wkt",
-        "PROJCS[\"WGS 84 / UTM zone 33N\",\n"
-        "  GEOGCS[\"WGS 84\",DATUM[\"WGS_1984\",SPHEROID[\"WGS 84\",6378137,298.257223563]],\n"
-        "    PRIMEM[\"Greenwich\",0],UNIT[\"degree\",0.0174532925199433]],\n"
-        "  PROJECTION[\"Transverse_Mercator\"],PARAMETER[\"latitude_of_origin\",0],\n"
-        "  PARAMETER[\"central_meridian\",15],PARAMETER[\"scale_factor\",0.9996],\n"
-        "  PARAMETER[\"false_easting\",500000],PARAMETER[\"false_northing\",0],\n"
-        "  UNIT[\"metre\",1],AXIS[\"Easting\",EAST],AXIS[\"Northing\",NORTH]]\n");
+    const std::string wkt = Write("utm33.wkt", R"(PROJCS["WGS 84 / UTM zone 33N",
+  GEOGCS["WGS 84",DATUM["WGS_1984",SPHEROID["WGS 84",6378137,298.257223563]],
+    PRIMEM["Greenwich",0],UNIT["degree",0.0174532925199433]],
+  PROJECTION["Transverse_Mercator"],PARAMETER["central_meridian",15],
+  PARAMETER["scale_factor",0.9996],PARAMETER["false_easting",500000],UNIT["metre",1]]
+)");
     const std::string missing = (Scratch() / "missing.txt").string();
     Check(
         {{"transform --from @" + wkt + " --to EPSG:4326 --precision 9 " +
@@ -137,7 +130,6 @@ TEST(CliDistance, MatchesGeodSolve) {
     Check({
         // GeodSolve -i -p 9: 52.5 13.4 48.86 2.35 -> 878452.004497721
         {"distance --crs EPSG:4326 13.4 52.5 2.35 48.86", "", "878452.0044977209\n"},
-        {"distance --crs EPSG:4326 --precision 9 13.4 52.5 2.35 48.86", "", "878452.004497721\n"},
         {"distance --crs EPSG:4326 --precision 3",
          "13.4 52.5 2.35 48.86\n# comment\n\n0,0,180,0\n1 2 3\n91 0 0 100\n",
          "878452.004\n# comment\n\n20003931.459\n*\n*\n", 1,

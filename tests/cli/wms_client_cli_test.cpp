@@ -16,9 +16,6 @@ const char kGetMap[] = "wms getmap --address 'http://h/mapserv?map=/x.map&' --la
 TEST(CliWmsClient, RequestsAsServersReadThem) {
     const std::string getMap = kGetMap;
     Check({
-        {getMap + "--crs EPSG:4326 --bbox 13,52,14,52.5 --print-url", "",
-         "http://h/mapserv?map=/x.map&SERVICE=WMS&VERSION=1.3.0&REQUEST=GetMap&LAYERS=r%26d,a%20b"
-         "&STYLES=&CRS=EPSG%3A4326&BBOX=52,13,52.5,14&WIDTH=40&HEIGHT=20&FORMAT=image%2Fpng\n"},
         {getMap + "--version 1.1.1 --crs EPSG:4326 --bbox 13,52,14,52.5 --transparent --bgcolor "
                   "0x00ff80 --print-url",
          "",
