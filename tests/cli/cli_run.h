@@ -103,14 +103,12 @@ struct LocalSocket {
     std::string Proxy() const { return "https_proxy=" + m_url + " HTTPS_PROXY=" + m_url + " "; }
 };
 
-// Runs the tool under GNU time; `feed` may pipe the standard input into it.
-inline Outcome RunMeasured(const std::string &arguments, const std::string &input,
-                           const std::string &feed = "") {
-    const std::string peak = (Scratch() / "peak").string();
-    return RunTool(arguments, input, "english", feed + "/usr/bin/time -f %M -o " + peak + " ");
+// A wrapper that runs the tool under GNU time; `feed` may pipe the standard input into it.
+inline std::string Timed(const std::string &feed = "") {
+    return feed + "/usr/bin/time -f %M -o " + (Scratch() / "peak").string() + " ";
 }
 
-// The peak resident memory of the last measured run is below `kilobytes`.
+// The peak resident memory of the last timed run is below `kilobytes`.
 inline void ExpectPeakBelow(long kilobytes) {
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "AddressSanitizer's shadow and quarantine outweigh the tool's memory";
