@@ -10,11 +10,9 @@ namespace {
 
 using namespace VexoGeoCliTest;
 
-const char kGetMap[] = "wms getmap --address 'http://h/mapserv?map=/x.map&' --layers 'r&d,a b' "
-                       "--width 40 --height 20 ";
-
 TEST(CliWmsClient, RequestsAsServersReadThem) {
-    const std::string getMap = kGetMap;
+    const std::string getMap = "wms getmap --address 'http://h/mapserv?map=/x.map&' --layers "
+                               "'r&d,a b' --width 40 --height 20 ";
     Check({
         {getMap + "--version 1.1.1 --crs EPSG:4326 --bbox 13,52,14,52.5 --transparent --bgcolor "
                   "0x00ff80 --print-url",
