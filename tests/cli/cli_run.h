@@ -6,10 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <netinet/in.h>
 #include <string>
+#include <sys/socket.h>
 #include <unistd.h>
 #include <vector>
 
@@ -38,8 +41,7 @@ inline std::string Write(const std::string &name, const std::string &content) {
 
 struct Outcome {
     int exitCode = -1;
-    std::string out;
-    std::string err;
+    std::string out, err;
 };
 
 // Runs the tool with `arguments` (which may end in a redirection) in the given installation
@@ -56,23 +58,65 @@ inline Outcome RunTool(const std::string &arguments, const std::string &input = 
     return {result.exitCode, result.out, ReadFile(errPath)};
 }
 
-// One run of the tool; an `err` of "*" asks only for some diagnostic (the usage texts of CLI11).
+// One run of the tool. An `err` of "*" asks only for some diagnostic (the usage texts of CLI11),
+// one ending in "*" for a single short line starting so.
 struct Case {
     std::string arguments, input, out;
     int exitCode = 0;
-    std::string err = "";
+    std::string err = "", wrapper = "";
 };
 
 inline void Check(const std::vector<Case> &cases, const std::string &language = "english") {
     for (const Case &c : cases) {
-        const Outcome outcome = RunTool(c.arguments, c.input, language);
-        EXPECT_EQ(outcome.out, c.out) << c.arguments;
-        EXPECT_EQ(outcome.exitCode, c.exitCode) << c.arguments;
-        if (c.err == "*")
-            EXPECT_NE(outcome.err, "") << c.arguments;
-        else
-            EXPECT_EQ(outcome.err, c.err) << c.arguments;
+        SCOPED_TRACE(c.arguments);
+        const Outcome outcome = RunTool(c.arguments, c.input, language, c.wrapper);
+        EXPECT_EQ(outcome.out, c.out);
+        EXPECT_EQ(outcome.exitCode, c.exitCode);
+        if (c.err == "*") {
+            EXPECT_NE(outcome.err, "");
+        } else if (!c.err.empty() && c.err.back() == '*') {
+            EXPECT_EQ(outcome.err.rfind(c.err.substr(0, c.err.size() - 1), 0), 0u) << outcome.err;
+            EXPECT_EQ(outcome.err.find('\n'), outcome.err.size() - 1) << outcome.err;
+            EXPECT_LT(outcome.err.size(), 400u);
+        } else {
+            EXPECT_EQ(outcome.err, c.err);
+        }
     }
+}
+
+// A loopback socket that takes connections and never answers, or one bound that refuses them.
+struct LocalSocket {
+    int m_socket = socket(AF_INET, SOCK_STREAM, 0);
+    std::string m_url;
+    explicit LocalSocket(bool listening) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        EXPECT_EQ(bind(m_socket, reinterpret_cast<sockaddr *>(&address), size), 0);
+        EXPECT_EQ(listening ? listen(m_socket, 4) : 0, 0);
+        EXPECT_EQ(getsockname(m_socket, reinterpret_cast<sockaddr *>(&address), &size), 0);
+        m_url = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+    }
+    ~LocalSocket() { close(m_socket); }
+    // Variables that make the tool reach the HTTPS geocoding service through this socket.
+    std::string Proxy() const { return "https_proxy=" + m_url + " HTTPS_PROXY=" + m_url + " "; }
+};
+
+// A wrapper that runs the tool under GNU time; `feed` may pipe the standard input into it.
+inline std::string Timed(const std::string &feed = "") {
+    return feed + "/usr/bin/time -f %M -o " + (Scratch() / "peak").string() + " ";
+}
+
+// The peak resident memory of the last timed run is below `kilobytes`.
+inline void ExpectPeakBelow(long kilobytes) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer's shadow and quarantine outweigh the tool's memory";
+#endif
+    long peak = 0;
+    std::ifstream(Scratch() / "peak") >> peak;
+    EXPECT_GT(peak, 0);
+    EXPECT_LT(peak, kilobytes) << "peak resident kilobytes of the tool";
 }
 
 } // namespace VexoGeoCliTest

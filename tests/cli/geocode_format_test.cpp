@@ -3,36 +3,18 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <utility>
-
 namespace {
 
 using VexoGeoCli::FormatPlaces;
 using VexoGeoCli::GeocodeFormat;
 
-Geo::Place MakePlace(double lat, double lon, std::array<double, 4> box, std::string name) {
-    Geo::Place place;
-    place.m_latitude = lat;
-    place.m_longitude = lon;
-    place.m_boundingBox = box;
-    place.m_displayName = std::move(name);
-    return place;
-}
-
-const Geo::Place kTor = [] {
-    Geo::Place place = MakePlace(52.5163, 13.3777, {52.5159, 52.5164, 13.3772, 13.3782},
-                                 "Brandenburger Tor, Pariser Platz, Berlin");
-    place.m_class = "tourism";
-    place.m_type = "attraction";
-    place.m_importance = 0.6;
-    place.m_osmType = "way";
-    place.m_osmId = 518071791;
-    return place;
-}();
-const std::vector<Geo::Place> kPlaces = {kTor,
-                                         MakePlace(0.25, -1e-7, {-0.5, 0.25, -1e-7, 180},
-                                                   "A \"quoted\"\tname\\ with \x01 and \xC3\xA4")};
+const std::array<double, 4> kTorBox{52.5159, 52.5164, 13.3772, 13.3782},
+    kBox{-0.5, 0.25, -1e-7, 180};
+const Geo::Place kTor{52.5163,   13.3777,      kTorBox, "Brandenburger Tor, Pariser Platz, Berlin",
+                      "tourism", "attraction", 0.6,     "way",
+                      518071791};
+const std::vector<Geo::Place> kPlaces = {
+    kTor, {0.25, -1e-7, kBox, "A \"quoted\"\tname\\ with \x01 and \xC3\xA4", "", "", 0, "", 0}};
 
 TEST(GeocodeFormat, WritesTextJsonAndGeoJson) {
     const struct {
@@ -65,19 +47,6 @@ TEST(GeocodeFormat, WritesTextJsonAndGeoJson) {
     };
     for (const auto &c : cases)
         EXPECT_EQ(FormatPlaces(c.places, c.format), c.text) << static_cast<int>(c.format);
-}
-
-TEST(GeocodeFormat, KnowsItsThreeNames) {
-    using Name = std::pair<const char *, GeocodeFormat>;
-    GeocodeFormat format = GeocodeFormat::Text;
-    for (const Name &c : {Name{"geojson", GeocodeFormat::GeoJson},
-                          Name{"text", GeocodeFormat::Text}, Name{"json", GeocodeFormat::Json}}) {
-        EXPECT_TRUE(VexoGeoCli::ParseGeocodeFormat(c.first, format)) << c.first;
-        EXPECT_EQ(format, c.second) << c.first;
-    }
-    // Names are case-sensitive; a rejected one leaves the format as it was.
-    EXPECT_FALSE(VexoGeoCli::ParseGeocodeFormat("JSON", format));
-    EXPECT_EQ(format, GeocodeFormat::Json);
 }
 
 } // namespace

@@ -1,74 +1,40 @@
 // vexogeo wms capabilities, wms getmap and wms-url compose --standard, run as a user runs them.
+#include "cli_run.h"
+#include "wms/wms_test_servers.h"
+
 #include <gtest/gtest.h>
 
 #include <rapidjson/document.h>
 
-#include <fstream>
-#include <string>
-
-#include <unistd.h>
-
-#include "support/subprocess.h"
-#include "wms/wms_test_servers.h"
-
 namespace {
 
-struct Outcome {
-    int exitCode = -1;
-    std::string out, err;
-};
-
-Outcome RunVexogeo(const std::string &arguments) {
-    // One file per test process: ctest runs the cases of this file side by side.
-    const std::string errPath =
-        ::testing::TempDir() + "vexogeo_wms_cli_stderr." + std::to_string(getpid());
-    const VexoGeoTest::CommandResult result = VexoGeoTest::RunCommand(
-        std::string("XDG_CONFIG_HOME=") + VEXOGEO_CLI_SETTINGS + "/english PROJ_DEBUG=0 " +
-        VEXOGEO_CLI_PATH + " " + arguments + " 2>" + errPath);
-    std::ifstream err(errPath);
-    return {result.exitCode, result.out,
-            std::string(std::istreambuf_iterator<char>(err), std::istreambuf_iterator<char>())};
-}
-
-const char kGetMap[] = "wms getmap --address 'http://h/mapserv?map=/x.map&' --layers 'r&d,a b' "
-                       "--width 40 --height 20 ";
+using namespace VexoGeoCliTest;
 
 TEST(CliWmsClient, RequestsAsServersReadThem) {
-    struct Case {
-        std::string arguments, out;
-        int exitCode;
-    } cases[] = {
-        {std::string(kGetMap) + "--crs EPSG:4326 --bbox 13,52,14,52.5 --print-url",
-         "http://h/mapserv?map=/x.map&SERVICE=WMS&VERSION=1.3.0&REQUEST=GetMap&LAYERS=r%26d,a%20b"
-         "&STYLES=&CRS=EPSG%3A4326&BBOX=52,13,52.5,14&WIDTH=40&HEIGHT=20&FORMAT=image%2Fpng\n",
-         0},
-        {std::string(kGetMap) + "--version 1.1.1 --crs EPSG:4326 --bbox 13,52,14,52.5 "
-                                "--transparent --bgcolor 0x00ff80 --print-url",
+    const std::string getMap = "wms getmap --address 'http://h/mapserv?map=/x.map&' --layers "
+                               "'r&d,a b' --width 40 --height 20 ";
+    Check({
+        {getMap + "--version 1.1.1 --crs EPSG:4326 --bbox 13,52,14,52.5 --transparent --bgcolor "
+                  "0x00ff80 --print-url",
+         "",
          "http://h/mapserv?map=/x.map&SERVICE=WMS&VERSION=1.1.1&REQUEST=GetMap&LAYERS=r%26d,a%20b"
          "&STYLES=&SRS=EPSG%3A4326&BBOX=13,52,14,52.5&WIDTH=40&HEIGHT=20&FORMAT=image%2Fpng"
-         "&TRANSPARENT=TRUE&BGCOLOR=0x00FF80\n",
-         0},
-        {std::string(kGetMap) + "--crs EPSG:4326 --bbox 14,52,13,52.5 --print-url", "", 2},
-        {std::string(kGetMap) + "--crs EPSG:4326 --bbox 13,52,14,52.5 --bgcolor red --print-url",
-         "", 2},
-        {std::string(kGetMap) + "--crs EPSG:0 --bbox 13,52,14,52.5 --print-url", "", 1},
+         "&TRANSPARENT=TRUE&BGCOLOR=0x00FF80\n"},
+        {getMap + "--crs EPSG:4326 --bbox 14,52,13,52.5 --print-url", "", "", 2, "*"},
+        {getMap + "--crs EPSG:4326 --bbox 13,52,14,52.5 --bgcolor red --print-url", "", "", 2, "*"},
+        {getMap + "--crs EPSG:0 --bbox 13,52,14,52.5 --print-url", "", "", 1, "*"},
         {"wms-url compose --standard --address 'http://h/w?' --layers roads --crs EPSG:3857 "
          "--bbox 1,2,3,4 --width 5 --height 6 --format 'image/svg+xml'",
+         "",
          "http://h/w?SERVICE=WMS&VERSION=1.3.0&REQUEST=GetMap&LAYERS=roads&STYLES=&CRS=EPSG%3A3857"
-         "&BBOX=1,2,4,6&WIDTH=5&HEIGHT=6&FORMAT=image%2Fsvg%2Bxml\n",
-         0},
-    };
-    for (const Case &c : cases) {
-        const Outcome outcome = RunVexogeo(c.arguments);
-        EXPECT_EQ(outcome.exitCode, c.exitCode) << c.arguments << "\n" << outcome.err;
-        EXPECT_EQ(outcome.out, c.out) << c.arguments;
-        EXPECT_EQ(outcome.err.empty(), c.exitCode == 0) << c.arguments << "\n" << outcome.err;
-    }
+         "&BBOX=1,2,4,6&WIDTH=5&HEIGHT=6&FORMAT=image%2Fsvg%2Bxml\n"},
+    });
 }
 
 TEST(CliWmsClient, CapabilitiesAsJson) {
-    const Outcome outcome = RunVexogeo("wms capabilities " + std::string(VEXOGEO_TEST_SOURCE_DIR) +
-                                "/fuzz/corpus/wms_capabilities/inherited_130.xml --format json");
+    const Outcome outcome =
+        RunTool("wms capabilities " + std::string(VEXOGEO_TEST_SOURCE_DIR) +
+                "/fuzz/corpus/wms_capabilities/inherited_130.xml --format json");
     ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
     rapidjson::Document json;
     ASSERT_FALSE(json.Parse(outcome.out.c_str()).HasParseError()) << outcome.out;
@@ -94,14 +60,13 @@ TEST(CliWmsClient, ServiceExceptionPrintsCodeAndText) {
                       "</ServiceExceptionReport>",
                       "application/vnd.ogc.se_xml");
     });
-    const std::string file = ::testing::TempDir() + "vexogeo_cli_map.png";
-    const Outcome outcome =
-        RunVexogeo("wms getmap --address " + server.Url("/wms") +
-            " --layers x --crs EPSG:3857 --bbox 1,2,3,4 --width 8 --height 8 -o " + file);
-    EXPECT_EQ(outcome.exitCode, 1);
-    EXPECT_EQ(outcome.err, "vexogeo: wms getmap: service exception LayerNotDefined: "
-                           "msWMSLoadGetMapParams(): no layer\n");
-    EXPECT_FALSE(std::ifstream(file).good());
+    const std::string file = (Scratch() / "map.png").string();
+    Check({{"wms getmap --address " + server.Url("/wms") +
+                " --layers x --crs EPSG:3857 --bbox 1,2,3,4 --width 8 --height 8 -o " + file,
+            "", "", 1,
+            "vexogeo: wms getmap: service exception LayerNotDefined: msWMSLoadGetMapParams(): no "
+            "layer\n"}});
+    EXPECT_FALSE(std::filesystem::exists(file));
 }
 
 } // namespace
