@@ -19,16 +19,17 @@ namespace {
 
 using VexoGeoTest::MapservGateway;
 
-// The RGBA pixels of a PNG, 4 bytes a pixel; none when the bytes are not one.
-struct Rgba {
-    std::vector<unsigned char> m_pixels;
+// A PNG decoded to RGBA: its width (0 when the bytes are not one), its pixels, how many are not
+// the white background and how many have exactly the layer's colour.
+struct Picture {
     int m_width = 0;
+    std::vector<unsigned char> m_pixels;
+    std::size_t m_drawn = 0, m_inColour = 0;
 };
-
-Rgba DecodePng(const std::string &bytes) {
+Picture Decode(const std::string &bytes, const MapservGateway::Layer &layer) {
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
-    Rgba out;
+    Picture out;
     if (png_image_begin_read_from_memory(&image, bytes.data(), bytes.size())) {
         image.format = PNG_FORMAT_RGBA;
         out.m_pixels.resize(PNG_IMAGE_SIZE(image));
@@ -38,21 +39,12 @@ Rgba DecodePng(const std::string &bytes) {
             out.m_pixels.clear();
     }
     png_image_free(&image);
-    return out;
-}
-
-// Pixels that are not the white background, and those of exactly the layer's colour.
-struct Drawn {
-    std::size_t m_any = 0, m_layer = 0;
-};
-Drawn CountDrawn(const Rgba &image, const MapservGateway::Layer &layer) {
-    Drawn count;
-    for (std::size_t i = 0; i + 3 < image.m_pixels.size(); i += 4) {
-        const unsigned char *p = &image.m_pixels[i];
-        count.m_any += p[0] != 255 || p[1] != 255 || p[2] != 255;
-        count.m_layer += p[0] == layer.m_red && p[1] == layer.m_green && p[2] == layer.m_blue;
+    for (std::size_t i = 0; i + 3 < out.m_pixels.size(); i += 4) {
+        const unsigned char *p = &out.m_pixels[i];
+        out.m_drawn += p[0] != 255 || p[1] != 255 || p[2] != 255;
+        out.m_inColour += p[0] == layer.m_red && p[1] == layer.m_green && p[2] == layer.m_blue;
     }
-    return count;
+    return out;
 }
 
 class MapServerTest : public ::testing::Test {
@@ -92,18 +84,18 @@ TEST_F(MapServerTest, EveryVersionAndSystemDrawsTheSamePlaces) {
     const CWmsClient client;
     const MapservGateway::Layer &places = MapservGateway::Layers()[0];
     for (const SystemCase &system : kSystems) {
-        Rgba images[2];
+        Picture images[2];
         const char *versions[2] = {"1.1.1", "1.3.0"};
         for (int v = 0; v < 2; ++v) {
             SCOPED_TRACE(std::string(versions[v]) + " " + system.m_crs);
-            images[v] = DecodePng(
-                client.GetMap(Request(versions[v], system.m_crs, system.m_box, places.m_name)));
-            ASSERT_EQ(images[v].m_width, 200);
-            const Drawn drawn = CountDrawn(images[v], places);
+            const Picture &image = images[v] = Decode(
+                client.GetMap(Request(versions[v], system.m_crs, system.m_box, places.m_name)),
+                places);
+            ASSERT_EQ(image.m_width, 200);
             // Two squares of 42 square degrees: several hundred pixels, all in the layer colour.
-            EXPECT_GT(drawn.m_any, 400u);
-            EXPECT_LT(drawn.m_any, 8000u);
-            EXPECT_GT(drawn.m_layer, drawn.m_any * 3 / 4); // the rest: smoothed edges
+            EXPECT_GT(image.m_drawn, 400u);
+            EXPECT_LT(image.m_drawn, 8000u);
+            EXPECT_GT(image.m_inColour, image.m_drawn * 3 / 4); // the rest: smoothed edges
         }
         // The same box asked in either version's axis order gives the same picture.
         EXPECT_TRUE(images[0].m_pixels == images[1].m_pixels) << system.m_crs;
@@ -114,12 +106,11 @@ TEST_F(MapServerTest, LayerNamesThatNeedEncodingReachTheServer) {
     const CWmsClient client;
     for (const MapservGateway::Layer &layer : MapservGateway::Layers()) {
         SCOPED_TRACE(layer.m_name);
-        const Drawn drawn = CountDrawn(DecodePng(client.GetMap(Request(
-                                           "1.3.0", "EPSG:4326", kSystems[0].m_box, layer.m_name))),
-                                       layer);
+        const Picture image = Decode(
+            client.GetMap(Request("1.3.0", "EPSG:4326", kSystems[0].m_box, layer.m_name)), layer);
         // The server drew that very layer: its own colour fills what is drawn.
-        EXPECT_GT(drawn.m_any, 400u);
-        EXPECT_GT(drawn.m_layer, drawn.m_any * 3 / 4);
+        EXPECT_GT(image.m_drawn, 400u);
+        EXPECT_GT(image.m_inColour, image.m_drawn * 3 / 4);
         // The map parameter of the advertised address went along, unencoded and once.
         EXPECT_EQ(s_gateway->LastQuery().rfind("map=", 0), 0u) << s_gateway->LastQuery();
     }
@@ -195,7 +186,7 @@ TEST_F(MapServerTest, AdvertisedAddressServesMapsToFiles) {
     std::remove(path.c_str());
     // The file holds the server's bytes unchanged: they decode, and equal a fetch to memory.
     EXPECT_EQ(written, client.GetMap(request));
-    EXPECT_GT(CountDrawn(DecodePng(written), MapservGateway::Layers()[0]).m_any, 400u);
+    EXPECT_GT(Decode(written, MapservGateway::Layers()[0]).m_drawn, 400u);
 }
 
 } // namespace
