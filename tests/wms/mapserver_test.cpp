@@ -82,7 +82,7 @@ const SystemCase kSystems[] = {
 
 TEST_F(MapServerTest, EveryVersionAndSystemDrawsTheSamePlaces) {
     const CWmsClient client;
-    const MapservGateway::Layer &places = MapservGateway::Layers()[0];
+    const MapservGateway::Layer &places = MapservGateway::kLayers[0];
     for (const SystemCase &system : kSystems) {
         Picture images[2];
         const char *versions[2] = {"1.1.1", "1.3.0"};
@@ -104,7 +104,7 @@ TEST_F(MapServerTest, EveryVersionAndSystemDrawsTheSamePlaces) {
 
 TEST_F(MapServerTest, LayerNamesThatNeedEncodingReachTheServer) {
     const CWmsClient client;
-    for (const MapservGateway::Layer &layer : MapservGateway::Layers()) {
+    for (const MapservGateway::Layer &layer : MapservGateway::kLayers) {
         SCOPED_TRACE(layer.m_name);
         const Picture image = Decode(
             client.GetMap(Request("1.3.0", "EPSG:4326", kSystems[0].m_box, layer.m_name)), layer);
@@ -145,7 +145,7 @@ TEST_F(MapServerTest, CapabilitiesListWhatTheMapfileDeclares) {
     ASSERT_TRUE(ParseWmsCapabilities(answer->body, older, error)) << error;
 
     std::set<std::string> declared;
-    for (const MapservGateway::Layer &layer : MapservGateway::Layers())
+    for (const MapservGateway::Layer &layer : MapservGateway::kLayers)
         declared.insert(layer.m_name);
     const std::pair<const WmsCapabilities *, const char *> documents[] = {{&capabilities, "1.3.0"},
                                                                           {&older, "1.1.1"}};
@@ -186,7 +186,7 @@ TEST_F(MapServerTest, AdvertisedAddressServesMapsToFiles) {
     std::remove(path.c_str());
     // The file holds the server's bytes unchanged: they decode, and equal a fetch to memory.
     EXPECT_EQ(written, client.GetMap(request));
-    EXPECT_GT(Decode(written, MapservGateway::Layers()[0]).m_drawn, 400u);
+    EXPECT_GT(Decode(written, MapservGateway::kLayers[0]).m_drawn, 400u);
 }
 
 } // namespace

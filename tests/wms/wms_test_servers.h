@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <vector>
 
 #include "support/loopback_server.h"
 #include "support/subprocess.h"
@@ -28,14 +27,11 @@ class MapservGateway {
         const char *m_name;
         int m_red, m_green, m_blue;
     };
-    static const std::vector<Layer> &Layers() {
-        static const std::vector<Layer> layers{{"places", 200, 30, 30},
-                                               {"city areas", 30, 160, 30},
-                                               {"r&d", 30, 30, 200},
-                                               {"a+b", 200, 160, 0},
-                                               {"Straße", 150, 0, 150}};
-        return layers;
-    }
+    static constexpr Layer kLayers[] = {{"places", 200, 30, 30},
+                                        {"city areas", 30, 160, 30},
+                                        {"r&d", 30, 30, 200},
+                                        {"a+b", 200, 160, 0},
+                                        {"Straße", 150, 0, 150}};
 
     MapservGateway() {
         WriteFile(m_folder + "/mapserver.conf", "CONFIG\n ENV\n  MS_MAP_PATTERN \"^" + m_folder +
@@ -45,8 +41,9 @@ class MapservGateway {
     ~MapservGateway() { std::filesystem::remove_all(m_folder); }
 
     /// The address as the server advertises it: with the map parameter and a trailing "&".
-    std::string Address() const { return Base() + "?map=" + m_folder + "/sample.map&"; }
-    std::string Base() const { return m_server.Url("/mapserv"); }
+    std::string Address() const {
+        return m_server.Url("/mapserv?map=" + m_folder + "/sample.map&");
+    }
     /// The last query string mapserv received, as sent.
     std::string LastQuery() const {
         const std::string target = m_server.LastRequest().m_target;
@@ -92,25 +89,22 @@ class MapservGateway {
     }
 
     std::string Mapfile() const {
-        std::string map = "MAP\n  NAME \"sample\"\n  SIZE 200 200\n  EXTENT -10 35 30 60\n"
-                          "  IMAGECOLOR 255 255 255\n  PROJECTION \"init=epsg:4326\" END\n"
-                          "  WEB METADATA\n    \"wms_title\" \"VexoGeo sample\"\n"
-                          "    \"wms_abstract\" \"Sample places as squares\"\n"
-                          "    \"wms_onlineresource\" \"" +
-                          Address() +
-                          "\"\n    \"wms_srs\" \"EPSG:4326 EPSG:3857 EPSG:32633\"\n"
-                          "    \"wms_enable_request\" \"*\"\n"
-                          "    \"wms_getmap_formatlist\" \"image/png,image/jpeg\"\n  END END\n";
+        std::ostringstream map;
+        map << R"(MAP NAME "sample" SIZE 200 200 EXTENT -10 35 30 60 IMAGECOLOR 255 255 255
+  PROJECTION "init=epsg:4326" END WEB METADATA "wms_title" "VexoGeo sample"
+    "wms_abstract" "Sample places as squares" "wms_srs" "EPSG:4326 EPSG:3857 EPSG:32633"
+    "wms_enable_request" "*" "wms_getmap_formatlist" "image/png,image/jpeg"
+    "wms_onlineresource" ")"
+            << Address() << "\" END END\n";
         const std::string features = Features();
-        for (const Layer &layer : Layers())
-            map += "  LAYER\n    NAME \"" + std::string(layer.m_name) +
-                   "\"\n    TYPE POLYGON\n    STATUS ON\n    GROUP \"sample places\"\n"
-                   "    PROJECTION \"init=epsg:4326\" END\n    METADATA \"wms_title\" \"" +
-                   layer.m_name + " title\" \"wms_group_title\" \"Sample places\" END\n" +
-                   features + "    CLASS NAME \"fill\" STYLE COLOR " + std::to_string(layer.m_red) +
-                   " " + std::to_string(layer.m_green) + " " + std::to_string(layer.m_blue) +
-                   " END END\n  END\n";
-        return map + "END\n";
+        for (const Layer &l : kLayers)
+            map << "  LAYER NAME \"" << l.m_name
+                << R"(" TYPE POLYGON STATUS ON GROUP "sample places"
+    PROJECTION "init=epsg:4326" END METADATA "wms_title" ")"
+                << l.m_name << " title\" \"wms_group_title\" \"Sample places\" END\n"
+                << features << "    CLASS NAME \"fill\" STYLE COLOR " << l.m_red << ' ' << l.m_green
+                << ' ' << l.m_blue << " END END END\n";
+        return map.str() + "END\n";
     }
 
     // CGI/1.1 in a clean environment: the query string as received; the answer's header lines
