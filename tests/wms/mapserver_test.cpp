@@ -52,21 +52,17 @@ class MapServerTest : public ::testing::Test {
     static void SetUpTestSuite() {
         ASSERT_TRUE(VexoGeoTest::HaveProgram("mapserv"))
             << "mapserv (Debian package mapserver-bin) is missing: scripts/install-deps.sh";
-        s_gateway = new MapservGateway();
+        s_gateway = std::make_unique<MapservGateway>();
     }
-    static void TearDownTestSuite() {
-        delete s_gateway;
-        s_gateway = nullptr;
-    }
+    static void TearDownTestSuite() { s_gateway.reset(); }
     static CWmsUrl Request(const std::string &version, const std::string &crs,
                            const BoundingBox2<double> &box, const std::string &layers) {
         return VexoGeoTest::GetMapRequest(s_gateway->Address(), version, crs, box, layers, 200,
                                           200);
     }
 
-    static MapservGateway *s_gateway;
+    static inline std::unique_ptr<MapservGateway> s_gateway;
 };
-MapservGateway *MapServerTest::s_gateway = nullptr;
 
 // Berlin and Wien, the two sample places east of 12 degrees, in each system's own units with
 // easting first. The squares cover 2 of 42 square degrees of the geographic box.
