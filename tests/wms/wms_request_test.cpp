@@ -2,6 +2,7 @@
 // order of each version and system, numbers, optional keys and the exact way back.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <random>
 #include <stdexcept>
 
@@ -145,10 +146,8 @@ TEST(WmsParseRequestUrl, RoundTripIsExact) {
         EXPECT_EQ(back.GetRequestUrl(), text);
         EXPECT_EQ(back.GetAddress(), url.GetAddress());
         const BoundingBox2<double> a = url.GetBBox(), b = back.GetBBox();
-        EXPECT_EQ(b.x, a.x);
-        EXPECT_EQ(b.y, a.y);
-        EXPECT_EQ(b.x + b.width, a.x + a.width);
-        EXPECT_EQ(b.y + b.height, a.y + a.height);
+        EXPECT_EQ((std::array{b.x, b.y, b.x + b.width, b.y + b.height}),
+                  (std::array{a.x, a.y, a.x + a.width, a.y + a.height}));
     }
 }
 

@@ -72,9 +72,11 @@ class MapservGateway {
     static std::string Features() {
         std::ifstream in(std::string(VEXOGEO_TEST_SOURCE_DIR) + "/data/points.txt");
         std::ostringstream out;
+        out.imbue(std::locale::classic());
         const int corners[5][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}, {-1, -1}};
         for (std::string line; std::getline(in, line);) {
             std::istringstream fields(line);
+            fields.imbue(std::locale::classic());
             double lon = 0, lat = 0;
             if (!(fields >> lon >> lat)) // comments and empty lines
                 continue;
@@ -90,6 +92,7 @@ class MapservGateway {
 
     std::string Mapfile() const {
         std::ostringstream map;
+        map.imbue(std::locale::classic());
         map << R"(MAP NAME "sample" SIZE 200 200 EXTENT -10 35 30 60 IMAGECOLOR 255 255 255
   PROJECTION "init=epsg:4326" END WEB METADATA "wms_title" "VexoGeo sample"
     "wms_abstract" "Sample places as squares" "wms_srs" "EPSG:4326 EPSG:3857 EPSG:32633"
