@@ -6,11 +6,12 @@
 #include <png.h>
 
 #include <algorithm>
+#include <array>
 #include <set>
 
 #include <vexogeo/wms/wms_client.h>
 
-#include "support/subprocess.h"
+#include "wms/get_map_request.h"
 #include "wms/wms_test_servers.h"
 
 namespace Geo {
@@ -18,45 +19,32 @@ namespace {
 
 using VexoGeoTest::MapservGateway;
 
-struct Rgba {
-    std::vector<unsigned char> m_pixels; // 4 bytes a pixel
-    int m_width = 0, m_height = 0;
+// A PNG decoded to RGBA: its width (0 when the bytes are not one), its pixels, how many are not
+// the white background and how many have exactly the layer's colour.
+struct Picture {
+    int m_width = 0;
+    std::vector<unsigned char> m_pixels;
+    std::size_t m_drawn = 0, m_inColour = 0;
 };
-
-Rgba DecodePng(const std::string &bytes) {
+Picture Decode(const std::string &bytes, const MapservGateway::Layer &layer) {
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
-    Rgba out;
-    if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size()))
-        return out;
-    image.format = PNG_FORMAT_RGBA;
-    out.m_pixels.resize(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, out.m_pixels.data(), 0, nullptr)) {
-        png_image_free(&image);
-        out.m_pixels.clear();
-        return out;
+    Picture out;
+    if (png_image_begin_read_from_memory(&image, bytes.data(), bytes.size())) {
+        image.format = PNG_FORMAT_RGBA;
+        out.m_pixels.resize(PNG_IMAGE_SIZE(image));
+        if (png_image_finish_read(&image, nullptr, out.m_pixels.data(), 0, nullptr))
+            out.m_width = static_cast<int>(image.width);
+        else
+            out.m_pixels.clear();
     }
-    out.m_width = static_cast<int>(image.width);
-    out.m_height = static_cast<int>(image.height);
+    png_image_free(&image);
+    for (std::size_t i = 0; i + 3 < out.m_pixels.size(); i += 4) {
+        const unsigned char *p = &out.m_pixels[i];
+        out.m_drawn += p[0] != 255 || p[1] != 255 || p[2] != 255;
+        out.m_inColour += p[0] == layer.m_red && p[1] == layer.m_green && p[2] == layer.m_blue;
+    }
     return out;
-}
-
-// Pixels that are not the white background / pixels of exactly the given colour.
-std::size_t CountNonWhite(const Rgba &image) {
-    std::size_t count = 0;
-    for (std::size_t i = 0; i + 3 < image.m_pixels.size(); i += 4)
-        if (image.m_pixels[i] != 255 || image.m_pixels[i + 1] != 255 ||
-            image.m_pixels[i + 2] != 255)
-            ++count;
-    return count;
-}
-std::size_t CountColour(const Rgba &image, const MapservGateway::Layer &layer) {
-    std::size_t count = 0;
-    for (std::size_t i = 0; i + 3 < image.m_pixels.size(); i += 4)
-        if (image.m_pixels[i] == layer.m_red && image.m_pixels[i + 1] == layer.m_green &&
-            image.m_pixels[i + 2] == layer.m_blue)
-            ++count;
-    return count;
 }
 
 class MapServerTest : public ::testing::Test {
@@ -64,30 +52,17 @@ class MapServerTest : public ::testing::Test {
     static void SetUpTestSuite() {
         ASSERT_TRUE(VexoGeoTest::HaveProgram("mapserv"))
             << "mapserv (Debian package mapserver-bin) is missing: scripts/install-deps.sh";
-        s_gateway = new MapservGateway();
+        s_gateway = std::make_unique<MapservGateway>();
     }
-    static void TearDownTestSuite() {
-        delete s_gateway;
-        s_gateway = nullptr;
-    }
-
+    static void TearDownTestSuite() { s_gateway.reset(); }
     static CWmsUrl Request(const std::string &version, const std::string &crs,
                            const BoundingBox2<double> &box, const std::string &layers) {
-        CWmsUrl request;
-        request.SetAddress(s_gateway->Address());
-        request.SetVersion(version);
-        request.SetLayers(layers);
-        request.SetCrs(crs);
-        request.SetBBox(box);
-        request.SetFormat("image/png");
-        request.SetWidth(200);
-        request.SetHeight(200);
-        return request;
+        return VexoGeoTest::GetMapRequest(s_gateway->Address(), version, crs, box, layers, 200,
+                                          200);
     }
 
-    static MapservGateway *s_gateway;
+    static inline std::unique_ptr<MapservGateway> s_gateway;
 };
-MapservGateway *MapServerTest::s_gateway = nullptr;
 
 // Berlin and Wien, the two sample places east of 12 degrees, in each system's own units with
 // easting first. The squares cover 2 of 42 square degrees of the geographic box.
@@ -103,21 +78,20 @@ const SystemCase kSystems[] = {
 
 TEST_F(MapServerTest, EveryVersionAndSystemDrawsTheSamePlaces) {
     const CWmsClient client;
-    const MapservGateway::Layer &places = MapservGateway::Layers()[0];
+    const MapservGateway::Layer &places = MapservGateway::kLayers[0];
     for (const SystemCase &system : kSystems) {
-        Rgba images[2];
+        Picture images[2];
         const char *versions[2] = {"1.1.1", "1.3.0"};
         for (int v = 0; v < 2; ++v) {
             SCOPED_TRACE(std::string(versions[v]) + " " + system.m_crs);
-            const std::string bytes =
-                client.GetMap(Request(versions[v], system.m_crs, system.m_box, places.m_name));
-            images[v] = DecodePng(bytes);
-            ASSERT_EQ(images[v].m_width, 200);
-            const std::size_t drawn = CountNonWhite(images[v]);
+            const Picture &image = images[v] = Decode(
+                client.GetMap(Request(versions[v], system.m_crs, system.m_box, places.m_name)),
+                places);
+            ASSERT_EQ(image.m_width, 200);
             // Two squares of 42 square degrees: several hundred pixels, all in the layer colour.
-            EXPECT_GT(drawn, 400u);
-            EXPECT_LT(drawn, 8000u);
-            EXPECT_GT(CountColour(images[v], places), drawn * 3 / 4); // the rest: smoothed edges
+            EXPECT_GT(image.m_drawn, 400u);
+            EXPECT_LT(image.m_drawn, 8000u);
+            EXPECT_GT(image.m_inColour, image.m_drawn * 3 / 4); // the rest: smoothed edges
         }
         // The same box asked in either version's axis order gives the same picture.
         EXPECT_TRUE(images[0].m_pixels == images[1].m_pixels) << system.m_crs;
@@ -126,14 +100,13 @@ TEST_F(MapServerTest, EveryVersionAndSystemDrawsTheSamePlaces) {
 
 TEST_F(MapServerTest, LayerNamesThatNeedEncodingReachTheServer) {
     const CWmsClient client;
-    for (const MapservGateway::Layer &layer : MapservGateway::Layers()) {
+    for (const MapservGateway::Layer &layer : MapservGateway::kLayers) {
         SCOPED_TRACE(layer.m_name);
-        const Rgba image = DecodePng(
-            client.GetMap(Request("1.3.0", "EPSG:4326", kSystems[0].m_box, layer.m_name)));
+        const Picture image = Decode(
+            client.GetMap(Request("1.3.0", "EPSG:4326", kSystems[0].m_box, layer.m_name)), layer);
         // The server drew that very layer: its own colour fills what is drawn.
-        const std::size_t drawn = CountNonWhite(image);
-        EXPECT_GT(drawn, 400u);
-        EXPECT_GT(CountColour(image, layer), drawn * 3 / 4);
+        EXPECT_GT(image.m_drawn, 400u);
+        EXPECT_GT(image.m_inColour, image.m_drawn * 3 / 4);
         // The map parameter of the advertised address went along, unencoded and once.
         EXPECT_EQ(s_gateway->LastQuery().rfind("map=", 0), 0u) << s_gateway->LastQuery();
     }
@@ -155,27 +128,30 @@ TEST_F(MapServerTest, UnknownLayerIsTheServersLayerNotDefined) {
 }
 
 TEST_F(MapServerTest, CapabilitiesListWhatTheMapfileDeclares) {
-    const CWmsClient client;
-    const WmsCapabilities capabilities = client.GetCapabilities(s_gateway->Address());
+    const std::string address = s_gateway->Address();
+    const WmsCapabilities capabilities = CWmsClient().GetCapabilities(address);
     // A 1.1.1 document of the same server, read from its own answer.
-    httplib::Client raw(s_gateway->Base().substr(0, s_gateway->Base().size() - 8));
-    const auto answer = raw.Get(s_gateway->Address().substr(s_gateway->Base().size() - 8) +
-                                "SERVICE=WMS&REQUEST=GetCapabilities&VERSION=1.1.1");
+    const std::size_t path = address.find("/mapserv");
+    const auto answer =
+        httplib::Client(address.substr(0, path))
+            .Get(address.substr(path) + "SERVICE=WMS&REQUEST=GetCapabilities&VERSION=1.1.1");
     ASSERT_TRUE(answer);
     WmsCapabilities older;
     std::string error;
     ASSERT_TRUE(ParseWmsCapabilities(answer->body, older, error)) << error;
 
+    std::set<std::string> declared;
+    for (const MapservGateway::Layer &layer : MapservGateway::kLayers)
+        declared.insert(layer.m_name);
     const std::pair<const WmsCapabilities *, const char *> documents[] = {{&capabilities, "1.3.0"},
                                                                           {&older, "1.1.1"}};
     for (const auto &[document, version] : documents) {
         SCOPED_TRACE(version);
         EXPECT_EQ(document->version, version);
         EXPECT_EQ(document->title, "VexoGeo sample");
-        EXPECT_EQ(document->getMapUrl, s_gateway->Address());
-        EXPECT_NE(
-            std::find(document->getMapFormats.begin(), document->getMapFormats.end(), "image/png"),
-            document->getMapFormats.end());
+        EXPECT_EQ(document->getMapUrl, address);
+        const auto &formats = document->getMapFormats;
+        EXPECT_NE(std::find(formats.begin(), formats.end(), "image/png"), formats.end());
         std::set<std::string> names;
         for (const auto &[layer, depth] : FlattenWmsLayers(*document)) {
             if (!layer->name || depth < 2)
@@ -185,34 +161,28 @@ TEST_F(MapServerTest, CapabilitiesListWhatTheMapfileDeclares) {
             for (const char *crs : {"EPSG:4326", "EPSG:3857", "EPSG:32633"})
                 EXPECT_NE(std::find(layer->crs.begin(), layer->crs.end(), crs), layer->crs.end())
                     << *layer->name << " lacks " << crs;
-            ASSERT_TRUE(layer->geographicBox.has_value()) << *layer->name;
             // The extent the mapfile declares for the map, which its layers inherit.
-            EXPECT_NEAR(layer->geographicBox->west, -10.0, 1e-9);
-            EXPECT_NEAR(layer->geographicBox->south, 35.0, 1e-9);
-            EXPECT_NEAR(layer->geographicBox->east, 30.0, 1e-9);
-            EXPECT_NEAR(layer->geographicBox->north, 60.0, 1e-9);
+            ASSERT_TRUE(layer->geographicBox.has_value()) << *layer->name;
+            const auto &box = *layer->geographicBox;
+            EXPECT_EQ((std::array<double, 4>{box.west, box.south, box.east, box.north}),
+                      (std::array<double, 4>{-10, 35, 30, 60}));
         }
-        std::set<std::string> declared;
-        for (const MapservGateway::Layer &layer : MapservGateway::Layers())
-            declared.insert(layer.m_name);
         EXPECT_EQ(names, declared);
     }
 }
 
 TEST_F(MapServerTest, AdvertisedAddressServesMapsToFiles) {
     const CWmsClient client;
-    const WmsCapabilities capabilities = client.GetCapabilities(s_gateway->Address());
     CWmsUrl request = Request("1.3.0", "EPSG:3857", kSystems[1].m_box, "places");
-    request.SetAddress(capabilities.getMapUrl);
+    request.SetAddress(client.GetCapabilities(s_gateway->Address()).getMapUrl);
     const std::string path = ::testing::TempDir() + "vexogeo_mapserver_map.png";
     client.GetMapToFile(request, path);
-    std::string written;
     std::ifstream in(path, std::ios::binary);
-    written.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    const std::string written{std::istreambuf_iterator<char>(in), {}};
     std::remove(path.c_str());
     // The file holds the server's bytes unchanged: they decode, and equal a fetch to memory.
     EXPECT_EQ(written, client.GetMap(request));
-    EXPECT_GT(CountNonWhite(DecodePng(written)), 400u);
+    EXPECT_GT(Decode(written, MapservGateway::kLayers[0]).m_drawn, 400u);
 }
 
 } // namespace

@@ -4,31 +4,24 @@
 
 #include <cstdio>
 #include <fstream>
+#include <functional>
 
 #include <vexogeo/wms/wms_client.h>
 
-#include "wms/wms_test_servers.h"
+#include "support/loopback_server.h"
+#include "wms/get_map_request.h"
 
 namespace Geo {
 namespace {
 
-using VexoGeoTest::FakeWmsServer;
+using VexoGeoTest::LoopbackServer;
 
 const char kException[] = "<?xml version='1.0'?><ServiceExceptionReport version='1.3.0'>"
                           "<ServiceException code='InvalidCRS'>No EPSG:1</ServiceException>"
                           "</ServiceExceptionReport>";
 
 CWmsUrl MapRequest(const std::string &address) {
-    CWmsUrl url;
-    url.SetAddress(address);
-    url.SetVersion("1.1.1");
-    url.SetLayers("a");
-    url.SetCrs("EPSG:3857");
-    url.SetBBox({1, 2, 3, 4});
-    url.SetFormat("image/png");
-    url.SetWidth(8);
-    url.SetHeight(8);
-    return url;
+    return VexoGeoTest::GetMapRequest(address, "1.1.1", "EPSG:3857", {1, 2, 3, 4}, "a", 8, 8);
 }
 
 // Servers that answer at once get time to spare (a TLS handshake under Valgrind takes seconds);
@@ -41,10 +34,47 @@ WmsClientOptions Options(long timeoutMs = 30000) {
     return options;
 }
 
+// What `fetch` throws: the error's kind, code and text; kind -1 when it throws nothing.
+struct Thrown {
+    int kind = -1;
+    std::string code, text = "no error";
+};
+Thrown Catch(const std::function<void()> &fetch) {
+    try {
+        fetch();
+    } catch (const CWmsError &error) {
+        return {static_cast<int>(error.GetKind()), error.GetCode(), error.what()};
+    }
+    return {};
+}
+
+LoopbackServer::Handler Answering(int status, std::string body, const char *type) {
+    return [=](const httplib::Request &, httplib::Response &response) {
+        response.status = status;
+        response.set_content(body, type);
+    };
+}
+
+// A PNG answer without a length: `blocks` blocks of `size` bytes, `pause` apart.
+LoopbackServer::Handler Streaming(int blocks, std::size_t size, std::chrono::milliseconds pause) {
+    return [=](const httplib::Request &, httplib::Response &response) {
+        response.set_chunked_content_provider("image/png", [=](size_t, httplib::DataSink &sink) {
+            const std::string block(size, 'x');
+            for (int i = 0; i < blocks && sink.is_writable(); ++i) {
+                sink.write(block.data(), block.size());
+                std::this_thread::sleep_for(pause);
+            }
+            sink.done();
+            return true;
+        });
+    };
+}
+
 TEST(WmsClient, HostileAnswersBecomeErrors) {
+    using std::chrono::milliseconds;
     struct Case {
         const char *what;
-        FakeWmsServer::Handler handler;
+        LoopbackServer::Handler handler;
         WmsErrorKind kind;
         const char *code;
         long timeoutMs = 30000;
@@ -52,67 +82,23 @@ TEST(WmsClient, HostileAnswersBecomeErrors) {
     const Case cases[] = {
         {"silent",
          [](const httplib::Request &, httplib::Response &) {
-             std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+             std::this_thread::sleep_for(milliseconds(2500));
          },
          WmsErrorKind::Transfer, "", 1000},
-        {"slow drip",
-         [](const httplib::Request &, httplib::Response &response) {
-             response.set_chunked_content_provider(
-                 "image/png", [](size_t, httplib::DataSink &sink) {
-                     for (int i = 0; i < 25 && sink.is_writable(); ++i) {
-                         sink.write("x", 1);
-                         std::this_thread::sleep_for(std::chrono::milliseconds(100));
-                     }
-                     sink.done();
-                     return true;
-                 });
-         },
-         WmsErrorKind::Transfer, "", 1000},
-        {"huge, announced",
-         [](const httplib::Request &, httplib::Response &response) {
-             response.set_content(std::string(3 << 20, 'x'), "image/png");
-         },
+        {"slow drip", Streaming(25, 1, milliseconds(100)), WmsErrorKind::Transfer, "", 1000},
+        {"huge, announced", Answering(200, std::string(3 << 20, 'x'), "image/png"),
          WmsErrorKind::TooLarge, ""},
-        {"huge, chunked",
-         [](const httplib::Request &, httplib::Response &response) {
-             response.set_chunked_content_provider(
-                 "image/png", [](size_t, httplib::DataSink &sink) {
-                     const std::string block(64 << 10, 'x');
-                     for (int i = 0; i < 48 && sink.is_writable(); ++i)
-                         sink.write(block.data(), block.size());
-                     sink.done();
-                     return true;
-                 });
-         },
-         WmsErrorKind::TooLarge, ""},
+        {"huge, chunked", Streaming(48, 64 << 10, milliseconds(0)), WmsErrorKind::TooLarge, ""},
         {"HTML with 200",
-         [](const httplib::Request &, httplib::Response &response) {
-             response.set_content("<!DOCTYPE html><html><body>Maintenance</body></html>",
-                                  "text/html");
-         },
+         Answering(200, "<!DOCTYPE html><html><body>Maintenance</body></html>", "text/html"),
          WmsErrorKind::WrongContentType, "text/html"},
-        {"other image type",
-         [](const httplib::Request &, httplib::Response &response) {
-             response.set_content("\xFF\xD8\xFF", "image/jpeg");
-         },
+        {"other image type", Answering(200, "\xFF\xD8\xFF", "image/jpeg"),
          WmsErrorKind::WrongContentType, "image/jpeg"},
-        {"exception as text/plain with 500",
-         [](const httplib::Request &, httplib::Response &response) {
-             response.status = 500;
-             response.set_content(kException, "text/plain");
-         },
+        {"exception as text/plain with 500", Answering(500, kException, "text/plain"),
          WmsErrorKind::ServiceException, "InvalidCRS"},
-        {"exception as image/png with 200",
-         [](const httplib::Request &, httplib::Response &response) {
-             response.set_content(kException, "image/png");
-         },
+        {"exception as image/png with 200", Answering(200, kException, "image/png"),
          WmsErrorKind::ServiceException, "InvalidCRS"},
-        {"404",
-         [](const httplib::Request &, httplib::Response &response) {
-             response.status = 404;
-             response.set_content("gone", "text/plain");
-         },
-         WmsErrorKind::HttpStatus, "404"},
+        {"404", Answering(404, "gone", "text/plain"), WmsErrorKind::HttpStatus, "404"},
         {"redirect loop",
          [](const httplib::Request &request, httplib::Response &response) {
              response.set_redirect(request.path == "/a" ? "/b" : "/a");
@@ -121,21 +107,18 @@ TEST(WmsClient, HostileAnswersBecomeErrors) {
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
-        const FakeWmsServer server(c.handler);
+        const LoopbackServer server(c.handler);
         const std::string path = ::testing::TempDir() + "vexogeo_hostile.png";
         { std::ofstream(path) << "old"; }
         const CWmsClient client(Options(c.timeoutMs));
         for (bool toFile : {false, true}) {
-            try {
-                if (toFile)
-                    client.GetMapToFile(MapRequest(server.Url("/a")), path);
-                else
-                    client.GetMap(MapRequest(server.Url("/a")));
-                ADD_FAILURE() << "no error (to file: " << toFile << ")";
-            } catch (const CWmsError &error) {
-                EXPECT_EQ(error.GetKind(), c.kind) << error.what();
-                EXPECT_EQ(error.GetCode(), c.code) << error.what();
-            }
+            const Thrown thrown = Catch([&] {
+                toFile ? client.GetMapToFile(MapRequest(server.Url("/a")), path)
+                       : void(client.GetMap(MapRequest(server.Url("/a"))));
+            });
+            EXPECT_EQ(thrown.kind, static_cast<int>(c.kind))
+                << thrown.text << ", to file " << toFile;
+            EXPECT_EQ(thrown.code, c.code) << thrown.text << ", to file " << toFile;
         }
         // A failed fetch leaves the target file as it was.
         std::ifstream in(path);
@@ -146,11 +129,9 @@ TEST(WmsClient, HostileAnswersBecomeErrors) {
 }
 
 TEST(WmsClient, RedirectsStayOnHttps) {
-    const FakeWmsServer plain([](const httplib::Request &, httplib::Response &response) {
-        response.set_content("\x89PNG", "image/png");
-    });
+    const LoopbackServer plain(Answering(200, "\x89PNG", "image/png"));
     const std::string plainUrl = plain.Url("/wms");
-    const FakeWmsServer tls(
+    const LoopbackServer tls(
         [plainUrl](const httplib::Request &request, httplib::Response &response) {
             if (request.path == "/down")
                 response.set_redirect(plainUrl);
@@ -166,24 +147,16 @@ TEST(WmsClient, RedirectsStayOnHttps) {
     // The same server over https, redirected within https, answers; the step down does not.
     EXPECT_EQ(client.GetMap(MapRequest(tls.Url("/across"))), "\x89PNG");
     EXPECT_EQ(client.GetMap(MapRequest(plainUrl)), "\x89PNG");
-    try {
-        client.GetMap(MapRequest(tls.Url("/down")));
-        ADD_FAILURE() << "followed a redirect from https to http";
-    } catch (const CWmsError &error) {
-        EXPECT_EQ(error.GetKind(), WmsErrorKind::Transfer) << error.what();
-    }
+    const int transfer = static_cast<int>(WmsErrorKind::Transfer);
+    EXPECT_EQ(Catch([&] { client.GetMap(MapRequest(tls.Url("/down"))); }).kind, transfer);
     // Without the certificate's authority the server is not trusted at all.
-    try {
-        CWmsClient(Options()).GetMap(MapRequest(tls.Url("/image")));
-        ADD_FAILURE() << "an untrusted certificate was accepted";
-    } catch (const CWmsError &error) {
-        EXPECT_EQ(error.GetKind(), WmsErrorKind::Transfer) << error.what();
-    }
+    EXPECT_EQ(Catch([&] { CWmsClient(Options()).GetMap(MapRequest(tls.Url("/image"))); }).kind,
+              transfer);
 }
 
 TEST(WmsClient, CapabilitiesNegotiateTheVersion) {
     std::string query;
-    const FakeWmsServer server(
+    const LoopbackServer server(
         [&query](const httplib::Request &request, httplib::Response &response) {
             query = request.target.substr(request.target.find('?') + 1);
             response.set_content("<WMT_MS_Capabilities version='1.1.1'><Service><Title>Old</Title>"

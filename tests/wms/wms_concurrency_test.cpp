@@ -7,7 +7,8 @@
 
 #include <vexogeo/wms/wms_client.h>
 
-#include "wms/wms_test_servers.h"
+#include "support/loopback_server.h"
+#include "wms/get_map_request.h"
 
 namespace Geo {
 namespace {
@@ -16,21 +17,12 @@ const char *const kSystems[] = {"EPSG:4326",  "EPSG:3857", "EPSG:31468", "CRS:84
                                 "EPSG:32633", "EPSG:4258", "EPSG:2056",  "EPSG:25833"};
 
 CWmsUrl Request(const std::string &address, const char *crs) {
-    CWmsUrl url;
-    url.SetAddress(address);
-    url.SetVersion("1.3.0");
-    url.SetLayers(crs);
-    url.SetCrs(crs);
-    url.SetBBox({10, 50, 1, 2});
-    url.SetFormat("image/png");
-    url.SetWidth(4);
-    url.SetHeight(4);
-    return url;
+    return VexoGeoTest::GetMapRequest(address, "1.3.0", crs, {10, 50, 1, 2}, crs, 4, 4);
 }
 
 TEST(WmsConcurrency, ThreadsAgreeWithOneThread) {
     // The server answers each request with its own query, so every thread can check its bytes.
-    const VexoGeoTest::FakeWmsServer server(
+    const VexoGeoTest::LoopbackServer server(
         [](const httplib::Request &request, httplib::Response &response) {
             if (request.has_param("REQUEST") && request.get_param_value("REQUEST") == "GetMap")
                 response.set_content(request.target, "image/png");

@@ -45,22 +45,17 @@ TEST(WmsUrl, ValidateChecksTextsBoxNumbersAndSizesOnly) {
         bool valid;
     } kCases[] = {
         // clang-format off
-        {[](CWmsUrl &) {}, true},
-        {[](CWmsUrl &w) { w = CWmsUrl(); }, false},
-        {[](CWmsUrl &w) { w.SetService(""); }, false},
-        {[](CWmsUrl &w) { w.SetVersion(""); }, false},
-        {[](CWmsUrl &w) { w.SetRequest(""); }, false},
-        {[](CWmsUrl &w) { w.SetLayers(""); }, false},
-        {[](CWmsUrl &w) { w.SetFormat(""); }, false},
-        {[](CWmsUrl &w) { w.SetCrs(""); }, false},
+        {[](CWmsUrl &) {}, true}, {[](CWmsUrl &w) { w = CWmsUrl(); }, false},
+        {[](CWmsUrl &w) { w.SetService(""); }, false}, {[](CWmsUrl &w) { w.SetVersion(""); }, false},
+        {[](CWmsUrl &w) { w.SetRequest(""); }, false}, {[](CWmsUrl &w) { w.SetLayers(""); }, false},
+        {[](CWmsUrl &w) { w.SetFormat(""); }, false}, {[](CWmsUrl &w) { w.SetCrs(""); }, false},
         {[](CWmsUrl &w) { w.SetBBox({0, 20, 5, 5}); }, false},
         {[](CWmsUrl &w) { w.SetBBox({10, 0, 5, 5}); }, false},
         {[](CWmsUrl &w) { w.SetBBox({-10, 20, 10, 5}); }, false},
         {[](CWmsUrl &w) { w.SetBBox({10, -20, 5, 20}); }, false},
         {[](CWmsUrl &w) { w.SetBBox({10, 20, -30, -5}); }, true},
         {[](CWmsUrl &w) { w.SetBBox({NAN, NAN, 0, 0}); }, true},
-        {[](CWmsUrl &w) { w.SetWidth(0); }, false},
-        {[](CWmsUrl &w) { w.SetHeight(0); }, false},
+        {[](CWmsUrl &w) { w.SetWidth(0); }, false}, {[](CWmsUrl &w) { w.SetHeight(0); }, false},
         {[](CWmsUrl &w) { w.SetWidth(-5); }, true},
         // clang-format on
     };
@@ -82,37 +77,28 @@ TEST(WmsUrl, GetUrlWritesTenPairsByteForByte) {
         {[](CWmsUrl &w) { w = CWmsUrl(); },
          "?service=&version=&request=&layers=&styles=&format=&srs=&bbox=0.0,0.0,1.0,1.0&width=0"
          "&height=0"},
+        // clang-format off
         {[](CWmsUrl &w) {
-             w.SetAddress("http://h/wms?");
-             w.SetVersion("1.1.1");
-             w.SetLayers("a&b c=d");
-             w.SetStyles("Default");
-             w.SetBBox({1.0 / 3, -0.05, 1e15, 0});
-             w.SetWidth(INT_MIN);
-             w.SetHeight(INT_MAX);
+             w.SetAddress("http://h/wms?"); w.SetVersion("1.1.1"); w.SetLayers("a&b c=d");
+             w.SetStyles("Default"); w.SetBBox({1.0 / 3, -0.05, 1e15, 0});
+             w.SetWidth(INT_MIN); w.SetHeight(INT_MAX);
          },
          "http://h/wms??service=WMS&version=1.1.1&request=GetMap&layers=a&b c=d&styles=Default"
          "&format=image/png&srs=EPSG:4326&bbox=0.333333333333333,-5.e-02,1.e+15,-5.e-02"
          "&width=-2147483648&height=2147483647"},
         {[](CWmsUrl &w) {
-             w.SetAddress("");
-             w.SetVersion("1.3");
-             w.SetBBox({-1e-300, 1e300, INFINITY, NAN});
+             w.SetAddress(""); w.SetVersion("1.3"); w.SetBBox({-1e-300, 1e300, INFINITY, NAN});
          },
          "?service=WMS&version=1.3&request=GetMap&layers=roads,rivers&styles=&format=image/png"
          "&srs=EPSG:4326&bbox=-1.e-300,1.e+300,inf,nan&width=256&height=-1"},
         {[](CWmsUrl &w) {
-             w.SetAddress("http://h/cgi?map=a.map");
-             w.SetVersion(" 2.0.0\t");
-             w.SetTransparent(true);
-             w.SetBgColor(0xFF0000);
-             w.SetExceptions("XML");
-             w.SetTime("2024");
-             w.SetSld("s");
-             w.SetSldBody("b");
+             w.SetAddress("http://h/cgi?map=a.map"); w.SetVersion(" 2.0.0\t");
+             w.SetTransparent(true); w.SetBgColor(0xFF0000); w.SetExceptions("XML");
+             w.SetTime("2024"); w.SetSld("s"); w.SetSldBody("b");
          },
          "http://h/cgi?map=a.map?service=WMS&version= 2.0.0\t&request=GetMap&layers=roads,rivers"
          "&styles=&format=image/png&crs=EPSG:4326&bbox=10.0,20.0,15.5,-10.0&width=256&height=-1"},
+        // clang-format on
     };
     for (const auto &c : kCases) {
         CWmsUrl wms = Typical();
