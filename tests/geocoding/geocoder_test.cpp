@@ -220,7 +220,9 @@ TEST_F(Geocoder, FailuresAreTypedAndOneCleanLine) {
     };
     for (const auto &c : kCases) {
         const LoopbackServer server(c.handler);
-        const CGeocoder geocoder(GeocoderOptions{server.SearchUrl()}); // cached if it succeeded
+        GeocoderOptions options; // cached if it succeeded
+        options.m_endpoint = server.SearchUrl();
+        const CGeocoder geocoder(options);
         for (int attempt = 0; attempt < 2; ++attempt) {
             RequestGate::Process().Reset();
             try {
