@@ -3,6 +3,7 @@
 
 #include "geocoding/place_parser.h"
 #include "platform/atomic_file.h"
+#include "platform/cache_folder.h"
 
 #include <algorithm>
 #include <charconv>
@@ -82,13 +83,7 @@ bool DecodeFile(const std::string &bytes, const std::string &key, long long &wri
 
 } // namespace
 
-std::string GetDefaultCacheFolder() {
-    if (const char *cache = std::getenv("XDG_CACHE_HOME"); cache != nullptr && *cache == '/')
-        return std::string(cache) + "/vexogeo/";
-    if (const char *home = std::getenv("HOME"); home != nullptr && *home == '/')
-        return std::string(home) + "/.cache/vexogeo/";
-    return std::string();
-}
+std::string GetDefaultCacheFolder() { return Platform::GetUserCacheFolder(); }
 
 CPlaceCache::CPlaceCache(std::size_t memoryEntries, std::uint64_t diskBytes, std::string folder)
     : m_memoryEntries(std::max<std::size_t>(1, memoryEntries)), m_diskBytes(diskBytes),

@@ -15,8 +15,9 @@
 
 namespace Geo {
 
-/// The disk cache's folder: $XDG_CACHE_HOME/vexogeo/, else $HOME/.cache/vexogeo/.
-/// @return the empty text when neither variable is set.
+/// The disk cache's folder: $XDG_CACHE_HOME/vexogeo/, else $HOME/.cache/vexogeo/ on POSIX,
+/// %LOCALAPPDATA%\VexoGeo\cache\ on Windows.
+/// @return the empty text when the environment names no such folder.
 std::string GetDefaultCacheFolder();
 
 /// What a request's answer is read as.
