@@ -25,7 +25,7 @@ class CTemporaryFile {
     /// Flushes the file to disk, closes it and replaces `target` with it.
     /// @return false when any step fails; the file is then removed and `target` left alone.
     bool Commit(const std::string &target);
-    /// The file's path; empty before `Create`.
+    /// The file's path; empty before `Create`. The file may be read through it while open.
     const std::string &GetPath() const { return m_path; }
 
   private:

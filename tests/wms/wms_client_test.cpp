@@ -128,6 +128,9 @@ TEST(WmsClient, HostileAnswersBecomeErrors) {
     }
 }
 
+// The https cases need the OpenSSL test server, which the Windows tests lack; Wine's Schannel could
+// not prove the certificate refusal anyway (it accepts a wrong host name).
+#ifndef _WIN32
 TEST(WmsClient, RedirectsStayOnHttps) {
     const LoopbackServer plain(Answering(200, "\x89PNG", "image/png"));
     const std::string plainUrl = plain.Url("/wms");
@@ -153,6 +156,7 @@ TEST(WmsClient, RedirectsStayOnHttps) {
     EXPECT_EQ(Catch([&] { CWmsClient(Options()).GetMap(MapRequest(tls.Url("/image"))); }).kind,
               transfer);
 }
+#endif
 
 TEST(WmsClient, CapabilitiesNegotiateTheVersion) {
     std::string query;

@@ -29,8 +29,10 @@ bool CTemporaryFile::Create(const std::string &target) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string path = target + "." + std::to_string(GetCurrentProcessId()) + "-" +
                                  std::to_string(counter.fetch_add(1)) + ".tmp";
-        const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+        // Others may read it while it is written (the WMS client reads an exception document
+        // back from it before deciding), but neither write nor delete it.
+        const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                        CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
             m_path = path;
             m_handle = reinterpret_cast<std::intptr_t>(file);
