@@ -6,9 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <random>
 #include <string>
-
-#include <unistd.h>
 
 namespace VexoGeoFuzz {
 
@@ -20,13 +19,21 @@ inline void Check(bool condition, const char *what) {
     }
 }
 
-/// A folder of this process's own below /tmp, named after `purpose`, removed at exit.
+/// A new folder of this process's own in the system's temporary folder, named after `purpose`,
+/// removed at exit.
 inline const std::filesystem::path &TemporaryFolder(const char *purpose) {
     static std::filesystem::path folder;
     if (folder.empty()) {
-        std::string pattern = std::string("/tmp/vexogeo-") + purpose + "-XXXXXX";
-        Check(mkdtemp(pattern.data()) != nullptr, "temporary folder");
-        folder = pattern;
+        std::random_device random;
+        std::error_code error;
+        for (int attempt = 0; attempt < 100 && folder.empty(); ++attempt) {
+            const auto candidate = std::filesystem::temp_directory_path(error) /
+                                   ("vexogeo-" + std::string(purpose) + "-" +
+                                    std::to_string(random()));
+            if (!error && std::filesystem::create_directory(candidate, error))
+                folder = candidate;
+        }
+        Check(!folder.empty(), "temporary folder");
         std::atexit([] { std::filesystem::remove_all(folder); });
     }
     return folder;

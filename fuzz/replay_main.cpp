@@ -2,11 +2,10 @@
 // (seeds and every input that ever crashed) is replayed by ctest in every build.
 #include <cstdint>
 #include <cstdio>
-#include <dirent.h>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size);
@@ -34,25 +33,27 @@ int main(int argc, char **argv) {
         LLVMFuzzerInitialize(&argc, &argv);
     int files = 0, failures = 0;
     for (int i = 1; i < argc; ++i) {
-        struct stat info {};
-        if (stat(argv[i], &info) != 0) {
+        const std::filesystem::path corpus(argv[i]);
+        std::error_code error;
+        if (!std::filesystem::exists(corpus, error)) {
             std::fprintf(stderr, "no such corpus: %s\n", argv[i]);
             return 1;
         }
-        if (!S_ISDIR(info.st_mode)) {
-            failures += ReplayFile(argv[i]);
+        if (!std::filesystem::is_directory(corpus, error)) {
+            failures += ReplayFile(corpus.string());
             ++files;
             continue;
         }
-        DIR *dir = opendir(argv[i]);
-        while (dirent *entry = dir != nullptr ? readdir(dir) : nullptr) {
-            if (entry->d_name[0] == '.')
+        for (const auto &entry : std::filesystem::directory_iterator(corpus, error)) {
+            if (entry.path().filename().string()[0] == '.')
                 continue;
-            failures += ReplayFile(std::string(argv[i]) + "/" + entry->d_name);
+            failures += ReplayFile(entry.path().string());
             ++files;
         }
-        if (dir != nullptr)
-            closedir(dir);
+        if (error) {
+            std::fprintf(stderr, "cannot list %s\n", argv[i]);
+            return 1;
+        }
     }
     std::printf("replayed %d inputs\n", files);
     return files > 0 && failures == 0 ? 0 : 1;
