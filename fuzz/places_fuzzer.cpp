@@ -9,6 +9,7 @@
 #include "geocoding/http_get.h"
 #include "geocoding/place_cache.h"
 #include "geocoding/place_parser.h"
+#include "net/transfer.h"
 
 #include "fuzz_support.h"
 
@@ -76,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         const auto byte = static_cast<unsigned char>(c);
         Check(byte >= 0x20 && byte != 0x7F, "control byte in a cleaned text");
     }
-    const double retry = Geo::ParseRetryAfter(input, 1700000000);
+    const double retry = Geo::Net::ParseRetryAfter(input, 1700000000);
     Check(retry == -1 || retry >= 0, "negative Retry-After");
     return 0;
 }

@@ -1,16 +1,17 @@
 // CGeocoder: request composition, validation, the cache, the gate and the typed failures.
 #include <vexogeo/geocoding/geocoder.h>
 
-#include "text/code_page.h"
 #include "geocoding/geocoding_settings.h"
 #include "geocoding/http_get.h"
 #include "geocoding/nominatim_request.h"
 #include "geocoding/place_cache.h"
 #include "geocoding/place_parser.h"
 #include "geocoding/request_gate.h"
+#include "text/ascii.h"
+#include "text/code_page.h"
+#include "text/url_text.h"
 
 #include <atomic>
-#include <cctype>
 #include <charconv>
 #include <cmath>
 
@@ -24,28 +25,11 @@ constexpr int kMaxZoom = 18;
     throw GeocodingError(GeocodingErrorKind::InvalidArgument, message);
 }
 
-// Everything but the unreserved characters of RFC 3986 as %XX.
-void AppendEscaped(std::string &url, const std::string &text) {
-    static const char kHex[] = "0123456789ABCDEF";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if ((byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') ||
-            (byte >= '0' && byte <= '9') || byte == '-' || byte == '_' || byte == '.' ||
-            byte == '~') {
-            url += c;
-        } else {
-            url += '%';
-            url += kHex[byte >> 4];
-            url += kHex[byte & 0x0F];
-        }
-    }
-}
-
 void AppendParameter(std::string &url, const char *name, const std::string &value) {
     url += '&';
     url += name;
     url += '=';
-    AppendEscaped(url, value);
+    AppendPercentEncoded(url, value);
 }
 
 // The shortest text that reads back as exactly `value`, whatever the locale.
@@ -55,14 +39,14 @@ std::string FormatNumber(double value) {
     return std::string(text, result.ptr);
 }
 
-// The endpoint with its first parameter started: "?" or, after a query of its own, "&".
-std::string StartQuery(const std::string &endpoint) {
-    return endpoint + (endpoint.find('?') == std::string::npos ? "?" : "&");
+// The endpoint with its first parameter started: "?", or "&" after a query of its own.
+std::string StartQuery(std::string endpoint) {
+    AppendQuerySeparator(endpoint);
+    return endpoint;
 }
 
 bool IsCountryCode(const std::string &code) {
-    return code.size() == 2 && std::isalpha(static_cast<unsigned char>(code[0])) &&
-           std::isalpha(static_cast<unsigned char>(code[1]));
+    return code.size() == 2 && IsAsciiLetter(code[0]) && IsAsciiLetter(code[1]);
 }
 
 std::string DescribeStatus(long status) {
@@ -115,7 +99,7 @@ std::string CGeocoder::Impl::AppendCommon(std::string url, bool forSearch) const
         for (std::size_t i = 0; i < m_options.m_countryCodes.size(); ++i) {
             if (i > 0)
                 url += ',';
-            AppendEscaped(url, m_options.m_countryCodes[i]);
+            AppendPercentEncoded(url, m_options.m_countryCodes[i]);
         }
     }
     if (forSearch && m_options.m_hasViewBox) {
@@ -221,7 +205,7 @@ std::vector<Place> CGeocoder::Search(const std::string &query) const {
     if (query.find_first_not_of(" \t\r\n") == std::string::npos)
         ThrowInvalid("the query is empty");
     std::string url = StartQuery(m_impl->m_options.m_endpoint) + "q=";
-    AppendEscaped(url, query);
+    AppendPercentEncoded(url, query);
     return m_impl->Fetch(m_impl->AppendCommon(std::move(url), true), AnswerKind::Search);
 }
 
@@ -239,7 +223,7 @@ std::vector<Place> CGeocoder::Search(const StructuredQuery &query) const {
             url += '&';
         url += name;
         url += '=';
-        AppendEscaped(url, *value);
+        AppendPercentEncoded(url, *value);
         any = true;
     }
     if (!any)

@@ -1,4 +1,4 @@
-// A single HTTP(S) GET for the geocoding client, with time-outs, cancellation and a size cap.
+// The geocoding client's GET: the library's transport, its failures as geocoding errors.
 #ifndef VEXOGEO_GEOCODING_HTTP_GET_H
 #define VEXOGEO_GEOCODING_HTTP_GET_H
 
@@ -23,14 +23,10 @@ struct HttpGetAnswer {
     double m_retryAfterSeconds = -1; ///< from a Retry-After header (seconds or a date), else -1
 };
 
-/// Sends the GET; redirects are not followed, certificates are verified.
+/// Sends the GET through the transport; redirects are not followed, certificates are verified.
 /// @throw GeocodingError: TimedOut past the deadline, Cancelled, NotNominatim for a body over
-/// the cap, Transfer for any other libcurl failure (with libcurl's text).
+/// the cap, Transfer for any other failure (with libcurl's text).
 HttpGetAnswer HttpGet(const HttpGetRequest &request);
-
-/// Seconds from a Retry-After value: a whole number of seconds, or an HTTP date relative to
-/// `now` (seconds since 1970). @return -1 for anything else.
-double ParseRetryAfter(const std::string &value, long long now);
 
 /// `text` cut to `maxBytes` (with "…" appended when cut) on one line: control bytes and
 /// backslashes written as \xNN and \\, tabs and line breaks as blanks.

@@ -1,17 +1,16 @@
-// Nominatim search: limit checks, request URL, and the HTTPS transfer through libcurl.
+// Nominatim search: limit checks, request URL, and the HTTPS transfer through the transport.
 #include "geocoding/nominatim_request.h"
 
 #include "geocoding/geocoding_settings.h"
-#include "geocoding/http_get.h"
 #include "geocoding/request_gate.h"
 #include "module/localization.h"
+#include "net/transfer.h"
 #include "text/code_page.h"
+#include "text/url_text.h"
 
 #include <curl/curl.h>
 
 #include <locale>
-#include <cctype>
-#include <ctime>
 #include <memory>
 #include <sstream>
 
@@ -20,7 +19,9 @@ namespace {
 
 constexpr unsigned kWindows1252 = 1252;
 constexpr int kMaxViewBoxLimit = 50;
-constexpr const char kHexDigits[] = "0123456789ABCDEF";
+// The search has no size limit of its own; this one only keeps a hostile server from
+// exhausting the host's memory, far above any list of places.
+constexpr std::size_t kMaxAnswerBytes = 256u << 20;
 
 // A table text (Windows-1252) as the caller's code page has it; unchanged if it cannot be
 // converted, which is the right answer in a Windows-1252 process anyway.
@@ -45,51 +46,12 @@ void PassGate() {
                                 RequestGate::Clock::time_point::max(), {});
 }
 
-// libcurl's header callback: the seconds of a Retry-After header into the double at `userData`.
-std::size_t ReadRetryAfter(char *data, std::size_t size, std::size_t count, void *userData) {
-    const std::size_t total = size * count;
-    static const char kName[] = "retry-after:";
-    constexpr std::size_t kLength = sizeof kName - 1;
-    if (total <= kLength)
-        return total;
-    for (std::size_t i = 0; i < kLength; ++i) {
-        if (std::tolower(static_cast<unsigned char>(data[i])) != kName[i])
-            return total;
-    }
-    try {
-        *static_cast<double *>(userData) =
-            ParseRetryAfter(std::string(data + kLength, total - kLength),
-                            static_cast<long long>(std::time(nullptr)));
-    } catch (const std::bad_alloc &) {
-        return 0;
-    }
-    return total;
-}
-
-struct EasyCleanup {
-    void operator()(CURL *handle) const { curl_easy_cleanup(handle); }
-};
 struct UrlCleanup {
     void operator()(CURLU *handle) const { curl_url_cleanup(handle); }
 };
 struct CurlFree {
     void operator()(char *text) const { curl_free(text); }
 };
-
-// Undoes the global initialisation of one transfer on every way out of it.
-class GlobalCleanup {
-  public:
-    GlobalCleanup() = default;
-    ~GlobalCleanup() { curl_global_cleanup(); }
-    GlobalCleanup(const GlobalCleanup &) = delete;
-    GlobalCleanup &operator=(const GlobalCleanup &) = delete;
-};
-
-void Check(CURLcode code) {
-    if (code != CURLE_OK) {
-        throw TransferError(curl_easy_strerror(code));
-    }
-}
 
 void Check(CURLUcode code) {
     if (code != CURLUE_OK) {
@@ -139,21 +101,14 @@ const std::string &GetUserAgent() {
 }
 
 std::string EscapeQuery(const std::string &query) {
+    // These bytes would end the query value, start a fragment, read as a blank, start an
+    // escape, or make the URL API refuse the whole URL; the rest is left to the URL API.
     std::string escaped;
     escaped.reserve(query.size());
-    for (const char c : query) {
-        const auto byte = static_cast<unsigned char>(c);
-        // These bytes would end the query value, start a fragment, read as a blank, start an
-        // escape, or make the URL API refuse the whole URL.
-        if (byte == '%' || byte == '&' || byte == '#' || byte == '+' || byte < 0x20 ||
-            byte == 0x7F) {
-            escaped += '%';
-            escaped += kHexDigits[byte >> 4];
-            escaped += kHexDigits[byte & 0x0F];
-        } else {
-            escaped += c;
-        }
-    }
+    AppendPercentEncoded(escaped, query, [](unsigned char byte) {
+        return byte != '%' && byte != '&' && byte != '#' && byte != '+' && byte >= 0x20 &&
+               byte != 0x7F;
+    });
     return escaped;
 }
 
@@ -203,44 +158,26 @@ std::vector<Nominatim::SearchOutput> SearchAt(const std::string &baseUrl, const 
     return ExecuteQuery(ComposeSearchUrl(baseUrl, query, limit, &viewBox));
 }
 
-std::size_t WriteToString(char *data, std::size_t size, std::size_t count, void *userData) {
-    const std::size_t total = size * count;
-    try {
-        static_cast<std::string *>(userData)->append(data, total);
-    } catch (const std::bad_alloc &) {
-        // No exception may cross libcurl; a short count makes it end the transfer with an error.
-        return 0;
-    }
-    return total;
-}
-
 std::vector<Nominatim::SearchOutput> ExecuteQuery(std::string url) {
-    curl_global_init(CURL_GLOBAL_ALL);
-    const GlobalCleanup globalCleanup;
-    const std::unique_ptr<CURL, EasyCleanup> easy(curl_easy_init());
-    if (!easy) {
-        throw TransferError("curl_easy_init failed.");
-    }
     url = NormaliseUrl(url);
-
-    std::string body;
-    Check(curl_easy_setopt(easy.get(), CURLOPT_URL, url.c_str()));
-    Check(curl_easy_setopt(easy.get(), CURLOPT_USERAGENT, GetUserAgent().c_str()));
-    Check(curl_easy_setopt(easy.get(), CURLOPT_WRITEFUNCTION, &WriteToString));
-    Check(curl_easy_setopt(easy.get(), CURLOPT_WRITEDATA, static_cast<void *>(&body)));
-    // Only read, never sent: a Retry-After of the answer holds every request of the process.
-    double retryAfter = -1;
-    Check(curl_easy_setopt(easy.get(), CURLOPT_HEADERFUNCTION, &ReadRetryAfter));
-    Check(curl_easy_setopt(easy.get(), CURLOPT_HEADERDATA, static_cast<void *>(&retryAfter)));
-    Check(curl_easy_perform(easy.get()));
-    long status = 0;
-    Check(curl_easy_getinfo(easy.get(), CURLINFO_RESPONSE_CODE, &status));
-    if (retryAfter >= 0)
-        HoldGateFor(retryAfter);
-    if (status != 200) {
-        throw TransferError(body);
+    Net::Request request;
+    request.m_url = url;
+    request.m_userAgent = GetUserAgent();
+    request.m_maxBytes = kMaxAnswerBytes;
+    Net::CMemorySink body;
+    Net::Answer answer;
+    try {
+        answer = Net::Get(request, body);
+    } catch (const Net::CTransferFailure &failure) {
+        throw TransferError(failure.what());
     }
-    return ParseSearchResults(body);
+    // A Retry-After of the answer holds every request of the process.
+    if (answer.m_retryAfterSeconds >= 0)
+        HoldGateFor(answer.m_retryAfterSeconds);
+    if (answer.m_status != 200) {
+        throw TransferError(body.m_body);
+    }
+    return ParseSearchResults(body.m_body);
 }
 
 std::vector<Nominatim::SearchOutput> Nominatim::Search(const std::string &query, const int &limit) {

@@ -4,7 +4,6 @@
 
 #include <vexogeo/geocoding/nominatim.h>
 
-#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -42,14 +41,11 @@ std::vector<Nominatim::SearchOutput> SearchAt(const std::string &baseUrl, const 
 std::vector<Nominatim::SearchOutput> SearchAt(const std::string &baseUrl, const std::string &query,
                                               const ViewBox &viewBox, const int &limit);
 
-/// Fetches `url` (normalised by libcurl's URL API first) and parses the body of a 200 answer.
+/// Fetches `url` (normalised by libcurl's URL API first) through the library's transport and
+/// parses the body of a 200 answer. No time-out; redirects are not followed.
 /// @throw TransferError with libcurl's text for a failed step, or with the body for another
-/// status; redirects are not followed.
+/// status.
 std::vector<Nominatim::SearchOutput> ExecuteQuery(std::string url);
-
-/// libcurl's write callback: appends `size` * `count` bytes to the `std::string` at `userData`.
-/// @return the count taken, which is all of it; 0 only when memory runs out.
-std::size_t WriteToString(char *data, std::size_t size, std::size_t count, void *userData);
 
 /// Reads a JSON array of places (up to its first NUL): each object with a four-element
 /// "boundingbox" and a string "display_name" gives one record, in array order.

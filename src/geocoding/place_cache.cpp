@@ -4,6 +4,7 @@
 #include "geocoding/place_parser.h"
 #include "platform/atomic_file.h"
 #include "platform/cache_folder.h"
+#include "text/ascii.h"
 
 #include <algorithm>
 #include <charconv>
@@ -97,9 +98,8 @@ CPlaceCache &CPlaceCache::Process() {
 std::string CPlaceCache::GetFilePath(const std::string &key) const {
     char name[17];
     const std::uint64_t hash = HashKey(key);
-    static const char kHex[] = "0123456789abcdef";
     for (int i = 0; i < 16; ++i)
-        name[i] = kHex[(hash >> (60 - 4 * i)) & 0x0F];
+        name[i] = kLowerHexDigits[(hash >> (60 - 4 * i)) & 0x0F];
     name[16] = '\0';
     return m_folder + name + kSuffix;
 }

@@ -9,8 +9,9 @@
 #include <string_view>
 #include <vector>
 
+#include "text/ascii.h"
+#include "text/url_text.h"
 #include "wms/axis_order.h"
-#include "wms/request_encoding.h"
 #include "wms/version_number.h"
 
 namespace Geo {
@@ -45,11 +46,14 @@ void AppendNumber(std::string &out, double value) {
 }
 
 void AppendPair(std::string &out, const char *key, std::string_view value, bool listCommas) {
-    if (out.back() != '?' && out.back() != '&')
-        out += '&';
+    AppendQuerySeparator(out);
     out += key;
     out += '=';
-    Wms::AppendPercentEncoded(out, value, listCommas);
+    if (listCommas)
+        AppendPercentEncoded(out, value,
+                             [](unsigned char c) { return IsUnreserved(c) || c == ','; });
+    else
+        AppendPercentEncoded(out, value);
 }
 
 enum class Key {
@@ -93,7 +97,7 @@ Key KeyOf(std::string_view key) {
         {"sld_body", Key::SldBody},
     }};
     for (const auto &entry : kKeys)
-        if (Wms::EqualsIgnoringAsciiCase(key, entry.first))
+        if (EqualsIgnoringAsciiCase(key, entry.first))
             return entry.second;
     return Key::Other;
 }
@@ -139,11 +143,7 @@ bool CWmsUrl::HasBgColor() const { return m_bgColorSet; }
 std::string CWmsUrl::GetRequestUrl() const {
     const bool swap = SwapsAxes(m_version, m_crs);
     std::string url = m_address;
-    const std::size_t question = url.find('?');
-    if (question == std::string::npos)
-        url += '?';
-    else if (url.back() != '?' && url.back() != '&')
-        url += '&';
+    AppendQuerySeparator(url);
     AppendPair(url, "SERVICE", m_service.empty() ? "WMS" : m_service, false);
     AppendPair(url, "VERSION", m_version, false);
     AppendPair(url, "REQUEST", m_request.empty() ? "GetMap" : m_request, false);
@@ -170,13 +170,12 @@ std::string CWmsUrl::GetRequestUrl() const {
         url += "&TRANSPARENT=TRUE";
     if (m_bgColorSet) {
         char color[16];
-        static const char kHex[] = "0123456789ABCDEF";
         int length = 0;
         for (int shift = 28; shift >= 0; shift -= 4) {
             const unsigned digit = (m_bgColor >> shift) & 0xFu;
             if (length == 0 && digit == 0 && shift > 20)
                 continue; // at least six digits: 0xRRGGBB
-            color[length++] = kHex[digit];
+            color[length++] = kUpperHexDigits[digit];
         }
         url += "&BGCOLOR=0x";
         url.append(color, static_cast<std::size_t>(length));
@@ -218,7 +217,7 @@ bool CWmsUrl::ParseRequestUrl(const std::string &url) {
             }
         } else {
             std::string value;
-            if (!Wms::PercentDecode(piece.substr(equals + 1), value))
+            if (!PercentDecode(piece.substr(equals + 1), value))
                 return false;
             switch (key) {
             case Key::Service:
@@ -254,7 +253,7 @@ bool CWmsUrl::ParseRequestUrl(const std::string &url) {
                     return false;
                 break;
             case Key::Transparent:
-                parsed.m_transparent = Wms::EqualsIgnoringAsciiCase(value, "true");
+                parsed.m_transparent = EqualsIgnoringAsciiCase(value, "true");
                 break;
             case Key::BgColor:
                 if (!ReadColor(value, parsed.m_bgColor))

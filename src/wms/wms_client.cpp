@@ -1,15 +1,15 @@
-// CWmsClient: the HTTP(S) transfers of GetCapabilities and GetMap through libcurl.
+// CWmsClient: the HTTP(S) transfers of GetCapabilities and GetMap through the transport.
 #include <vexogeo/wms/wms_client.h>
 
-#include <cstdio>
-#include <cstring>
-#include <memory>
+#include <algorithm>
+#include <chrono>
+#include <functional>
 
-#include <curl/curl.h>
-
+#include "net/transfer.h"
 #include "platform/regular_file.h"
 #include "platform/temporary_file.h"
-#include "wms/request_encoding.h"
+#include "text/ascii.h"
+#include "text/url_text.h"
 #include "wms/xml_reading.h"
 #include "xml/xml_access.h"
 
@@ -17,134 +17,69 @@ namespace Geo {
 
 namespace {
 
-struct EasyCleanup {
-    void operator()(CURL *handle) const { curl_easy_cleanup(handle); }
-};
-
-// Pairs libcurl's global initialisation with its clean-up on every way out of a transfer
-// (reference-counted and thread-safe in the libcurl versions the library builds against).
-class CCurlGlobal {
-  public:
-    CCurlGlobal() {
-        if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK)
-            throw CWmsError(WmsErrorKind::Transfer, "", "libcurl could not be initialised.");
-    }
-    ~CCurlGlobal() { curl_global_cleanup(); }
-    CCurlGlobal(const CCurlGlobal &) = delete;
-    CCurlGlobal &operator=(const CCurlGlobal &) = delete;
-};
-
 // The first bytes of an answer are kept to tell an XML exception from an image.
 constexpr std::size_t kSniffBytes = 256;
 // A service exception is read back from a file only up to this size.
 constexpr std::size_t kMaxExceptionBytes = 1u << 20;
 
-// Where the answer goes: a string, or a temporary file. Counts the bytes against the cap.
-struct Sink {
-    std::string *memory = nullptr;
-    Platform::CTemporaryFile *file = nullptr; ///< where the answer goes when not to `memory`
-    CURL *handle = nullptr;
-    std::size_t limit = 0;
-    std::size_t received = 0;
-    std::string head;
-    bool tooLarge = false;
-    bool writeFailed = false;
+// Passes the answer straight through to memory or to a temporary file, keeping its first bytes.
+class CAnswerSink : public Net::CSink {
+  public:
+    explicit CAnswerSink(Platform::CTemporaryFile *file = nullptr) : m_file(file) {}
+    bool Expect(std::size_t length) override { return m_file || m_memory.Expect(length); }
+    bool Write(const char *data, std::size_t size) override {
+        if (m_head.size() < kSniffBytes)
+            m_head.append(data, std::min(size, kSniffBytes - m_head.size()));
+        return m_file ? m_file->Write(data, size) : m_memory.Write(data, size);
+    }
+    std::string &Body() { return m_memory.m_body; }
+    const std::string &Head() const { return m_head; }
+
+  private:
+    Platform::CTemporaryFile *m_file;
+    Net::CMemorySink m_memory;
+    std::string m_head;
 };
 
-std::size_t Write(char *data, std::size_t size, std::size_t count, void *context) {
-    auto *sink = static_cast<Sink *>(context);
-    const std::size_t bytes = size * count;
-    if (bytes > sink->limit - sink->received) {
-        sink->tooLarge = true;
-        return 0;
-    }
-    if (sink->received == 0 && sink->memory) {
-        // One buffer of the announced size: the image is not copied while it grows.
-        curl_off_t length = -1;
-        if (curl_easy_getinfo(sink->handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) ==
-                CURLE_OK &&
-            length > 0 && static_cast<std::size_t>(length) <= sink->limit) {
-            try {
-                sink->memory->reserve(static_cast<std::size_t>(length));
-            } catch (...) {
-                sink->writeFailed = true;
-                return 0;
-            }
-        }
-    }
-    sink->received += bytes;
-    if (sink->head.size() < kSniffBytes)
-        sink->head.append(data, std::min(bytes, kSniffBytes - sink->head.size()));
+Net::Answer Transfer(const WmsClientOptions &options, const std::string &url, CAnswerSink &sink,
+                     const std::function<bool()> &cancelled) {
+    Net::Request request;
+    request.m_url = url;
+    request.m_userAgent = options.userAgent;
+    request.m_connectTimeout = std::chrono::milliseconds(options.connectTimeoutMs);
+    request.m_totalTimeout = std::chrono::milliseconds(options.totalTimeoutMs);
+    request.m_maxBytes = options.maxBytes;
+    request.m_maxRedirects = options.maxRedirects;
+    request.m_caFile = options.caFile;
+    request.m_acceptEncoding = true;
+    request.m_cancelled = cancelled;
     try {
-        if (sink->memory) {
-            sink->memory->append(data, bytes);
-        } else {
-            if (!sink->file->Write(data, bytes)) {
-                sink->writeFailed = true;
-                return 0;
-            }
+        return Net::Get(request, sink);
+    } catch (const Net::CTransferFailure &failure) {
+        switch (failure.GetKind()) {
+        case Net::FailureKind::TooLarge:
+            throw CWmsError(WmsErrorKind::TooLarge, "",
+                            "The answer of " + url + " is larger than " +
+                                std::to_string(options.maxBytes) + " bytes.");
+        case Net::FailureKind::SinkFailed:
+            throw CWmsError(WmsErrorKind::File, "", "The answer could not be stored.");
+        case Net::FailureKind::Cancelled:
+            throw CWmsError(WmsErrorKind::Cancelled, "",
+                            "The request for " + url + " was cancelled.");
+        default:
+            break;
         }
-    } catch (...) {
-        sink->writeFailed = true;
-        return 0;
-    }
-    return bytes;
-}
-
-struct Answer {
-    long status = 0;
-    std::string contentType;
-};
-
-Answer Transfer(const WmsClientOptions &options, const std::string &url, Sink &sink) {
-    const CCurlGlobal global;
-    const std::unique_ptr<CURL, EasyCleanup> curl(curl_easy_init());
-    if (!curl)
-        throw CWmsError(WmsErrorKind::Transfer, "", "libcurl could not create a transfer.");
-    CURL *handle = curl.get();
-    char errorBuffer[CURL_ERROR_SIZE] = {};
-    const bool https = url.compare(0, 8, "https://") == 0 || url.compare(0, 8, "HTTPS://") == 0;
-    curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, errorBuffer);
-    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
-    // Once on https, a redirect may never leave it.
-    curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, https ? "https" : "http,https");
-    curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, options.maxRedirects > 0 ? 1L : 0L);
-    curl_easy_setopt(handle, CURLOPT_MAXREDIRS, options.maxRedirects);
-    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
-    if (!options.caFile.empty())
-        curl_easy_setopt(handle, CURLOPT_CAINFO, options.caFile.c_str());
-    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, options.connectTimeoutMs);
-    curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, options.totalTimeoutMs);
-    curl_easy_setopt(handle, CURLOPT_MAXFILESIZE_LARGE,
-                     static_cast<curl_off_t>(std::min<std::size_t>(options.maxBytes, INT64_MAX)));
-    curl_easy_setopt(handle, CURLOPT_USERAGENT, options.userAgent.c_str());
-    curl_easy_setopt(handle, CURLOPT_ACCEPT_ENCODING, ""); // whatever libcurl can decode
-    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, Write);
-    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &sink);
-    sink.limit = options.maxBytes;
-    sink.handle = handle;
-    const CURLcode code = curl_easy_perform(handle);
-    if (sink.tooLarge || code == CURLE_FILESIZE_EXCEEDED)
-        throw CWmsError(WmsErrorKind::TooLarge, "",
-                        "The answer of " + url + " is larger than " +
-                            std::to_string(options.maxBytes) + " bytes.");
-    if (sink.writeFailed)
-        throw CWmsError(WmsErrorKind::File, "", "The answer could not be stored.");
-    if (code != CURLE_OK) {
-        std::string text = curl_easy_strerror(code);
-        if (errorBuffer[0])
-            text += std::string(": ") + errorBuffer;
+        std::string text = failure.what();
+        if (!failure.GetDetail().empty())
+            text += ": " + failure.GetDetail();
         throw CWmsError(WmsErrorKind::Transfer, "", text + " (" + url + ")");
     }
-    Answer answer;
-    curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &answer.status);
-    const char *type = nullptr;
-    if (curl_easy_getinfo(handle, CURLINFO_CONTENT_TYPE, &type) == CURLE_OK && type)
-        answer.contentType = type;
-    return answer;
+}
+
+// True once `Cancel` has been called after this moment.
+std::function<bool()> CancelledSince(const std::atomic<unsigned long long> &generation) {
+    const unsigned long long start = generation.load();
+    return [&generation, start] { return generation.load() != start; };
 }
 
 bool LooksLikeXml(const std::string &head) {
@@ -182,19 +117,20 @@ std::string MediaType(const std::string &contentType) {
     return type.substr(first);
 }
 
-void CheckStatus(const Answer &answer, const std::string &url) {
-    if (answer.status < 200 || answer.status > 299)
-        throw CWmsError(WmsErrorKind::HttpStatus, std::to_string(answer.status),
-                        "The server answered HTTP " + std::to_string(answer.status) + " to " + url);
+void CheckStatus(const Net::Answer &answer, const std::string &url) {
+    if (answer.m_status < 200 || answer.m_status > 299)
+        throw CWmsError(WmsErrorKind::HttpStatus, std::to_string(answer.m_status),
+                        "The server answered HTTP " + std::to_string(answer.m_status) + " to " +
+                            url);
 }
 
-void CheckImage(const Answer &answer, const CWmsUrl &request, const std::string &url) {
+void CheckImage(const Net::Answer &answer, const CWmsUrl &request, const std::string &url) {
     CheckStatus(answer, url);
     const std::string wanted = MediaType(request.GetFormat());
-    const std::string got = MediaType(answer.contentType);
-    if (!Wms::EqualsIgnoringAsciiCase(wanted, got))
+    const std::string got = MediaType(answer.m_contentType);
+    if (!EqualsIgnoringAsciiCase(wanted, got))
         throw CWmsError(WmsErrorKind::WrongContentType, got,
-                        "The server answered with content type \"" + answer.contentType +
+                        "The server answered with content type \"" + answer.m_contentType +
                             "\" instead of \"" + request.GetFormat() + "\".");
 }
 
@@ -216,25 +152,29 @@ CWmsError::CWmsError(WmsErrorKind kind, std::string code, std::string text)
 
 CWmsClient::CWmsClient(WmsClientOptions options) : m_options(std::move(options)) {}
 
+CWmsClient::CWmsClient(const CWmsClient &other) : m_options(other.m_options) {}
+
+CWmsClient &CWmsClient::operator=(const CWmsClient &other) {
+    m_options = other.m_options;
+    return *this;
+}
+
+void CWmsClient::Cancel() const noexcept { ++m_generation; }
+
 std::string CWmsClient::CapabilitiesUrl(const std::string &address) {
     std::string url = address;
-    if (url.find('?') == std::string::npos)
-        url += '?';
-    else if (url.back() != '?' && url.back() != '&')
-        url += '&';
+    AppendQuerySeparator(url);
     return url + "SERVICE=WMS&REQUEST=GetCapabilities&VERSION=1.3.0";
 }
 
 WmsCapabilities CWmsClient::GetCapabilities(const std::string &address) const {
     const std::string url = CapabilitiesUrl(address);
-    std::string body;
-    Sink sink;
-    sink.memory = &body;
-    const Answer answer = Transfer(m_options, url, sink);
-    if (MayBeException(sink.head))
-        ThrowServiceException(body);
+    CAnswerSink sink;
+    const Net::Answer answer = Transfer(m_options, url, sink, CancelledSince(m_generation));
+    if (MayBeException(sink.Head()))
+        ThrowServiceException(sink.Body());
     CheckStatus(answer, url);
-    return ReadCapabilities(body);
+    return ReadCapabilities(sink.Body());
 }
 
 WmsCapabilities CWmsClient::LoadCapabilitiesFile(const std::string &path) const {
@@ -248,14 +188,12 @@ WmsCapabilities CWmsClient::LoadCapabilitiesFile(const std::string &path) const 
 
 std::string CWmsClient::GetMap(const CWmsUrl &request) const {
     const std::string url = request.GetRequestUrl();
-    std::string image;
-    Sink sink;
-    sink.memory = &image;
-    const Answer answer = Transfer(m_options, url, sink);
-    if (MayBeException(sink.head))
-        ThrowServiceException(image);
+    CAnswerSink sink;
+    const Net::Answer answer = Transfer(m_options, url, sink, CancelledSince(m_generation));
+    if (MayBeException(sink.Head()))
+        ThrowServiceException(sink.Body());
     CheckImage(answer, request, url);
-    return image;
+    return std::move(sink.Body());
 }
 
 void CWmsClient::GetMapToFile(const CWmsUrl &request, const std::string &path) const {
@@ -264,10 +202,9 @@ void CWmsClient::GetMapToFile(const CWmsUrl &request, const std::string &path) c
     if (!file.Create(path))
         throw CWmsError(WmsErrorKind::File, "",
                         "No temporary file can be created beside " + path + ".");
-    Sink sink;
-    sink.file = &file;
-    const Answer answer = Transfer(m_options, url, sink);
-    if (MayBeException(sink.head)) {
+    CAnswerSink sink(&file);
+    const Net::Answer answer = Transfer(m_options, url, sink, CancelledSince(m_generation));
+    if (MayBeException(sink.Head())) {
         std::string body;
         if (Platform::ReadRegularFile(file.GetPath(), kMaxExceptionBytes, body))
             ThrowServiceException(body);

@@ -2,7 +2,6 @@
 // as the service documents them, the endpoint switch, typed failures, time-outs, cancellation
 // and the cache. CTest gives the binary a high request rate and a cache folder of its own.
 #include "geocoding/geocoding_settings.h"
-#include "geocoding/http_get.h"
 #include "geocoding/loopback_server.h"
 #include "geocoding/nominatim_request.h"
 #include "geocoding/place_cache.h"
@@ -383,7 +382,7 @@ TEST_F(Geocoder, EndpointAndRateAreReadAtRunTime) {
     EXPECT_EQ(builtIn.find("127.0.0.1"), std::string::npos) << builtIn;
 }
 
-TEST(GeocodingSettings, SiblingUrlsAndRetryAfter) {
+TEST(GeocodingSettings, SiblingUrls) {
     const std::pair<const char *, const char *> kSiblings[] = {
         {"https://nominatim.example.org/search", "https://nominatim.example.org/reverse"},
         {"https://h/nominatim/search.php?key=1", "https://h/nominatim/reverse?key=1"},
@@ -392,11 +391,6 @@ TEST(GeocodingSettings, SiblingUrlsAndRetryAfter) {
     };
     for (const auto &[search, reverse] : kSiblings)
         EXPECT_EQ(GetSiblingUrl(search, "reverse"), reverse);
-    const long long now = 784111777; // Sun, 06 Nov 1994 08:49:37 GMT
-    EXPECT_EQ(ParseRetryAfter(" 120\r\n", now), 120);
-    EXPECT_EQ(ParseRetryAfter("Sun, 06 Nov 1994 08:50:37 GMT", now), 60);
-    EXPECT_EQ(ParseRetryAfter("soon", now), -1);
-    EXPECT_EQ(ParseRetryAfter("-5", now), -1);
 }
 
 } // namespace

@@ -2,77 +2,21 @@
 // nested answers, and a peer that never answers.
 #include "geocoding/nominatim_request.h"
 
+#include "support/raw_peer.h"
+
 #include <curl/curl.h>
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <future>
-#include <thread>
 
 namespace Geo {
 namespace {
 
 using namespace std::chrono_literals;
-
-// How a RawPeer ends the connection after its reply; NeverListen binds a port that refuses.
-enum class End { Close, Reset, HoldThenClose, NeverListen };
-
-// A TCP server on 127.0.0.1 for one connection: it reads the request head, sends `reply` and
-// ends as told. Raw, so that it can do what no HTTP server library would.
-class RawPeer {
-  public:
-    explicit RawPeer(std::string reply, End end = End::Close)
-        : m_listener(socket(AF_INET, SOCK_STREAM, 0)) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (bind(m_listener, reinterpret_cast<sockaddr *>(&address), length) != 0 ||
-            (end != End::NeverListen && listen(m_listener, 1) != 0) ||
-            getsockname(m_listener, reinterpret_cast<sockaddr *>(&address), &length) != 0)
-            throw std::runtime_error("cannot bind a loopback port");
-        m_url = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/search";
-        m_thread = std::thread([this, reply, end] {
-            const int connection = accept(m_listener, nullptr, nullptr);
-            if (connection < 0)
-                return; // not listening, or stopped before any search came
-            std::string head;
-            for (char byte;
-                 head.find("\r\n\r\n") == std::string::npos && recv(connection, &byte, 1, 0) == 1;)
-                head += byte;
-            for (std::size_t sent = 0; sent < reply.size();) {
-                const ssize_t count =
-                    send(connection, reply.data() + sent, reply.size() - sent, MSG_NOSIGNAL);
-                if (count <= 0)
-                    break; // the client has gone; nothing more to say
-                sent += static_cast<std::size_t>(count);
-            }
-            const linger abort{1, 0}; // closing with no linger time sends a reset
-            if (end == End::Reset)
-                setsockopt(connection, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
-            if (end == End::HoldThenClose)
-                std::this_thread::sleep_for(2s);
-            close(connection);
-        });
-    }
-    ~RawPeer() {
-        shutdown(m_listener, SHUT_RDWR); // ends a pending accept
-        m_thread.join();
-        close(m_listener);
-    }
-    std::string m_url;
-
-  private:
-    int m_listener;
-    std::thread m_thread;
-};
+using VexoGeoTest::End;
+using VexoGeoTest::RawPeer;
 
 const std::string kHead = "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n";
-const std::string kChunked = kHead + "Transfer-Encoding: chunked\r\n\r\n";
 const std::string kPlace = R"({"display_name":"A","boundingbox":["1","2","3","4"]})";
 
 std::string Answer(const std::string &body) {
@@ -100,7 +44,6 @@ std::string Repeat(const std::string &text, std::size_t count) {
 
 TEST(HostileServer, AnswersAsDefinedWhateverThePeerDoes) {
     const std::string body = "[" + kPlace + "]";
-    const std::string partial = curl_easy_strerror(CURLE_PARTIAL_FILE);
     const std::string received = curl_easy_strerror(CURLE_RECV_ERROR);
     const std::string fffd = "\xEF\xBF\xBD";
     const auto named = [](const std::string &name) {
@@ -112,20 +55,8 @@ TEST(HostileServer, AnswersAsDefinedWhateverThePeerDoes) {
         std::string reply, outcome;
         End end = End::Close;
     } kCases[] = {
-        {"refused", "", curl_easy_strerror(CURLE_COULDNT_CONNECT), End::NeverListen},
-        {"hang-up before any answer", "", curl_easy_strerror(CURLE_GOT_NOTHING)},
-        {"garbage for a status line", "\x16\x03\x01 not http\r\n\r\n",
-         curl_easy_strerror(CURLE_UNSUPPORTED_PROTOCOL)},
-        {"reset before any answer", "", received, End::Reset},
-        {"reset after the head", kChunked, received, End::Reset},
+        // A failed transfer is thrown with libcurl's text; the transport's tests have the rest.
         {"reset mid-body", kHead + "Content-Length: 1000\r\n\r\n" + body, received, End::Reset},
-        {"closed mid-body", kHead + "Content-Length: 1000\r\n\r\n" + body, partial},
-        {"chunk cut short", kChunked + "40\r\n" + body, partial},
-        {"last chunk missing", kChunked + "36\r\n" + body + "\r\n", partial},
-        {"chunk size not hexadecimal", kChunked + "zz\r\n" + body, received},
-        {"chunk size beyond 64 bits", kChunked + "1" + std::string(16, '0') + "\r\n" + body,
-         received},
-        {"complete chunked answer", kChunked + "36\r\n" + body + "\r\n0\r\n\r\n", "[A]"},
         {"empty body", Answer(""), "[]"},
         {"not JSON", Answer("<html>maintenance</html>"), "[]"},
         // Ill-formed UTF-8 is substituted per maximal subpart, as in the example of chapter 3
@@ -150,7 +81,6 @@ TEST(HostileServer, AnswersAsDefinedWhateverThePeerDoes) {
          Answer("[" + Repeat("{\"x\":[", 200000) + Repeat("]}", 200000) + "," + kPlace + "]"),
          "[A]"},
     };
-    ASSERT_EQ(body.size(), 0x36u);
     for (const auto &c : kCases) {
         const RawPeer peer(c.reply, c.end);
         EXPECT_EQ(Outcome(peer.m_url), c.outcome) << c.name;
@@ -158,7 +88,7 @@ TEST(HostileServer, AnswersAsDefinedWhateverThePeerDoes) {
 }
 
 TEST(HostileServer, EnormousAnswerIsReadWhole) {
-    // 64 MiB of places of 1 KiB each: the transfer has no size limit and the answer is parsed.
+    // 64 MiB of places of 1 KiB each, far below the search's cap: the answer is parsed whole.
     const std::string name(1024 - 16, 'n');
     std::string body = "[";
     int count = 0;

@@ -2,6 +2,7 @@
 #ifndef VEXOGEO_WMS_WMS_CLIENT_H
 #define VEXOGEO_WMS_WMS_CLIENT_H
 
+#include <atomic>
 #include <cstddef>
 #include <stdexcept>
 #include <string>
@@ -32,7 +33,8 @@ enum class WmsErrorKind {
     ServiceException, ///< the server answered with a ServiceExceptionReport
     WrongContentType, ///< a GetMap answer whose content type is not the format asked for
     InvalidDocument,  ///< capabilities that do not read
-    File              ///< a local file could not be read or written
+    File,             ///< a local file could not be read or written
+    Cancelled         ///< `CWmsClient::Cancel` ended the request
 };
 
 /// The error every request of `CWmsClient` throws. For a service exception `GetCode` is the
@@ -50,11 +52,15 @@ class VEXOGEO_API CWmsError : public std::runtime_error {
     std::string m_text;
 };
 
-/// A WMS client over libcurl. Holds only its options: one object may serve several threads at
-/// once; each request has its own libcurl handle. Certificates are always verified.
+/// A WMS client over libcurl. Holds its options: one object may serve several threads at once;
+/// each request has its own libcurl handle. Certificates are always verified.
 class VEXOGEO_API CWmsClient {
   public:
     explicit CWmsClient(WmsClientOptions options = WmsClientOptions());
+    /// Copies the options; a copy is not cancelled by the original's `Cancel`, nor it by the
+    /// copy's.
+    CWmsClient(const CWmsClient &other);
+    CWmsClient &operator=(const CWmsClient &other);
 
     /// @return the capabilities URL for `address`: the address joined with "?" or "&" as it
     /// needs, then SERVICE=WMS&REQUEST=GetCapabilities&VERSION=1.3.0.
@@ -74,8 +80,13 @@ class VEXOGEO_API CWmsClient {
     /// `path` only when the answer is a complete image; on any error `path` is unchanged.
     void GetMapToFile(const CWmsUrl &request, const std::string &path) const;
 
+    /// Ends the requests of this client that are running now, from any thread: within a few
+    /// milliseconds they throw CWmsError of kind Cancelled. Later requests run normally.
+    void Cancel() const noexcept;
+
   private:
     WmsClientOptions m_options;
+    mutable std::atomic<unsigned long long> m_generation{0};
 };
 
 } // namespace Geo

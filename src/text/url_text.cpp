@@ -1,0 +1,55 @@
+// Percent-encoding and query joining, shared by every URL the library writes or reads.
+#include "text/url_text.h"
+
+#include "text/ascii.h"
+
+namespace Geo {
+
+bool IsUnreserved(unsigned char byte) {
+    return IsAsciiLetter(static_cast<char>(byte)) || (byte >= '0' && byte <= '9') || byte == '-' ||
+           byte == '.' || byte == '_' || byte == '~';
+}
+
+void AppendPercentEncoded(std::string &out, std::string_view value, bool (*keep)(unsigned char)) {
+    for (const char c : value) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (keep(byte)) {
+            out += c;
+        } else {
+            out += '%';
+            AppendHexByte(out, byte);
+        }
+    }
+}
+
+bool PercentDecode(std::string_view text, std::string &out) {
+    out.clear();
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '+') {
+            out += ' ';
+        } else if (c == '%') {
+            if (i + 2 >= text.size())
+                return false;
+            const int high = HexValue(text[i + 1]);
+            const int low = HexValue(text[i + 2]);
+            if (high < 0 || low < 0)
+                return false;
+            out += static_cast<char>(high * 16 + low);
+            i += 2;
+        } else {
+            out += c;
+        }
+    }
+    return true;
+}
+
+void AppendQuerySeparator(std::string &url) {
+    if (url.find('?') == std::string::npos)
+        url += '?';
+    else if (url.back() != '?' && url.back() != '&')
+        url += '&';
+}
+
+} // namespace Geo
