@@ -2,6 +2,7 @@
 #include "common.h"
 
 #include "platform/regular_file.h"
+#include "text/ascii.h"
 #include "text/code_page.h"
 
 #include <vexogeo/vexogeo.h>
@@ -21,12 +22,9 @@ namespace {
 // The error number of a write to standard output that failed while a diagnostic flushed it.
 int g_outputError = 0;
 
-constexpr char kHexDigits[] = "0123456789ABCDEF";
-
 void AppendHex(std::string &out, unsigned char byte) {
     out += "\\x";
-    out += kHexDigits[byte >> 4];
-    out += kHexDigits[byte & 0xF];
+    Geo::AppendHexByte(out, byte);
 }
 
 // The length of the UTF-8 sequence at [`p`, `last`), 0 when none starts there.

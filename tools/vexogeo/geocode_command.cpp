@@ -2,12 +2,12 @@
 #include "commands.h"
 #include "geocode_format.h"
 #include "geocoding_options.h"
+#include "text/ascii.h"
 
 #include <vexogeo/vexogeo.h>
 
 #include <CLI/CLI.hpp>
 
-#include <cctype>
 #include <cstdio>
 #include <memory>
 #include <sstream>
@@ -85,8 +85,7 @@ int RunGeocode(const GeocodeOptions &options) {
     if (!options.m_countries.empty()) {
         geocoderOptions.m_countryCodes = SplitCommas(options.m_countries);
         for (const auto &code : geocoderOptions.m_countryCodes) {
-            if (code.size() != 2 || !std::isalpha(static_cast<unsigned char>(code[0])) ||
-                !std::isalpha(static_cast<unsigned char>(code[1])))
+            if (code.size() != 2 || !Geo::IsAsciiLetter(code[0]) || !Geo::IsAsciiLetter(code[1]))
                 return usage("--country: expected two-letter codes such as 'de,at', not " +
                              QuoteText(options.m_countries));
         }
