@@ -47,7 +47,7 @@ std::unique_ptr<System> Create(const std::string &definition) {
     Geo::CCoordinateSystem *cs = nullptr;
     {
         const Lock lock(ProjMutex());
-        cs = Geo::CCoordinateSystem::FromProj4Parameters(definition.c_str());
+        cs = Geo::CCoordinateSystem::FromProj4Parameters(Geo::AsCrsDefinition(definition).c_str());
     }
     if (cs == nullptr)
         Raise("CRSError",

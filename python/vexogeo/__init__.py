@@ -110,8 +110,6 @@ class CRS:
             text = f"EPSG:{int(definition)}"
         elif isinstance(definition, str):
             text = definition
-            if text.lstrip().startswith("+") and "+type=crs" not in text:
-                text += " +type=crs"
         else:
             raise TypeError(f"a CRS is made from a str or an int, not {type(definition).__name__}")
         if "\0" in text:
@@ -348,10 +346,8 @@ class Transformer:
             for a, c in zip(arrays, copies):
                 np.copyto(a, c.reshape(a.shape))
             return
-        z = columns[2] if len(columns) > 2 else None
-        if not self._converter.transform(self._inverse, columns[0], columns[1], z):
-            # No point transformed: every output is already inf, as PROJ leaves failed points.
-            pass
+        # A point that fails comes back as inf, as PROJ leaves it (and pyproj answers).
+        self._converter.transform(self._inverse, *columns, *([None] * (3 - len(columns))))
 
     def transform_bounds(self, west: float, south: float, east: float, north: float,
                          densify: int = 21) -> Tuple[float, float, float, float]:
