@@ -2,7 +2,8 @@
 # Installs the Debian packages VexoGeo needs, when missing. As root it runs apt-get; otherwise it
 # prints the apt-get line and stops.
 #
-#   scripts/install-deps.sh [GROUP...]      GROUP: core (the default), fuzz, valgrind, bench, all
+#   scripts/install-deps.sh [GROUP...]      GROUP: core (the default), fuzz, valgrind, bench,
+#                                           python, all
 #
 #   core      build the library, the tool and the tests and pass every ctest case, including the
 #             independent oracles (cs2cs, GeodSolve), the Windows-1252 locale and the peak-memory
@@ -11,6 +12,8 @@
 #   fuzz      clang with libFuzzer, for scripts/run-fuzzers
 #   valgrind  Valgrind and python3, for scripts/run-valgrind
 #   bench     Google Benchmark and python3, for bench/run
+#   python    pybind11, NumPy, pytest, setuptools, Dask and pyproj, for the Python package
+#             (VEXOGEO_BUILD_PYTHON, the regular stage of scripts/run-tests, pip install .)
 # VEXOGEO_EXTRA_PACKAGES adds packages to whatever is asked for.
 set -euo pipefail
 
@@ -26,6 +29,8 @@ packages=(cmake ninja-build g++ pkg-config ccache
 fuzz_packages=(clang libclang-rt-14-dev)
 valgrind_packages=(valgrind python3)
 bench_packages=(libbenchmark-dev python3 python3-owslib)
+python_packages=(pybind11-dev python3-pybind11 python3-numpy python3-pytest python3-setuptools
+    python3-dask python3-pyproj python3-dev python3-pip)
 
 wanted=()
 for group in "${@:-core}"; do
@@ -34,9 +39,11 @@ for group in "${@:-core}"; do
     fuzz) wanted+=("${packages[@]}" "${fuzz_packages[@]}") ;;
     valgrind) wanted+=("${packages[@]}" "${valgrind_packages[@]}") ;;
     bench) wanted+=("${packages[@]}" "${bench_packages[@]}") ;;
-    all) wanted+=("${packages[@]}" "${fuzz_packages[@]}" "${valgrind_packages[@]}" "${bench_packages[@]}") ;;
+    python) wanted+=("${packages[@]}" "${python_packages[@]}") ;;
+    all) wanted+=("${packages[@]}" "${fuzz_packages[@]}" "${valgrind_packages[@]}" "${bench_packages[@]}"
+        "${python_packages[@]}") ;;
     *)
-        echo "install-deps.sh: unknown group '$group' (core, fuzz, valgrind, bench, all)" >&2
+        echo "install-deps.sh: unknown group '$group' (core, fuzz, valgrind, bench, python, all)" >&2
         exit 2
         ;;
     esac

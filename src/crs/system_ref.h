@@ -3,6 +3,7 @@
 #ifndef VEXOGEO_CRS_SYSTEM_REF_H
 #define VEXOGEO_CRS_SYSTEM_REF_H
 
+#include <string>
 #include <utility>
 
 #include <vexogeo/crs/coordinate_system.h>
@@ -37,6 +38,15 @@ class CSystemRef {
   private:
     CCoordinateSystem *m_pSystem = nullptr;
 };
+
+/// `definition` as the definition of a coordinate system: a PROJ string ("+proj=...") names an
+/// operation to PROJ unless it says +type=crs, so such a string gets " +type=crs"; any other
+/// definition (authority:code, WKT, a string that says it) comes back unchanged.
+inline std::string AsCrsDefinition(std::string definition) {
+    if (definition.rfind('+', 0) == 0 && definition.find("+type=crs") == std::string::npos)
+        definition += " +type=crs";
+    return definition;
+}
 
 } // namespace Geo
 

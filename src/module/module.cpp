@@ -10,9 +10,12 @@ namespace Geo::Module {
 void OnLoad() {
     // Every code lookup (EPSG, ESRI, ...) of the library depends on this path; a host without
     // Resources/Proj beside it gets no lookups, and no other folder is tried.
-    const std::string path =
-        DeriveProjSearchPath(Platform::GetExecutablePath(), Platform::kPathSeparator);
-    const char *paths[] = {path.c_str()};
+    UseProjSearchPath(
+        DeriveProjSearchPath(Platform::GetExecutablePath(), Platform::kPathSeparator));
+}
+
+void UseProjSearchPath(const std::string &folder) {
+    const char *paths[] = {folder.c_str()};
     proj_context_set_search_paths(nullptr, 1, paths);
 }
 

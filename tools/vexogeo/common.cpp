@@ -270,9 +270,7 @@ CSystemRef CreateSystem(const std::string &argument, std::string &error) {
                (definition.back() == '\n' || definition.back() == '\r' || definition.back() == ' '))
             definition.pop_back();
     }
-    // A PROJ string names an operation unless it says it is a coordinate system.
-    if (StartsWith(definition, "+") && definition.find("+type=crs") == std::string::npos)
-        definition += " +type=crs";
+    definition = Geo::AsCrsDefinition(std::move(definition));
     CSystemRef system(Geo::CCoordinateSystem::FromProj4Parameters(definition.c_str()));
     if (!system)
         error = "unknown coordinate system " + QuoteText(argument);

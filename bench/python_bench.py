@@ -1,0 +1,84 @@
+#!/usr/bin/env python3
+"""The Python package against pyproj in the same run: 1M points EPSG:4326 -> EPSG:32633
+(Transformer.transform), 1M pairs Geodesic.inverse against pyproj.Geod.inv, and the overhead
+of a one-point call. Each figure is the best of --runs runs (other work on a shared machine only
+ever adds time). Prints a table; --csv writes rows as bench/cli_bench.sh does (measure,
+vexogeo, reference, ratio, limit, verdict). Exit status 1 when a target is missed.
+
+    PYTHONPATH=BUILD/python /usr/bin/python3 bench/python_bench.py [--runs N] [--csv FILE]
+
+BUILD is a build folder configured with -DVEXOGEO_BUILD_PYTHON=ON (a Release build for figures
+that mean something), or leave PYTHONPATH unset for an installed package."""
+
+import argparse
+import csv
+import sys
+import time
+
+import numpy as np
+import pyproj
+
+import vexogeo
+
+
+def best(runs, call):
+    times = []
+    for _ in range(runs):
+        start = time.perf_counter()
+        call()
+        times.append(time.perf_counter() - start)
+    return min(times)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--points", type=int, default=1_000_000)
+    parser.add_argument("--csv")
+    args = parser.parse_args()
+    rng = np.random.default_rng(1)
+    n = args.points
+    lon, lat = rng.uniform(9, 21, n), rng.uniform(0, 84, n)
+    lon2, lat2 = rng.uniform(-180, 180, n), rng.uniform(-90, 90, n)
+
+    ours = vexogeo.Transformer("EPSG:4326", "EPSG:32633")
+    theirs = pyproj.Transformer.from_crs("EPSG:4326", "EPSG:32633", always_xy=True)
+    geodesic, geod = vexogeo.Geodesic("EPSG:4326"), pyproj.Geod(ellps="WGS84")
+    one = 10_000
+
+    def one_point(transform):
+        def run():
+            for _ in range(one):
+                transform(15.0, 52.0)
+        return run
+
+    # (measure, our seconds, reference seconds, unit scale, unit, limit: ours/reference at most)
+    rows = [
+        ("transform 1M points 4326->32633", best(args.runs, lambda: ours.transform(lon, lat)),
+         best(args.runs, lambda: theirs.transform(lon, lat)), 1.0),
+        ("geodesic inverse 1M pairs", best(args.runs, lambda: geodesic.inverse(lon, lat, lon2, lat2)),
+         best(args.runs, lambda: geod.inv(lon, lat, lon2, lat2)), 1.0),
+        ("one-point transform call", best(args.runs, one_point(ours.transform)) / one,
+         best(args.runs, one_point(theirs.transform)) / one, 2.0),
+    ]
+    failed = False
+    table = []
+    print(f"{'measure':36} {'vexogeo':>12} {'pyproj':>12} {'speed-up':>9} {'target':>8}")
+    for name, mine, reference, limit in rows:
+        speedup = reference / mine
+        verdict = "pass" if mine <= reference * limit else "FAIL"
+        failed |= verdict == "FAIL"
+        target = f">={1 / limit:.1f}x"
+        unit, scale = ("s", 1.0) if mine > 1e-3 else ("us", 1e6)
+        print(f"{name:36} {mine * scale:10.3f}{unit:>2} {reference * scale:10.3f}{unit:>2} "
+              f"{speedup:8.2f}x {target:>8} {verdict}")
+        table.append((name, f"{mine * scale:.3f} {unit}", f"{reference * scale:.3f} {unit}",
+                      f"{speedup:.2f}x", target, verdict))
+    if args.csv:
+        with open(args.csv, "w", newline="") as f:
+            csv.writer(f, delimiter="|").writerows(table)
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
