@@ -24,7 +24,7 @@ set(VEXOGEO_POSIX_ONLY_SOURCES
     "geodesic/geodesic_oracle_test.cpp=runs GeodSolve, Planimeter and cs2cs, Linux programs, through popen (Karney's exact geodesics in geodesic_test.cpp run under Wine)"
     "xml/culture_test.cpp=one process per language through the XDG folders and a localedef locale, tests/windows reads the language from the registry and takes the code page from LC_ALL"
     "xml/xml_concurrency_test.cpp=expects the UTF-8 code page that LC_ALL=C gives on POSIX, Wine's ANSI code page is 1252 (its saves and loads passed under Wine apart from that)"
-    "xml/serializer_test.cpp=named pipes, /dev/zero, file-size limits and file privileges, tests/windows covers the save's refusals")
+    "xml/serializer_test.cpp=named pipes, /dev/zero and file privileges, tests/windows covers the writer's refusals")
 
 # Removes the POSIX-only files from the list named `sources_var`, recording each once.
 function(vexogeo_drop_posix_only_sources sources_var)

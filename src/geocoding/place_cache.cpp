@@ -2,8 +2,9 @@
 #include "geocoding/place_cache.h"
 
 #include "geocoding/place_parser.h"
-#include "platform/atomic_file.h"
 #include "platform/cache_folder.h"
+#include "platform/file_writer.h"
+#include "platform/regular_file.h"
 #include "text/ascii.h"
 
 #include <algorithm>
@@ -11,8 +12,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 
 namespace Geo {
@@ -38,14 +37,6 @@ std::uint64_t HashKey(const std::string &key) {
         hash *= 1099511628211ull;
     }
     return hash;
-}
-
-bool ReadWhole(const std::string &path, std::string &bytes) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        return false;
-    bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    return !file.bad();
 }
 
 // Reads "<number>" followed by `end` at `position`; moves past both.
@@ -148,8 +139,10 @@ std::optional<std::vector<Place>> CPlaceCache::Find(const std::string &key, Answ
     std::string bytes;
     long long written = 0;
     std::string body;
-    if (!ReadWhole(GetFilePath(key), bytes) || !DecodeFile(bytes, key, written, body) ||
-        written < oldest || written > now + kClockSkewSeconds)
+    // Only a regular file is read: a named pipe put in the folder never blocks a search.
+    if (!Platform::ReadRegularFile(GetFilePath(key), m_diskBytes, bytes) ||
+        !DecodeFile(bytes, key, written, body) || written < oldest ||
+        written > now + kClockSkewSeconds)
         return std::nullopt;
     std::vector<Place> places;
     try {
@@ -180,7 +173,7 @@ void CPlaceCache::Store(const std::string &key, const std::string &body,
     bytes += body;
     if (bytes.size() > m_diskBytes / 4)
         return;
-    if (Platform::WriteFileAtomically(GetFilePath(key), bytes))
+    if (Platform::WriteWholeFile(GetFilePath(key), bytes))
         TrimFolder();
 }
 

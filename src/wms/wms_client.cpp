@@ -6,8 +6,8 @@
 #include <functional>
 
 #include "net/transfer.h"
+#include "platform/file_writer.h"
 #include "platform/regular_file.h"
-#include "platform/temporary_file.h"
 #include "text/ascii.h"
 #include "text/url_text.h"
 #include "wms/xml_reading.h"
@@ -22,23 +22,63 @@ constexpr std::size_t kSniffBytes = 256;
 // A service exception is read back from a file only up to this size.
 constexpr std::size_t kMaxExceptionBytes = 1u << 20;
 
-// Passes the answer straight through to memory or to a temporary file, keeping its first bytes.
+bool LooksLikeXml(const std::string &head) {
+    std::size_t i = 0;
+    if (head.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        i = 3;
+    while (i < head.size() &&
+           (head[i] == ' ' || head[i] == '\t' || head[i] == '\r' || head[i] == '\n'))
+        ++i;
+    return i < head.size() && head[i] == '<' && head.compare(i, 5, "<html") != 0 &&
+           head.compare(i, 5, "<HTML") != 0 && head.compare(i, 9, "<!DOCTYPE") != 0 &&
+           head.compare(i, 9, "<!doctype") != 0;
+}
+
+// A 1.1.1 exception may carry a document type declaration; "<!DOCTYPE" then starts it.
+bool MayBeException(const std::string &head) {
+    return LooksLikeXml(head) || head.find("ServiceExceptionReport") != std::string::npos;
+}
+
+// Passes the answer straight through to memory or to a file writer, keeping its first bytes. An
+// answer written to a file is also kept in memory while it may be a service exception (small, to
+// be read); an image is not copied.
 class CAnswerSink : public Net::CSink {
   public:
-    explicit CAnswerSink(Platform::CTemporaryFile *file = nullptr) : m_file(file) {}
+    explicit CAnswerSink(Platform::CFileWriter *file = nullptr) : m_file(file) {}
     bool Expect(std::size_t length) override { return m_file || m_memory.Expect(length); }
     bool Write(const char *data, std::size_t size) override {
         if (m_head.size() < kSniffBytes)
             m_head.append(data, std::min(size, kSniffBytes - m_head.size()));
-        return m_file ? m_file->Write(data, size) : m_memory.Write(data, size);
+        if (!m_file)
+            return m_memory.Write(data, size);
+        m_received += size;
+        if (m_keepsException && ((m_head.size() >= kSniffBytes && !MayBeException(m_head)) ||
+                                 m_received > kMaxExceptionBytes)) {
+            m_keepsException = false;
+            std::string().swap(m_exception);
+        }
+        if (m_keepsException)
+            m_exception.append(data, size);
+        if (!m_file->Write(data, size)) {
+            m_writeFailed = true;
+            return false;
+        }
+        return true;
     }
     std::string &Body() { return m_memory.m_body; }
     const std::string &Head() const { return m_head; }
+    /// The answer written to the file, while it may still be a service exception.
+    const std::string *Exception() const { return m_keepsException ? &m_exception : nullptr; }
+    bool WriteFailed() const { return m_writeFailed; }
 
   private:
-    Platform::CTemporaryFile *m_file;
+    Platform::CFileWriter *m_file;
     Net::CMemorySink m_memory;
     std::string m_head;
+    std::string m_exception;
+    std::size_t m_received = 0;
+    bool m_keepsException = true;
+    bool m_writeFailed = false;
 };
 
 Net::Answer Transfer(const WmsClientOptions &options, const std::string &url, CAnswerSink &sink,
@@ -82,29 +122,12 @@ std::function<bool()> CancelledSince(const std::atomic<unsigned long long> &gene
     return [&generation, start] { return generation.load() != start; };
 }
 
-bool LooksLikeXml(const std::string &head) {
-    std::size_t i = 0;
-    if (head.compare(0, 3, "\xEF\xBB\xBF") == 0)
-        i = 3;
-    while (i < head.size() &&
-           (head[i] == ' ' || head[i] == '\t' || head[i] == '\r' || head[i] == '\n'))
-        ++i;
-    return i < head.size() && head[i] == '<' && head.compare(i, 5, "<html") != 0 &&
-           head.compare(i, 5, "<HTML") != 0 && head.compare(i, 9, "<!DOCTYPE") != 0 &&
-           head.compare(i, 9, "<!doctype") != 0;
-}
-
 // Throws the server's exception when `body` is a ServiceExceptionReport.
 void ThrowServiceException(const std::string &body) {
     const Xml::DocumentPtr document = Xml::ParseXmlBytes(body);
     std::string code, text;
     if (document && Wms::ReadServiceException(document.get(), code, text))
         throw CWmsError(WmsErrorKind::ServiceException, code, text);
-}
-
-// A 1.1.1 exception may carry a document type declaration; "<!DOCTYPE" then starts it.
-bool MayBeException(const std::string &head) {
-    return LooksLikeXml(head) || head.find("ServiceExceptionReport") != std::string::npos;
 }
 
 std::string MediaType(const std::string &contentType) {
@@ -198,20 +221,28 @@ std::string CWmsClient::GetMap(const CWmsUrl &request) const {
 
 void CWmsClient::GetMapToFile(const CWmsUrl &request, const std::string &path) const {
     const std::string url = request.GetRequestUrl();
-    Platform::CTemporaryFile file;
-    if (!file.Create(path))
+    // Opened before the transfer: a target that may not be replaced is refused before any
+    // request is sent. A writer left without a commit leaves the target as it was.
+    Platform::CFileWriter file;
+    if (!file.Open(path))
         throw CWmsError(WmsErrorKind::File, "",
-                        "No temporary file can be created beside " + path + ".");
+                        "The image cannot be written to " + path + ": " + file.GetErrorText());
     CAnswerSink sink(&file);
-    const Net::Answer answer = Transfer(m_options, url, sink, CancelledSince(m_generation));
-    if (MayBeException(sink.Head())) {
-        std::string body;
-        if (Platform::ReadRegularFile(file.GetPath(), kMaxExceptionBytes, body))
-            ThrowServiceException(body);
+    Net::Answer answer;
+    try {
+        answer = Transfer(m_options, url, sink, CancelledSince(m_generation));
+    } catch (const CWmsError &error) {
+        if (sink.WriteFailed())
+            throw CWmsError(WmsErrorKind::File, "",
+                            "The image could not be written: " + file.GetErrorText());
+        throw;
     }
+    if (sink.Exception() && MayBeException(sink.Head()))
+        ThrowServiceException(*sink.Exception());
     CheckImage(answer, request, url);
-    if (!file.Commit(path))
-        throw CWmsError(WmsErrorKind::File, "", "The image could not be written to " + path);
+    if (!file.Commit())
+        throw CWmsError(WmsErrorKind::File, "",
+                        "The image could not be written to " + path + ": " + file.GetErrorText());
 }
 
 } // namespace Geo

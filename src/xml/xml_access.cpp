@@ -13,7 +13,7 @@
 #include <libxml/xmlsave.h>
 
 #include "module/localization.h"
-#include "platform/atomic_file.h"
+#include "platform/file_writer.h"
 #include "platform/regular_file.h"
 #include "text/code_page.h"
 
@@ -572,7 +572,7 @@ bool SaveXmlDocument(const xmlDoc *document, const std::string &path) {
     std::string bytes;
     if (!WriteIndented(bytes, RequireHandle(document)))
         return false;
-    return Platform::WriteFileAtomically(path, bytes);
+    return Platform::WriteWholeFile(path, bytes);
 }
 
 } // namespace Geo::Xml

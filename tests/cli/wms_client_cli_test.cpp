@@ -6,6 +6,9 @@
 
 #include <rapidjson/document.h>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
 namespace {
 
 using namespace VexoGeoCliTest;
@@ -53,20 +56,48 @@ TEST(CliWmsClient, CapabilitiesAsJson) {
     EXPECT_TRUE(layers[1]["queryable"].GetBool());
 }
 
-TEST(CliWmsClient, ServiceExceptionPrintsCodeAndText) {
-    const VexoGeoTest::FakeWmsServer server([](const httplib::Request &, httplib::Response &r) {
-        r.set_content("<ServiceExceptionReport><ServiceException code=\"LayerNotDefined\">"
-                      "msWMSLoadGetMapParams(): no layer</ServiceException>"
-                      "</ServiceExceptionReport>",
-                      "application/vnd.ogc.se_xml");
+// -o: a file is replaced (the library's writer, tests/platform); "-" is standard output, and a
+// character device or the file of standard output is a stream, written and never replaced. A
+// failed request writes nothing anywhere.
+TEST(CliWmsClient, OutputIsAFileOrAStream) {
+    const std::string image = std::string("\x89PNG\r\n\x1A\n\0", 9) + "pixels";
+    const VexoGeoTest::FakeWmsServer server([&](const httplib::Request &r, httplib::Response &a) {
+        if (r.path == "/map")
+            a.set_content(image, "image/png");
+        else
+            a.set_content("<ServiceExceptionReport><ServiceException code=\"LayerNotDefined\">"
+                          "msWMSLoadGetMapParams(): no layer</ServiceException>"
+                          "</ServiceExceptionReport>",
+                          "application/vnd.ogc.se_xml");
     });
+    const auto getMap = [&](const std::string &path, const std::string &output) {
+        return "wms getmap --address " + server.Url(path) +
+               " --layers x --crs EPSG:3857 --bbox 1,2,3,4 --width 8 --height 8 -o " + output;
+    };
     const std::string file = (Scratch() / "map.png").string();
-    Check({{"wms getmap --address " + server.Url("/wms") +
-                " --layers x --crs EPSG:3857 --bbox 1,2,3,4 --width 8 --height 8 -o " + file,
-            "", "", 1,
-            "vexogeo: wms getmap: service exception LayerNotDefined: msWMSLoadGetMapParams(): no "
-            "layer\n"}});
-    EXPECT_FALSE(std::filesystem::exists(file));
+    const std::string folder = (Scratch() / "folder").string();
+    std::filesystem::create_directory(folder);
+    // Devices of the test's own where it may make them (root): a fault never hits the machine's.
+    std::string null = (Scratch() / "null").string(), full = (Scratch() / "full").string();
+    if (mknod(null.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0 ||
+        mknod(full.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0)
+        null = "/dev/null", full = "/dev/full";
+    Check({{getMap("/map", "-"), "", image},
+           {getMap("/map", null), "", ""},
+           {getMap("/map", "/dev/stdout > " + file), "", ""},
+           {getMap("/map", full), "", "", 1,
+            "vexogeo: wms getmap: cannot write '" + full + "': No space left on device\n"},
+           {getMap("/map", folder), "", "", 1,
+            "vexogeo: wms getmap: The image cannot be written to " + folder +
+                ": not a regular file\n"},
+           {getMap("/wms", "-"), "", "", 1,
+            "vexogeo: wms getmap: service exception LayerNotDefined: msWMSLoadGetMapParams(): "
+            "no layer\n"},
+           {getMap("/wms", file + "2"), "", "", 1, "vexogeo: wms getmap: service exception *"}});
+    EXPECT_EQ(ReadFile(file), image);
+    EXPECT_FALSE(std::filesystem::exists(file + "2"));
+    struct stat device {};
+    EXPECT_TRUE(stat(null.c_str(), &device) == 0 && S_ISCHR(device.st_mode));
 }
 
 } // namespace

@@ -7,7 +7,7 @@
 
 #include "text/code_page.h"
 #include "module/localization.h"
-#include "platform/atomic_file.h"
+#include "platform/file_writer.h"
 #include "platform/regular_file.h"
 #include "platform/settings_store.h"
 #include "xml/xml_test_files.h"
@@ -211,32 +211,48 @@ TEST(WindowsPlatform, DllMainSetsTheSearchPathOnEveryLoad) {
     }
 }
 
-TEST(WindowsPlatform, SaveReplacesOrRefusesAndLeavesNoTemporaryFile) {
+// The file writer's Windows body: replaces, keeps attributes, refuses, and writes devices only
+// as streams (tests/platform runs the whole table of guarantees on POSIX).
+TEST(WindowsPlatform, WriterReplacesOrRefusesAndLeavesNoTemporaryFile) {
     CTempFolder folder;
     const std::string path = folder.Path("wms.xml");
-    ASSERT_TRUE(Platform::WriteFileAtomically(path, "new"));
-    ASSERT_TRUE(Platform::WriteFileAtomically(path, "second"));
+    ASSERT_TRUE(Platform::WriteWholeFile(path, "new"));
+    ASSERT_TRUE(Platform::WriteWholeFile(path, "second"));
     std::string bytes;
     ASSERT_TRUE(Platform::ReadRegularFile(path, 100, bytes));
     EXPECT_EQ(bytes, "second");
     // A hidden file stays hidden.
     ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_HIDDEN));
-    ASSERT_TRUE(Platform::WriteFileAtomically(path, "hidden"));
+    ASSERT_TRUE(Platform::WriteWholeFile(path, "hidden"));
     EXPECT_NE(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
     ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL));
+    {
+        Platform::CFileWriter abandoned;
+        ASSERT_TRUE(abandoned.Open(path));
+        ASSERT_TRUE(abandoned.Write("never committed"));
+    }
 
     const std::string locked = folder.Write("locked.xml", "old");
     ASSERT_TRUE(SetFileAttributesA(locked.c_str(), FILE_ATTRIBUTE_READONLY));
     std::filesystem::create_directory(folder.Path("folder.xml"));
-    for (const std::string &refused : {locked, folder.Path("folder.xml"), folder.Path("missing\\a.xml"),
-                                       folder.Path("trailing\\"), std::string()})
-        EXPECT_FALSE(Platform::WriteFileAtomically(refused, std::string(4096, 'a'))) << refused;
+    for (const std::string &refused :
+         {locked, folder.Path("folder.xml"), folder.Path("missing\\a.xml"),
+          folder.Path("trailing\\"), std::string(), std::string("NUL")})
+        EXPECT_FALSE(Platform::WriteWholeFile(refused, std::string(4096, 'a'))) << refused;
     bytes.clear();
     ASSERT_TRUE(Platform::ReadRegularFile(locked, 100, bytes));
     EXPECT_EQ(bytes, "old");
     EXPECT_NE(GetFileAttributesA(locked.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
     SetFileAttributesA(locked.c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(folder.List(), (std::set<std::string>{"folder.xml", "locked.xml", "wms.xml"}));
+
+    // A device is a stream: written to, never replaced; a disk file is no stream.
+    EXPECT_TRUE(Platform::IsOutputStream("NUL"));
+    EXPECT_FALSE(Platform::IsOutputStream(path));
+    Platform::CFileWriter stream;
+    EXPECT_TRUE(stream.OpenStream("NUL") && stream.Write("image") && stream.Commit());
+    EXPECT_FALSE(stream.OpenStream(path));
+    EXPECT_EQ(stream.GetErrorText(), "not a character device or named pipe");
 }
 
 TEST(WindowsPlatform, OnlyRegularFilesAreRead) {

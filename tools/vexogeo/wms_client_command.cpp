@@ -7,6 +7,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include "platform/file_writer.h"
+
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -169,6 +171,22 @@ bool ReadColor(const std::string &text, std::uint32_t &color) {
     return true;
 }
 
+// Writes the map to standard output ("-") or to the output stream `output` names. The image is
+// fetched whole and checked first, so that a stream receives a complete image or nothing.
+int WriteMapToStream(const Geo::CWmsClient &client, const Geo::CWmsUrl &request,
+                     const std::string &output) {
+    const char *context = "wms getmap";
+    Geo::Platform::CFileWriter stream;
+    const bool opened = output == "-" ? stream.OpenStandardOutput() : stream.OpenStream(output);
+    if (opened) {
+        const std::string image = client.GetMap(request);
+        if (stream.Write(image) && stream.Commit())
+            return kExitSuccess;
+    }
+    PrintError(context, "cannot write " + QuoteText(output) + ": " + stream.GetErrorText());
+    return kExitFailure;
+}
+
 int RunGetMap(const GetMapOptions &options) {
     const char *context = "wms getmap";
     std::vector<double> box;
@@ -216,7 +234,10 @@ int RunGetMap(const GetMapOptions &options) {
             PrintError(context, "-o FILE is needed unless --print-url is given");
             return kExitUsage;
         }
-        Geo::CWmsClient(ClientOptions(options.m_timeout)).GetMapToFile(request, options.m_output);
+        const Geo::CWmsClient client(ClientOptions(options.m_timeout));
+        if (options.m_output == "-" || Geo::Platform::IsOutputStream(options.m_output))
+            return WriteMapToStream(client, request, options.m_output);
+        client.GetMapToFile(request, options.m_output);
         return kExitSuccess;
     } catch (const Geo::CWmsError &error) {
         PrintWmsError(context, error);
@@ -264,14 +285,23 @@ Command AddWmsClientSubcommands(CLI::App &wms) {
     getMapApp->add_option("--bgcolor", getMap->m_bgColor, "Background colour 0xRRGGBB");
     getMapApp->add_option("--timeout", getMap->m_timeout,
                           "Seconds before the request is given up (default 60)");
-    getMapApp->add_option("-o,--output", getMap->m_output, "Image file to write");
+    getMapApp->add_option("-o,--output", getMap->m_output,
+                          "Image file to write, or - for standard output");
     getMapApp->add_flag("--print-url", getMap->m_printUrl, "Print the request URL, fetch nothing");
     getMapApp->footer(
         "The box is given easting/longitude first; for 1.3.0 the request writes it in the "
-        "system's own axis order. The image is written unchanged, replacing FILE only when it is "
-        "complete. A service exception prints its code and text and exits with 1.\n\nExample:\n"
+        "system's own axis order. A service exception prints its code and text and exits with "
+        "1.\n\nThe image is written unchanged. A FILE is replaced only once the image is "
+        "complete and checked, so a failure leaves it as it was; a link is written through, an "
+        "existing file keeps its permissions, a new one gets 0666 less the umask. A folder, a "
+        "socket, a block device and a read-only file are refused (exit 1). '-' is standard "
+        "output (nothing else is written there); a character device (/dev/null, /dev/tty), a "
+        "named pipe, and /dev/stdout or /dev/stderr are streams: written to, never replaced, "
+        "and only once the image is complete.\n\nExamples:\n"
         "  vexogeo wms getmap --address https://example.org/wms --layers roads --crs EPSG:4326 "
-        "--bbox 13,52,14,52.5 --width 800 --height 400 -o map.png");
+        "--bbox 13,52,14,52.5 --width 800 --height 400 -o map.png\n"
+        "  vexogeo wms getmap --address https://example.org/wms --layers roads --crs EPSG:4326 "
+        "--bbox 13,52,14,52.5 --width 800 --height 400 -o - | display -");
 
     return {&wms, [capabilities, capabilitiesApp, getMap, getMapApp] {
                 if (capabilitiesApp->parsed())

@@ -76,8 +76,13 @@ class VEXOGEO_API CWmsClient {
     /// Fetches `request.GetRequestUrl()`. @return the image bytes exactly as sent.
     /// @throws CWmsError; std::invalid_argument as `GetRequestUrl`.
     std::string GetMap(const CWmsUrl &request) const;
-    /// As `GetMap`, streaming the bytes into a temporary file beside `path` that replaces
-    /// `path` only when the answer is a complete image; on any error `path` is unchanged.
+    /// As `GetMap`, streaming the bytes into a new file beside `path` that replaces `path` only
+    /// when the answer is a complete image; on any error `path` is unchanged and no new file
+    /// remains. A link is written through; an existing file keeps its permissions, a new one
+    /// gets 0666 less the umask. Only a regular file its owner may write is replaced.
+    /// @throws CWmsError of kind File before any request when `path` names a folder, a device,
+    /// a named pipe, a socket or a read-only file, or lies in a folder that does not exist; of
+    /// kind File when writing fails (a full disk, the file-size limit); else as `GetMap`.
     void GetMapToFile(const CWmsUrl &request, const std::string &path) const;
 
     /// Ends the requests of this client that are running now, from any thread: within a few

@@ -39,10 +39,12 @@ class VEXOGEO_API CSerializer {
     /// element, or a missing or repeated `Address`, `Layers`, `Styles` or `Version`.
     static bool LoadXmlFile(CWms &wms, std::string path);
     /// Writes `wms` as an indented UTF-8 WMS description file. The new file replaces the old one
-    /// only once it is completely on disk.
-    /// @return false when the folder does not exist, the file cannot be written completely, or
-    /// a text holds a character that XML cannot carry; the old file is then left byte for byte
-    /// and no other file is left behind.
+    /// only once it is completely on disk; a link is written through, an existing file keeps its
+    /// permissions, a new one gets 0666 less the umask.
+    /// @return false when the folder does not exist, `path` names a folder, a device, a named
+    /// pipe, a socket or a read-only file, the file cannot be written completely (a full disk,
+    /// the file-size limit), or a text holds a character that XML cannot carry; the old file is
+    /// then left byte for byte and no other file is left behind.
     static bool SaveXmlFile(const CWms &wms, std::string path);
 };
 
