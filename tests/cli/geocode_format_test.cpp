@@ -14,10 +14,13 @@ const Geo::Place kTor{52.5163,   13.3777,      kTorBox, "Brandenburger Tor, Pari
                       "tourism", "attraction", 0.6,     "way",
                       518071791};
 const std::vector<Geo::Place> kPlaces = {
-    kTor, {0.25, -1e-7, kBox, "A \"quoted\"\tname\\ with \x01 and \xC3\xA4"}};
+    kTor,
+    {0.25, -1e-7, kBox, "A \"quoted\"\tname\\ with \x01 and \xC3\xA4", "", "", std::nullopt,
+     std::nullopt, std::nullopt}};
 // A name no terminal should act on, not UTF-8 throughout, and a ranking with all its digits.
 const Geo::Place kHostile{
-    1, 2, kBox, "A\xE9" "B \xC3\xA9\x1b[2J\x07\n\xC2\x9B", "", "", 0.9744633789338841, "node"};
+    1, 2, kBox, "A\xE9" "B \xC3\xA9\x1b[2J\x07\n\xC2\x9B", "", "", 0.9744633789338841, "node",
+    std::nullopt};
 
 TEST(GeocodeFormat, WritesTextJsonAndGeoJson) {
     const struct {
