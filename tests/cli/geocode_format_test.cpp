@@ -13,14 +13,21 @@ const std::array<double, 4> kTorBox{52.5159, 52.5164, 13.3772, 13.3782},
 const Geo::Place kTor{52.5163,   13.3777,      kTorBox, "Brandenburger Tor, Pariser Platz, Berlin",
                       "tourism", "attraction", 0.6,     "way",
                       518071791};
-const std::vector<Geo::Place> kPlaces = {
-    kTor,
-    {0.25, -1e-7, kBox, "A \"quoted\"\tname\\ with \x01 and \xC3\xA4", "", "", std::nullopt,
-     std::nullopt, std::nullopt}};
+const std::vector<Geo::Place> kPlaces = {kTor,
+                                         {0.25, -1e-7, kBox,
+                                          "A \"quoted\"\tname\\ with \x01 and \xC3\xA4", "", "",
+                                          std::nullopt, std::nullopt, std::nullopt}};
 // A name no terminal should act on, not UTF-8 throughout, and a ranking with all its digits.
-const Geo::Place kHostile{
-    1, 2, kBox, "A\xE9" "B \xC3\xA9\x1b[2J\x07\n\xC2\x9B", "", "", 0.9744633789338841, "node",
-    std::nullopt};
+const Geo::Place kHostile{1,
+                          2,
+                          kBox,
+                          "A\xE9"
+                          "B \xC3\xA9\x1b[2J\x07\n\xC2\x9B",
+                          "",
+                          "",
+                          0.9744633789338841,
+                          "node",
+                          std::nullopt};
 
 TEST(GeocodeFormat, WritesTextJsonAndGeoJson) {
     const struct {
@@ -36,11 +43,13 @@ TEST(GeocodeFormat, WritesTextJsonAndGeoJson) {
         // UTF-8 is U+FFFD and the characters around it stay.
         {GeocodeFormat::Text,
          {kHostile},
-         "2 1\t-0.5 0.25 -1e-07 180\tA\xEF\xBF\xBD" "B \xC3\xA9\\x1b[2J\\x07\\n\\u009b\n"},
+         "2 1\t-0.5 0.25 -1e-07 180\tA\xEF\xBF\xBD"
+         "B \xC3\xA9\\x1b[2J\\x07\\n\\u009b\n"},
         // JSON keeps the name exactly and leaves out what the service did not send.
         {GeocodeFormat::Json,
          {kHostile},
-         "[\n  {\"display_name\": \"A\xEF\xBF\xBD" "B \xC3\xA9\\u001b[2J\\u0007\\n\\u009b\", "
+         "[\n  {\"display_name\": \"A\xEF\xBF\xBD"
+         "B \xC3\xA9\\u001b[2J\\u0007\\n\\u009b\", "
          "\"importance\": 0.9744633789338841, \"osm_type\": \"node\", \"lat\": 1, \"lon\": 2, "
          "\"boundingbox\": [-0.5, 0.25, -1e-07, 180]}\n]\n"},
         {GeocodeFormat::Json,

@@ -83,20 +83,20 @@ TEST(GeocodingCli, ReverseInTheToolsXyOrder) {
 // A service's text reaches the terminal as one escaped line per place; JSON carries it exactly,
 // numbers with every digit and without members the service did not send.
 TEST(GeocodingCli, HostileNamesStayOnTheirLine) {
-    const LoopbackServer server(Answering(
-        200, "[{\"lat\":\"1\",\"lon\":\"2\",\"boundingbox\":[\"0\",\"1\",\"2\",\"3\"],"
-             "\"importance\":0.9744633789338841,\"display_name\":\"A\xE9"
-             "B \xC3\xA9\\u001b]0;x\\u0007\\nC \\ud800\"}]"));
+    const LoopbackServer server(
+        Answering(200, "[{\"lat\":\"1\",\"lon\":\"2\",\"boundingbox\":[\"0\",\"1\",\"2\",\"3\"],"
+                       "\"importance\":0.9744633789338841,\"display_name\":\"A\xE9"
+                       "B \xC3\xA9\\u001b]0;x\\u0007\\nC \\ud800\"}]"));
     const std::string name = "A\xEF\xBF\xBD"
                              "B \xC3\xA9";
-    Check({{"geocode x --no-cache", "",
-            "2 1\t0 1 2 3\t" + name + "\\x1b]0;x\\x07\\nC \xEF\xBF\xBD\n", 0, "",
-            Service(server.SearchUrl())},
-           {"geocode x --no-cache --format json", "",
-            "[\n  {\"display_name\": \"" + name +
-                "\\u001b]0;x\\u0007\\nC \xEF\xBF\xBD\", \"importance\": 0.9744633789338841, "
-                "\"lat\": 1, \"lon\": 2, \"boundingbox\": [0, 1, 2, 3]}\n]\n",
-            0, "", Service(server.SearchUrl())}});
+    Check(
+        {{"geocode x --no-cache", "", "2 1\t0 1 2 3\t" + name + "\\x1b]0;x\\x07\\nC \xEF\xBF\xBD\n",
+          0, "", Service(server.SearchUrl())},
+         {"geocode x --no-cache --format json", "",
+          "[\n  {\"display_name\": \"" + name +
+              "\\u001b]0;x\\u0007\\nC \xEF\xBF\xBD\", \"importance\": 0.9744633789338841, "
+              "\"lat\": 1, \"lon\": 2, \"boundingbox\": [0, 1, 2, 3]}\n]\n",
+          0, "", Service(server.SearchUrl())}});
 }
 
 // --timeout is read by one check for every command: finite, above 0, at most a day.
@@ -113,7 +113,8 @@ TEST(GeocodingCli, EveryCommandChecksItsTimeoutAlike) {
                     "vexogeo: " + context +
                         ": --timeout: expected seconds above 0 and up to 86400, not *"}});
     }
-    Check({{"reverse 181 0", "", "", 2, "vexogeo: reverse: LON: expected a number from -180 to 180, not '181'\n"},
+    Check({{"reverse 181 0", "", "", 2,
+            "vexogeo: reverse: LON: expected a number from -180 to 180, not '181'\n"},
            {"reverse -180.5 0", "", "", 2, "vexogeo: reverse: LON: *"}});
 }
 

@@ -256,7 +256,8 @@ TEST_F(Geocoder, HostileTextArrivesRepairedAndNothingIsMadeUp) {
     const std::string body =
         R"([{"lat":"52.1","lon":"13.1","boundingbox":["52","53","13","14"],)"
         R"("display_name":"A\u001b]0;x\u0007\nB \ud800 \udc00x \ud83d\ude00 \u0085",)"
-        "\"class\":\"A\xE9" "B \xC3\xA9\",\"type\":\"\xF0\x9F\x98\",\"osm_type\":\"\xED\xA0\x80\","
+        "\"class\":\"A\xE9"
+        "B \xC3\xA9\",\"type\":\"\xF0\x9F\x98\",\"osm_type\":\"\xED\xA0\x80\","
         R"("importance":0.9744633789338841,"osm_id":"18446744073709551615"},)"
         R"({"lat":"1","lon":"2","boundingbox":["0","1","2","3"],"display_name":"\\ud800"}])";
     const LoopbackServer server(Answering(200, body));
@@ -265,7 +266,8 @@ TEST_F(Geocoder, HostileTextArrivesRepairedAndNothingIsMadeUp) {
     const Place &p = places[0];
     EXPECT_EQ(p.m_displayName,
               "A\x1b]0;x\x07\nB \xEF\xBF\xBD \xEF\xBF\xBDx \xF0\x9F\x98\x80 \xC2\x85");
-    EXPECT_EQ(p.m_class, "A\xEF\xBF\xBD" "B \xC3\xA9");
+    EXPECT_EQ(p.m_class, "A\xEF\xBF\xBD"
+                         "B \xC3\xA9");
     EXPECT_EQ(p.m_type, "\xEF\xBF\xBD");
     EXPECT_EQ(p.m_osmType, "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
     EXPECT_EQ(p.m_importance, 0.9744633789338841);

@@ -38,20 +38,23 @@ TEST(ServerText, Utf8RepairKeepsEveryWellFormedCharacter) {
         {"", ""},
         {"Wien, \xC3\x96sterreich \xE6\x9D\xB1 \xF0\x9F\x98\x80 \xF4\x8F\xBF\xBF",
          "Wien, \xC3\x96sterreich \xE6\x9D\xB1 \xF0\x9F\x98\x80 \xF4\x8F\xBF\xBF"},
-        {"A\xE9" "B \xC3\xA9", "A" + kFffd + "B \xC3\xA9"}, // one Latin-1 byte, not the whole text
-        {"\xC3", kFffd},                                     // truncated at the end
+        {"A\xE9"
+         "B \xC3\xA9",
+         "A" + kFffd + "B \xC3\xA9"}, // one Latin-1 byte, not the whole text
+        {"\xC3", kFffd},              // truncated at the end
         {"\xE2\x82", kFffd},
         {"\xF0\x9F\x98", kFffd},
         {"\xF0\x9F\x98x\xE2\x82", kFffd + "x" + kFffd},
-        {"\xE2\x28\xA1", kFffd + "(" + kFffd},               // not a continuation byte
-        {"\xC0\xAF", Fffd(2)},                   // overlong "/"
-        {"\xE0\x80\xAF", Fffd(3)},               // overlong, three bytes
-        {"\xF0\x8F\xBF\xBF", Fffd(4)},           // overlong, four bytes
-        {"\xED\xA0\x80\xED\xBF\xBF", Fffd(6)},     // surrogates encoded in UTF-8
-        {"\xF4\x90\x80\x80", Fffd(4)},           // past U+10FFFF
+        {"\xE2\x28\xA1", kFffd + "(" + kFffd}, // not a continuation byte
+        {"\xC0\xAF", Fffd(2)},                 // overlong "/"
+        {"\xE0\x80\xAF", Fffd(3)},             // overlong, three bytes
+        {"\xF0\x8F\xBF\xBF", Fffd(4)},         // overlong, four bytes
+        {"\xED\xA0\x80\xED\xBF\xBF", Fffd(6)}, // surrogates encoded in UTF-8
+        {"\xF4\x90\x80\x80", Fffd(4)},         // past U+10FFFF
         {"\xF5\xF6\xF7\xF8\xF9\xFA\xFB\xFC\xFD\xFE\xFF", Fffd(11)},
         {"\x80\xBF", Fffd(2)}, // stray continuation bytes
-        {"ok \xC3\xA9\xC3 \xF0\x9F\x98\x80\xF0\x9F", "ok \xC3\xA9" + kFffd + " \xF0\x9F\x98\x80" + kFffd},
+        {"ok \xC3\xA9\xC3 \xF0\x9F\x98\x80\xF0\x9F",
+         "ok \xC3\xA9" + kFffd + " \xF0\x9F\x98\x80" + kFffd},
         {std::string("a\0b", 3), std::string("a\0b", 3)},
     };
     for (const auto &c : kCases) {
@@ -89,8 +92,12 @@ TEST(ServerText, OneLineForTheTerminal) {
         {"a\nb\rc\td\\e", std::string::npos, "a\\nb\\rc\\td\\\\e"},
         {"\x1b]0;owned\x07\x7F" + std::string(1, '\0'), std::string::npos,
          "\\x1b]0;owned\\x07\\x7f\\x00"},
-        {"\xC2\x9B" "2J \xC2\x85 \xC2\xA0", std::string::npos, "\\u009b2J \\u0085 \xC2\xA0"},
-        {"A\xE9" "B", std::string::npos, "A" + kFffd + "B"},
+        {"\xC2\x9B"
+         "2J \xC2\x85 \xC2\xA0",
+         std::string::npos, "\\u009b2J \\u0085 \xC2\xA0"},
+        {"A\xE9"
+         "B",
+         std::string::npos, "A" + kFffd + "B"},
         {"abc\xC3\xA9z", 4, "abc..."}, // never half a character
         {"abc\xC3\xA9z", 5, "abc\xC3\xA9..."},
         {"abc", 3, "abc"},
@@ -100,11 +107,11 @@ TEST(ServerText, OneLineForTheTerminal) {
 }
 
 TEST(ServerText, JsonStringsReadBackExactly) {
-    const std::string kTexts[] = {"",
-                                  "Wien, \xC3\x96sterreich \xF0\x9F\x98\x80",
+    const std::string kTexts[] = {"", "Wien, \xC3\x96sterreich \xF0\x9F\x98\x80",
                                   "\"quoted\" \\ / \b\f\n\r\t \x01\x1b\x7F \xC2\x85 \xE2\x80\xA8",
                                   std::string("nul \0 inside", 12),
-                                  "A\xE9" "B \xED\xA0\x80"};
+                                  "A\xE9"
+                                  "B \xED\xA0\x80"};
     for (const std::string &text : kTexts) {
         std::string json;
         AppendJsonString(json, text);

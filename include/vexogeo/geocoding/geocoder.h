@@ -27,9 +27,9 @@ struct VEXOGEO_API Place {
     std::string m_displayName; ///< the full name (UTF-8)
     std::string m_class;       ///< main OSM tag key, e.g. "boundary"; empty when not sent
     std::string m_type;        ///< main OSM tag value, e.g. "administrative"; empty when not sent
-    std::optional<double> m_importance;        ///< the service's ranking; none when not sent
-    std::optional<std::string> m_osmType;      ///< "node", "way" or "relation"; none when not sent
-    std::optional<std::uint64_t> m_osmId;      ///< none when not sent (or not a whole number)
+    std::optional<double> m_importance;   ///< the service's ranking; none when not sent
+    std::optional<std::string> m_osmType; ///< "node", "way" or "relation"; none when not sent
+    std::optional<std::uint64_t> m_osmId; ///< none when not sent (or not a whole number)
 
     /// The display name in the process code page; characters it lacks become '?'.
     /// @return the empty text when the name cannot be converted.
