@@ -26,8 +26,8 @@ std::string Fffd(std::size_t count) {
 std::string RepairedByThePlatform(const std::string &text) {
     std::vector<wchar_t> wide;
     std::vector<char> utf8;
-    EXPECT_TRUE(ConvertToWide(CP_UTF8, text.c_str(), wide));
-    EXPECT_TRUE(ConvertToMultiByte(CP_UTF8, wide.data(), utf8));
+    EXPECT_TRUE(ConvertToWide(kCodePageUtf8, text.c_str(), wide));
+    EXPECT_TRUE(ConvertToMultiByte(kCodePageUtf8, wide.data(), utf8));
     return utf8.data();
 }
 
