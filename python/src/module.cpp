@@ -77,6 +77,8 @@ const char *KindName(Geo::WmsErrorKind kind) {
         return "invalid_document";
     case Geo::WmsErrorKind::File:
         return "file";
+    case Geo::WmsErrorKind::Cancelled:
+        return "cancelled";
     }
     return "unknown";
 }

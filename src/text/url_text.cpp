@@ -52,4 +52,36 @@ void AppendQuerySeparator(std::string &url) {
         url += '&';
 }
 
+bool HasHttpScheme(std::string_view text) {
+    return StartsWithIgnoringAsciiCase(text, "http://") ||
+           StartsWithIgnoringAsciiCase(text, "https://");
+}
+
+std::string AddressWithoutParameters(std::string_view address,
+                                     bool (*isReplaced)(std::string_view name)) {
+    // A fragment is never sent; a query appended after it would not be either.
+    address = address.substr(0, address.find('#'));
+    const std::size_t question = address.find('?');
+    if (question == std::string_view::npos)
+        return std::string(address);
+    std::string out(address.substr(0, question + 1));
+    std::string_view query = address.substr(question + 1);
+    bool first = true;
+    while (true) {
+        const std::size_t amp = query.find('&');
+        const std::string_view piece = query.substr(0, amp);
+        const std::string_view name = piece.substr(0, piece.find('='));
+        if (!name.empty() && !isReplaced(name)) {
+            if (!first)
+                out += '&';
+            out.append(piece.data(), piece.size());
+            first = false;
+        }
+        if (amp == std::string_view::npos)
+            break;
+        query.remove_prefix(amp + 1);
+    }
+    return out;
+}
+
 } // namespace Geo

@@ -24,6 +24,17 @@ bool PercentDecode(std::string_view text, std::string &out);
 /// its query does not already end in "?" or "&", and nothing otherwise.
 void AppendQuerySeparator(std::string &url);
 
+/// @return true when `text` starts with "http://" or "https://" in any case ("HTTP://h/wms").
+bool HasHttpScheme(std::string_view text);
+
+/// `address` made ready to carry a request's own parameters: its "#fragment" dropped, and the
+/// query parameters whose names `isReplaced` answers true for (it sees the name as written, to
+/// compare in any case) taken out; the other parameters ("map=/srv/x.map") stay in their order.
+/// Pieces without a name ("&&") go too. The result takes the next "name=value" after
+/// `AppendQuerySeparator`.
+std::string AddressWithoutParameters(std::string_view address,
+                                     bool (*isReplaced)(std::string_view name));
+
 } // namespace Geo
 
 #endif

@@ -62,6 +62,33 @@ ObjectPtr HorizontalCrs(PJ_CONTEXT *context, ObjectPtr crs) {
     }
 }
 
+// What the first axis measures, told by its name as the authority gives it ("Northing",
+// "Southing", "Geodetic latitude", "Easting", "Westing", "Geodetic longitude"), not by where it
+// points: the easting of a polar stereographic system points "south" or "North along 45 deg E",
+// and WMS servers (MapServer among them) write such a box easting first. Only a name that tells
+// nothing (an engineering system's "x") falls back to the direction.
+AxisOrder FirstAxisOrder(const char *name, const char *direction) {
+    const std::string text = name ? name : "";
+    for (const char *northing : {"north", "south", "lat"})
+        if (StartsWithIgnoringCase(text, northing))
+            return AxisOrder::NorthingFirst;
+    for (const char *easting : {"east", "west", "lon"})
+        if (StartsWithIgnoringCase(text, easting))
+            return AxisOrder::EastingFirst;
+    // "Geodetic latitude", "Geocentric latitude", "Spherical longitude": the second word.
+    const std::size_t blank = text.rfind(' ');
+    if (blank != std::string::npos) {
+        if (EqualsIgnoringCase(text, blank + 1, "latitude"))
+            return AxisOrder::NorthingFirst;
+        if (EqualsIgnoringCase(text, blank + 1, "longitude"))
+            return AxisOrder::EastingFirst;
+    }
+    const std::string pointing = direction ? direction : "";
+    return EqualsIgnoringCase(pointing, 0, "north") || EqualsIgnoringCase(pointing, 0, "south")
+               ? AxisOrder::NorthingFirst
+               : AxisOrder::EastingFirst;
+}
+
 // Called under the lookup lock only.
 AxisOrder Ask(PJ_CONTEXT *context, const std::string &crs) {
     ObjectPtr object(proj_create(context, ProjIdentifier(crs).c_str()));
@@ -73,15 +100,12 @@ AxisOrder Ask(PJ_CONTEXT *context, const std::string &crs) {
     const ObjectPtr system(proj_crs_get_coordinate_system(context, horizontal.get()));
     if (!system || proj_cs_get_axis_count(context, system.get()) < 2)
         return AxisOrder::Unknown;
+    const char *name = nullptr;
     const char *direction = nullptr;
-    if (!proj_cs_get_axis_info(context, system.get(), 0, nullptr, nullptr, &direction, nullptr,
-                               nullptr, nullptr, nullptr) ||
-        !direction)
+    if (!proj_cs_get_axis_info(context, system.get(), 0, &name, nullptr, &direction, nullptr,
+                               nullptr, nullptr, nullptr))
         return AxisOrder::Unknown;
-    const std::string first(direction);
-    return EqualsIgnoringCase(first, 0, "north") || EqualsIgnoringCase(first, 0, "south")
-               ? AxisOrder::NorthingFirst
-               : AxisOrder::EastingFirst;
+    return FirstAxisOrder(name, direction);
 }
 
 } // namespace

@@ -13,10 +13,12 @@ enum class AxisOrder {
 };
 
 // Looks the CRS identifier up ("EPSG:4326", "CRS:84", "urn:ogc:def:crs:EPSG::3857", ...) and
-// tells whether its first axis points north or south. Answers are cached per identifier. The
-// lookup runs under a lock on a PROJ context of its own, made on the first lookup as a copy of
-// the default context's settings, so it is safe from any thread and leaves PROJ's default
-// context, which the rest of the library uses, alone (the first lookup only reads it).
+// tells whether its first axis is a northing or latitude (a "Southing" too) by the axis's name,
+// not by the direction it points: the eastings of polar stereographic systems (EPSG:3413,
+// EPSG:3031, EPSG:5041) point south or north and still come first. Answers are cached per
+// identifier. The lookup runs under a lock on a PROJ context of its own, made on the first lookup
+// as a copy of the default context's settings, so it is safe from any thread and leaves PROJ's
+// default context, which the rest of the library uses, alone (the first lookup only reads it).
 AxisOrder LookUpAxisOrder(const std::string &crs);
 
 } // namespace Geo::Wms

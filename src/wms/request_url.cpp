@@ -142,7 +142,10 @@ bool CWmsUrl::HasBgColor() const { return m_bgColorSet; }
 
 std::string CWmsUrl::GetRequestUrl() const {
     const bool swap = SwapsAxes(m_version, m_crs);
-    std::string url = m_address;
+    // The address's own SERVICE, VERSION, BBOX... would be sent beside ours, and servers read
+    // the first one.
+    std::string url = AddressWithoutParameters(
+        m_address, [](std::string_view name) { return KeyOf(name) != Key::Other; });
     AppendQuerySeparator(url);
     AppendPair(url, "SERVICE", m_service.empty() ? "WMS" : m_service, false);
     AppendPair(url, "VERSION", m_version, false);
@@ -151,8 +154,10 @@ std::string CWmsUrl::GetRequestUrl() const {
     AppendPair(url, "STYLES", m_styles, true);
     AppendPair(url, ReadVersionNumber(m_version) < kFirstCrsVersion ? "SRS" : "CRS", m_crs, false);
 
-    const double corners[4] = {m_bbox.x, m_bbox.y, m_bbox.x + m_bbox.width,
-                               m_bbox.y + m_bbox.height};
+    const double corners[4] = {m_cornersSet ? m_corners[0] : m_bbox.x,
+                               m_cornersSet ? m_corners[1] : m_bbox.y,
+                               m_cornersSet ? m_corners[2] : m_bbox.x + m_bbox.width,
+                               m_cornersSet ? m_corners[3] : m_bbox.y + m_bbox.height};
     const double minX = std::min(corners[0], corners[2]), maxX = std::max(corners[0], corners[2]);
     const double minY = std::min(corners[1], corners[3]), maxY = std::max(corners[1], corners[3]);
     const double ordered[4] = {swap ? minY : minX, swap ? minX : minY, swap ? maxY : maxX,
@@ -191,7 +196,8 @@ std::string CWmsUrl::GetRequestUrl() const {
     return url;
 }
 
-bool CWmsUrl::ParseRequestUrl(const std::string &url) {
+bool CWmsUrl::ParseRequestUrl(const std::string &text) {
+    const std::string url = text.substr(0, text.find('#')); // a fragment is no parameter
     CWmsUrl parsed(*this);
     const std::size_t question = url.find('?');
     std::string address = url.substr(0, question);
@@ -289,7 +295,7 @@ bool CWmsUrl::ParseRequestUrl(const std::string &url) {
         const double minY = swap ? values[0] : values[1];
         const double maxX = swap ? values[3] : values[2];
         const double maxY = swap ? values[2] : values[3];
-        parsed.m_bbox = BoundingBox2<double>(minX, minY, maxX - minX, maxY - minY);
+        parsed.SetBBoxCorners(minX, minY, maxX, maxY);
     }
     if (!kept.empty())
         address += '?' + kept;

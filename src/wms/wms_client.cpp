@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
+#include <stdexcept>
 
 #include "net/transfer.h"
 #include "platform/file_writer.h"
@@ -11,6 +12,7 @@
 #include "text/ascii.h"
 #include "text/server_text.h"
 #include "text/url_text.h"
+#include "wms/image_format.h"
 #include "wms/xml_reading.h"
 #include "xml/xml_access.h"
 
@@ -131,16 +133,6 @@ void ThrowServiceException(const std::string &body) {
         throw CWmsError(WmsErrorKind::ServiceException, code, text);
 }
 
-std::string MediaType(const std::string &contentType) {
-    std::string type = contentType.substr(0, contentType.find(';'));
-    while (!type.empty() && type.back() == ' ')
-        type.pop_back();
-    std::size_t first = 0;
-    while (first < type.size() && type[first] == ' ')
-        ++first;
-    return type.substr(first);
-}
-
 void CheckStatus(const Net::Answer &answer, const std::string &url) {
     if (answer.m_status < 200 || answer.m_status > 299)
         throw CWmsError(WmsErrorKind::HttpStatus, std::to_string(answer.m_status),
@@ -148,15 +140,29 @@ void CheckStatus(const Net::Answer &answer, const std::string &url) {
                             url);
 }
 
-void CheckImage(const Net::Answer &answer, const CWmsUrl &request, const std::string &url) {
+// The answer is taken for the image asked for when its content type names a format of the same
+// family (a server asked for image/png8 answers image/png) and its first bytes carry that
+// family's signature; an HTML page or an XML document never does. Formats outside the raster
+// families (SVG, PDF) need their own content type.
+void CheckImage(const Net::Answer &answer, const std::string &head, const CWmsUrl &request,
+                const std::string &url) {
     CheckStatus(answer, url);
-    const std::string wanted = MediaType(request.GetFormat());
-    const std::string got = MediaType(answer.m_contentType);
-    if (!EqualsIgnoringAsciiCase(wanted, got))
+    const std::string format = request.GetFormat();
+    const std::string got(Wms::MediaType(answer.m_contentType));
+    const unsigned wanted = Wms::FormatFamilies(format);
+    const unsigned announced = Wms::FormatFamilies(answer.m_contentType);
+    const bool sameType = wanted == Wms::kNoFamily
+                              ? EqualsIgnoringAsciiCase(Wms::MediaType(format), got)
+                              : (announced & wanted) != 0;
+    if (!sameType)
         throw CWmsError(WmsErrorKind::WrongContentType, ToValidUtf8(got),
                         "The server answered with content type \"" +
-                            ToValidUtf8(answer.m_contentType) + "\" instead of \"" +
-                            request.GetFormat() + "\".");
+                            ToValidUtf8(answer.m_contentType) + "\" instead of \"" + format +
+                            "\".");
+    if (wanted != Wms::kNoFamily && (Wms::SignatureFamily(head) & announced & wanted) == 0)
+        throw CWmsError(WmsErrorKind::WrongContentType, ToValidUtf8(got),
+                        "The answer announced as \"" + ToValidUtf8(answer.m_contentType) +
+                            "\" does not begin as such an image does.");
 }
 
 WmsCapabilities ReadCapabilities(const std::string &bytes) {
@@ -187,13 +193,30 @@ CWmsClient &CWmsClient::operator=(const CWmsClient &other) {
 void CWmsClient::Cancel() const noexcept { ++m_generation; }
 
 std::string CWmsClient::CapabilitiesUrl(const std::string &address) {
-    std::string url = address;
+    return CapabilitiesUrl(address, "1.3.0");
+}
+
+std::string CWmsClient::CapabilitiesUrl(const std::string &address, const std::string &version) {
+    if (version != "1.3.0" && version != "1.1.1")
+        throw std::invalid_argument("WMS version \"" + version +
+                                    "\" is not one this client speaks (1.1.1 or 1.3.0).");
+    // An address copied from a browser may carry a request of its own; servers read the first
+    // VERSION they find, so the address's go.
+    std::string url = AddressWithoutParameters(address, [](std::string_view name) {
+        return EqualsIgnoringAsciiCase(name, "service") ||
+               EqualsIgnoringAsciiCase(name, "request") || EqualsIgnoringAsciiCase(name, "version");
+    });
     AppendQuerySeparator(url);
-    return url + "SERVICE=WMS&REQUEST=GetCapabilities&VERSION=1.3.0";
+    return url + "SERVICE=WMS&REQUEST=GetCapabilities&VERSION=" + version;
 }
 
 WmsCapabilities CWmsClient::GetCapabilities(const std::string &address) const {
-    const std::string url = CapabilitiesUrl(address);
+    return GetCapabilities(address, "1.3.0");
+}
+
+WmsCapabilities CWmsClient::GetCapabilities(const std::string &address,
+                                            const std::string &version) const {
+    const std::string url = CapabilitiesUrl(address, version);
     CAnswerSink sink;
     const Net::Answer answer = Transfer(m_options, url, sink, CancelledSince(m_generation));
     if (MayBeException(sink.Head()))
@@ -217,7 +240,7 @@ std::string CWmsClient::GetMap(const CWmsUrl &request) const {
     const Net::Answer answer = Transfer(m_options, url, sink, CancelledSince(m_generation));
     if (MayBeException(sink.Head()))
         ThrowServiceException(sink.Body());
-    CheckImage(answer, request, url);
+    CheckImage(answer, sink.Head(), request, url);
     return std::move(sink.Body());
 }
 
@@ -241,7 +264,7 @@ void CWmsClient::GetMapToFile(const CWmsUrl &request, const std::string &path) c
     }
     if (sink.Exception() && MayBeException(sink.Head()))
         ThrowServiceException(*sink.Exception());
-    CheckImage(answer, request, url);
+    CheckImage(answer, sink.Head(), request, url);
     if (!file.Commit())
         throw CWmsError(WmsErrorKind::File, "",
                         "The image could not be written to " + path + ": " + file.GetErrorText());

@@ -76,7 +76,7 @@ void LowerCase(char *first, char *last) {
 
 CWmsUrl::CWmsUrl()
     : m_bbox(0.0, 0.0, 1.0, 1.0), m_width(0), m_height(0), m_transparent(false), m_bgColor(0),
-      m_bgColorSet(false) {}
+      m_bgColorSet(false), m_corners{0.0, 0.0, 1.0, 1.0}, m_cornersSet(false) {}
 CWmsUrl::CWmsUrl(const CWmsUrl &other) = default;
 CWmsUrl::CWmsUrl(CWmsUrl &&other) noexcept = default;
 CWmsUrl &CWmsUrl::operator=(const CWmsUrl &other) = default;
@@ -100,7 +100,18 @@ void CWmsUrl::SetFormat(std::string format) { m_format = std::move(format); }
 std::string CWmsUrl::GetCrs() const { return m_crs; }
 void CWmsUrl::SetCrs(std::string crs) { m_crs = std::move(crs); }
 BoundingBox2<double> CWmsUrl::GetBBox() const { return m_bbox; }
-void CWmsUrl::SetBBox(BoundingBox2<double> bbox) { m_bbox = bbox; }
+void CWmsUrl::SetBBox(BoundingBox2<double> bbox) {
+    m_bbox = bbox;
+    m_cornersSet = false;
+}
+void CWmsUrl::SetBBoxCorners(double minX, double minY, double maxX, double maxY) {
+    m_bbox = BoundingBox2<double>(minX, minY, maxX - minX, maxY - minY);
+    m_corners[0] = minX;
+    m_corners[1] = minY;
+    m_corners[2] = maxX;
+    m_corners[3] = maxY;
+    m_cornersSet = true;
+}
 int CWmsUrl::GetWidth() const { return m_width; }
 void CWmsUrl::SetWidth(int width) { m_width = width; }
 int CWmsUrl::GetHeight() const { return m_height; }

@@ -34,6 +34,97 @@ TEST(CliWmsClient, RequestsAsServersReadThem) {
     });
 }
 
+// What a server would refuse or misread is refused before sending (exit 2); what users type is
+// read as they mean it, and the box goes out with their digits.
+TEST(CliWmsClient, ArgumentsCheckedBeforeSending) {
+    const std::string getMap = "wms getmap --address 'http://h/w?map=x&VERSION=1.1.1&Request=a"
+                               "#top' --width 40 --height 20 --crs EPSG:3857 ";
+    const std::string tail = "&WIDTH=40&HEIGHT=20&FORMAT=image%2Fpng\n";
+    Check({
+        {getMap + "--layers a --bbox -0.7,0,0.4,1 --print-url", "",
+         "http://h/w?map=x&SERVICE=WMS&VERSION=1.3.0&REQUEST=GetMap&LAYERS=a&STYLES="
+         "&CRS=EPSG%3A3857&BBOX=-0.7,0,0.4,1" +
+             tail},
+        {getMap + "--layers a,b --styles ,s --version 1.1.1 --bbox '13, 52,\t14 , 52.5' "
+                  "--print-url",
+         "",
+         "http://h/w?map=x&SERVICE=WMS&VERSION=1.1.1&REQUEST=GetMap&LAYERS=a,b&STYLES=,s"
+         "&SRS=EPSG%3A3857&BBOX=13,52,14,52.5" +
+             tail},
+        {getMap + "--layers a,b --styles s --bbox 1,2,3,4 --print-url", "", "", 2,
+         "vexogeo: wms getmap: --styles names 1 styles for 2 layers*"},
+        {getMap + "--layers '' --bbox 1,2,3,4 --print-url", "", "", 2,
+         "vexogeo: wms getmap: --layers: expected layer names*"},
+        {getMap + "--layers a, --bbox 1,2,3,4 --print-url", "", "", 2, "vexogeo: wms getmap: *"},
+        {getMap + "--layers a --version 1.3 --bbox 1,2,3,4 --print-url", "", "", 2, "*"},
+        {getMap + "--layers a --bbox '1 2,3,4' --print-url", "", "", 2, "*"},
+        {"wms capabilities x.xml --version 1.0.0", "", "", 2, "*"},
+        {getMap + "--layers a --bbox 1,2,3,4 --world-file -o -", "", "", 2,
+         "vexogeo: wms getmap: --world-file needs -o FILE*"},
+    });
+}
+
+// The scheme in any case is a server, asked for the version given.
+TEST(CliWmsClient, CapabilitiesOfTheVersionAsked) {
+    std::string query;
+    const VexoGeoTest::FakeWmsServer server([&](const httplib::Request &r, httplib::Response &a) {
+        query = r.target.substr(r.target.find('?') + 1);
+        a.set_content("<WMT_MS_Capabilities version='1.1.1'><Service><Title>Old</Title></Service>"
+                      "</WMT_MS_Capabilities>",
+                      "application/vnd.ogc.wms_xml");
+    });
+    const std::string url = "HTTP" + server.Url("/w?map=x&VERSION=1.3.0").substr(4);
+    const Outcome outcome = RunTool("wms capabilities '" + url + "' --version 1.1.1");
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
+    EXPECT_EQ(outcome.out.rfind("WMS 1.1.1: Old\n", 0), 0u) << outcome.out;
+    EXPECT_EQ(query, "map=x&SERVICE=WMS&REQUEST=GetCapabilities&VERSION=1.1.1");
+}
+
+// --world-file: the map's world file and .prj beside it, named by the format; nothing of them
+// when the map fails.
+TEST(CliWmsClient, WorldFileBesideTheMap) {
+    const std::string png = std::string("\x89PNG\r\n\x1A\n\0", 9) + "pixels";
+    const std::string jpeg = "\xFF\xD8\xFF\xE0pixels";
+    const VexoGeoTest::FakeWmsServer server([&](const httplib::Request &r, httplib::Response &a) {
+        if (r.path == "/fail")
+            a.status = 500;
+        else if (r.get_param_value("FORMAT") == "image/jpeg")
+            a.set_content(jpeg, "image/jpeg");
+        else
+            a.set_content(png, "image/png");
+    });
+    const auto getMap = [&](const std::string &path, const std::string &rest) {
+        return "wms getmap --address " + server.Url(path) +
+               " --layers x --width 8 --height 4 --world-file " + rest;
+    };
+    const std::filesystem::path folder = Scratch() / "world";
+    std::filesystem::create_directory(folder);
+    Check({
+        {getMap("/map", "--crs EPSG:3857 --bbox 1,2,3,4 -o " + (folder / "map.png").string()), "",
+         ""},
+        {getMap("/map", "--crs EPSG:4326 --bbox 13,52,14,52.5 --format image/jpeg -o " +
+                            (folder / "berlin").string()),
+         "", ""},
+        {getMap("/fail", "--crs EPSG:3857 --bbox 1,2,3,4 -o " + (folder / "failed.png").string()),
+         "", "", 1, "*"},
+        {getMap("/map", "--crs EPSG:999999 --version 1.1.1 --bbox 1,2,3,4 -o " +
+                            (folder / "unknown.png").string()),
+         "", "", 1, "vexogeo: wms getmap: --world-file: no .prj for 'EPSG:999999'*"},
+    });
+    EXPECT_EQ(ReadFile(folder / "map.png"), png);
+    // Pixels of 0.25 x 0.5, the first one's centre at (1.125, 3.75).
+    EXPECT_EQ(ReadFile(folder / "map.pgw"), "0.25\n0\n0\n-0.5\n1.125\n3.75\n");
+    EXPECT_EQ(
+        ReadFile(folder / "map.prj").rfind("PROJCS[\"WGS_1984_Web_Mercator_Auxiliary_Sphere\"", 0),
+        0u);
+    EXPECT_EQ(ReadFile(folder / "berlin"), jpeg);
+    EXPECT_EQ(ReadFile(folder / "berlin.jgw"), "0.125\n0\n0\n-0.125\n13.0625\n52.4375\n");
+    EXPECT_EQ(ReadFile(folder / "berlin.prj").rfind("GEOGCS[\"GCS_WGS_1984\"", 0), 0u);
+    for (const char *left :
+         {"failed.png", "failed.pgw", "failed.prj", "unknown.png", "unknown.pgw"})
+        EXPECT_FALSE(std::filesystem::exists(folder / left)) << left;
+}
+
 TEST(CliWmsClient, CapabilitiesAsJson) {
     const Outcome outcome =
         RunTool("wms capabilities " + std::string(VEXOGEO_TEST_SOURCE_DIR) +

@@ -98,6 +98,33 @@ TEST_F(MapServerTest, EveryVersionAndSystemDrawsTheSamePlaces) {
     }
 }
 
+// Polar systems whose easting points south (EPSG:3413, EPSG:3995, EPSG:5041): MapServer reads
+// their 1.3.0 box easting first, as 1.1.1. Each box holds the projected lon 12..18, lat 47..54
+// (cs2cs), easting first; a box sent the other way round draws nothing there.
+TEST_F(MapServerTest, PolarSystemsDrawTheSamePlacesInBothVersions) {
+    const SystemCase polar[] = {
+        {"EPSG:3413", {3378312.0, -2658348.0, 970634.0, 829595.0}},
+        {"EPSG:3995", {840018.0, -4788605.0, 672801.0, 946085.0}},
+        {"EPSG:5041", {2858352.0, -2893118.0, 687485.0, 966734.0}},
+    };
+    const CWmsClient client;
+    const MapservGateway::Layer &places = MapservGateway::kLayers[0];
+    for (const SystemCase &system : polar) {
+        Picture images[2];
+        const char *versions[2] = {"1.1.1", "1.3.0"};
+        for (int v = 0; v < 2; ++v) {
+            SCOPED_TRACE(std::string(versions[v]) + " " + system.m_crs);
+            images[v] = Decode(
+                client.GetMap(Request(versions[v], system.m_crs, system.m_box, places.m_name)),
+                places);
+            ASSERT_EQ(images[v].m_width, 200);
+            EXPECT_GT(images[v].m_drawn, 400u);
+            EXPECT_GT(images[v].m_inColour, images[v].m_drawn * 3 / 4);
+        }
+        EXPECT_TRUE(images[0].m_pixels == images[1].m_pixels) << system.m_crs;
+    }
+}
+
 TEST_F(MapServerTest, LayerNamesThatNeedEncodingReachTheServer) {
     const CWmsClient client;
     for (const MapservGateway::Layer &layer : MapservGateway::kLayers) {

@@ -105,6 +105,55 @@ TEST(WmsClient, HostileAnswersBecomeErrors) {
     }
 }
 
+// An image is taken when its content type is of the family of the format asked for and its
+// bytes begin as such an image does; pages and documents never are.
+TEST(WmsClient, AnswersOfTheFormatsFamily) {
+    const std::string png("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16), jpeg("\xFF\xD8\xFF\xE0", 4);
+    const struct {
+        const char *format, *type;
+        std::string body;
+        bool taken;
+    } cases[] = {
+        {"image/png8", "image/png", png, true},
+        {"image/png; mode=8bit", "image/png", png, true},
+        {"image/png", "image/png; mode=8bit", png, true},
+        {"image/vnd.jpeg-png", "image/jpeg", jpeg, true},
+        {"image/vnd.jpeg-png", "image/png", png, true},
+        {"IMAGE/JPEG", "image/jpeg", jpeg, true},
+        {"image/gif", "image/gif", "GIF89a\x01\0", true},
+        {"image/tiff", "image/tiff", std::string("II*\0\x08\0\0\0", 8), true},
+        {"image/webp", "image/webp", std::string("RIFF\x1A\0\0\0WEBPVP8 ", 16), true},
+        {"image/svg+xml", "image/svg+xml", "<svg xmlns='http://www.w3.org/2000/svg'/>", true},
+        // The right type with other bytes, or the other family.
+        {"image/png", "image/png", "<!DOCTYPE html><html><body>Login</body></html>", false},
+        {"image/png", "image/png", "<?xml version='1.0'?><Error>quota</Error>", false},
+        {"image/png", "image/png", "Service unavailable", false},
+        {"image/png", "image/png", png.substr(0, 7), false},
+        {"image/jpeg", "image/jpeg", png, false},
+        {"image/vnd.jpeg-png", "image/png", jpeg, false},
+        {"image/png8", "image/jpeg", jpeg, false},
+        {"image/png", "text/xml", "<?xml version='1.0'?><Error>quota</Error>", false},
+        {"image/svg+xml", "image/png", png, false},
+    };
+    const std::string path = ::testing::TempDir() + "vexogeo_family.img";
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.format) + " answered " + c.type);
+        const LoopbackServer server(Answering(200, c.body, c.type));
+        const CWmsClient client(Options());
+        CWmsUrl request = MapRequest(server.Url("/wms"));
+        request.SetFormat(c.format);
+        const Thrown inMemory = Catch([&] { EXPECT_EQ(client.GetMap(request), c.body); });
+        std::remove(path.c_str());
+        const Thrown toFile = Catch([&] { client.GetMapToFile(request, path); });
+        const int expected = c.taken ? -1 : static_cast<int>(WmsErrorKind::WrongContentType);
+        EXPECT_EQ(inMemory.kind, expected) << inMemory.text;
+        EXPECT_EQ(toFile.kind, expected) << toFile.text;
+        std::ifstream in(path, std::ios::binary);
+        EXPECT_EQ(in.is_open(), c.taken);
+    }
+    std::remove(path.c_str());
+}
+
 TEST(WmsClient, CancelEndsRunningRequests) {
     const LoopbackServer silent([](const httplib::Request &, httplib::Response &) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1000));
@@ -131,6 +180,10 @@ TEST(WmsClient, CapabilitiesNegotiateTheVersion) {
     const WmsCapabilities capabilities =
         CWmsClient(Options()).GetCapabilities(server.Url("/mapserv?map=/x.map&"));
     EXPECT_EQ(query, "map=/x.map&SERVICE=WMS&REQUEST=GetCapabilities&VERSION=1.3.0");
+    // 1.1.1 asked for, in place of the address's own request and past its fragment.
+    CWmsClient(Options()).GetCapabilities(
+        server.Url("/mapserv?Version=1.3.0&map=/x.map&request=GetMap#layers"), "1.1.1");
+    EXPECT_EQ(query, "map=/x.map&SERVICE=WMS&REQUEST=GetCapabilities&VERSION=1.1.1");
     EXPECT_EQ(capabilities.version, "1.1.1");
     EXPECT_EQ(capabilities.title, "Old");
 }

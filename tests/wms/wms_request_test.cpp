@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <charconv>
+#include <cmath>
 #include <random>
 #include <stdexcept>
+
+#include <vexogeo/wms/wms_client.h>
 
 #include "wms/get_map_request.h"
 
@@ -55,6 +59,73 @@ TEST(WmsRequestUrl, JoinsEncodesAndOrdersTheBox) {
                   std::string(c.joined) + "SERVICE=WMS&VERSION=" + c.version +
                       "&REQUEST=GetMap&LAYERS=roads&STYLES=&" + c.system + "&BBOX=" + c.bbox +
                       "&WIDTH=256&HEIGHT=128&FORMAT=image%2Fpng");
+    }
+}
+
+// The request's own parameters replace those an address brings (copied from a browser, or a
+// capabilities link), in any case; the others stay where they were; a fragment goes.
+TEST(WmsRequestUrl, AddressParametersAreReplaced) {
+    const std::string request = "SERVICE=WMS&VERSION=1.1.1&REQUEST=GetMap&LAYERS=roads&STYLES="
+                                "&SRS=EPSG%3A3857&BBOX=1,2,4,6&WIDTH=256&HEIGHT=128"
+                                "&FORMAT=image%2Fpng";
+    const std::pair<const char *, const char *> addresses[] = {
+        {"http://h/mapserv?map=/x.map&SERVICE=WMS&REQUEST=GetCapabilities&VERSION=1.3.0&",
+         "http://h/mapserv?map=/x.map&"},
+        {"http://h/w?service=wms&Layers=x&token=a%26b&crs=EPSG:4326&bbox=0,0,1,1&Width=9&"
+         "height=9&format=image/jpeg&Transparent=true&sld_body=x&time=now&key=1",
+         "http://h/w?token=a%26b&key=1&"},
+        {"http://h/w?map=x#layers", "http://h/w?map=x&"},
+        {"http://h/w#top?SERVICE=WMS", "http://h/w?"},
+        {"HTTP://h/w?VERSION=1.3.0", "HTTP://h/w?"},
+    };
+    for (const auto &[address, kept] : addresses)
+        EXPECT_EQ(Request(address, "1.1.1", "EPSG:3857", {1, 2, 3, 4}).GetRequestUrl(),
+                  kept + request)
+            << address;
+
+    // Capabilities: SERVICE, REQUEST and VERSION replaced, the version chosen by the caller.
+    EXPECT_EQ(
+        CWmsClient::CapabilitiesUrl(
+            "http://h/mapserv?map=/x.map&service=WMS&Request=GetMap&version=1.3.0#x", "1.1.1"),
+        "http://h/mapserv?map=/x.map&SERVICE=WMS&REQUEST=GetCapabilities&VERSION=1.1.1");
+    EXPECT_EQ(CWmsClient::CapabilitiesUrl("http://h/w"),
+              "http://h/w?SERVICE=WMS&REQUEST=GetCapabilities&VERSION=1.3.0");
+    for (const char *version : {"1.3", "1.0.0", "", "1.1.1 "})
+        EXPECT_THROW(CWmsClient::CapabilitiesUrl("http://h/w", version), std::invalid_argument)
+            << version;
+}
+
+// Corners given are sent with their own digits in either axis order; a box given by origin and
+// extent keeps its sums.
+TEST(WmsRequestUrl, BoxCornersAreSentAsGiven) {
+    CWmsUrl url = Request("http://h/w", "1.1.1", "EPSG:3857", {1, 2, 3, 4});
+    url.SetBBoxCorners(-0.7, 0, 0.4, 1);
+    EXPECT_NE(url.GetRequestUrl().find("&BBOX=-0.7,0,0.4,1&"), std::string::npos);
+    EXPECT_EQ(url.GetBBox().width, 0.4 - -0.7);
+    url.SetBBox({-0.7, 0, 0.4 - -0.7, 1});
+    EXPECT_NE(url.GetRequestUrl().find("&BBOX=-0.7,0,0.40000000000000013,1&"), std::string::npos);
+
+    std::mt19937_64 random(20);
+    std::uniform_real_distribution<double> coordinate(-2e7, 2e7);
+    for (int i = 0; i < 400; ++i) {
+        double corners[4] = {coordinate(random), coordinate(random), 0, 0};
+        corners[2] = corners[0] + std::ldexp(coordinate(random), -(i % 40)) * (i % 2 ? 1 : -1);
+        corners[3] = corners[1] + std::abs(coordinate(random)) / (i + 1);
+        const double minX = std::min(corners[0], corners[2]),
+                     maxX = std::max(corners[0], corners[2]);
+        CWmsUrl box = Request("http://h/w", i % 2 ? "1.3.0" : "1.1.1", "EPSG:4326", {1, 2, 3, 4});
+        box.SetBBoxCorners(minX, corners[1], maxX, corners[3]);
+        const std::string text = box.GetRequestUrl();
+        const std::size_t at = text.find("&BBOX=") + 6;
+        std::array<double, 4> sent{};
+        const char *p = text.data() + at;
+        for (double &value : sent)
+            p = std::from_chars(p, text.data() + text.size(), value).ptr + 1;
+        // 1.3.0 writes EPSG:4326 latitude first.
+        const std::array<double, 4> expected = i % 2
+                                                   ? std::array{corners[1], minX, corners[3], maxX}
+                                                   : std::array{minX, corners[1], maxX, corners[3]};
+        EXPECT_EQ(sent, expected) << text;
     }
 }
 

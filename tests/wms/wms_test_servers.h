@@ -19,7 +19,8 @@ using FakeWmsServer = LoopbackServer;
 
 /// Runs `mapserv` as a CGI program for every GET of /mapserv, on a mapfile it writes into a
 /// folder of its own: the sample points of data/points.txt as 1-degree squares, in layers whose
-/// names need encoding, offered in EPSG:4326, EPSG:3857 and EPSG:32633.
+/// names need encoding, offered in EPSG:4326, EPSG:3857, EPSG:32633 and three polar systems
+/// (EPSG:3413, EPSG:3995, EPSG:5041).
 class MapservGateway {
   public:
     /// Layer names and the RGB fill each one is drawn with.
@@ -95,7 +96,7 @@ class MapservGateway {
         map.imbue(std::locale::classic());
         map << R"(MAP NAME "sample" SIZE 200 200 EXTENT -10 35 30 60 IMAGECOLOR 255 255 255
   PROJECTION "init=epsg:4326" END WEB METADATA "wms_title" "VexoGeo sample"
-    "wms_abstract" "Sample places as squares" "wms_srs" "EPSG:4326 EPSG:3857 EPSG:32633"
+    "wms_abstract" "Sample places as squares" "wms_srs" "EPSG:4326 EPSG:3857 EPSG:32633 EPSG:3413 EPSG:3995 EPSG:5041"
     "wms_enable_request" "*" "wms_getmap_formatlist" "image/png,image/jpeg"
     "wms_onlineresource" ")"
             << Address() << "\" END END\n";

@@ -227,9 +227,14 @@ bool ParseNumberList(std::string_view text, std::size_t count, std::vector<doubl
     while (true) {
         const std::size_t comma = text.find(',', start);
         double value = 0;
-        if (!ParseNumber(text.substr(start, comma == std::string_view::npos ? std::string_view::npos
-                                                                            : comma - start),
-                         value))
+        std::string_view piece = text.substr(
+            start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
+        // Blanks around a number, as people type lists ("13, 52, 14, 52.5").
+        while (!piece.empty() && (piece.front() == ' ' || piece.front() == '\t'))
+            piece.remove_prefix(1);
+        while (!piece.empty() && (piece.back() == ' ' || piece.back() == '\t'))
+            piece.remove_suffix(1);
+        if (!ParseNumber(piece, value))
             return false;
         read.push_back(value);
         if (comma == std::string_view::npos)

@@ -86,7 +86,8 @@ std::string JsonNumber(double value);
 const char *ParseNumber(const char *first, const char *last, double &value);
 /// Reads `text` as exactly one number. @return false for anything else.
 bool ParseNumber(std::string_view text, double &value);
-/// Reads exactly `count` numbers separated by commas ("1,2,3,4"). @return false otherwise.
+/// Reads exactly `count` numbers separated by commas ("1,2,3,4"), blanks and tabs allowed
+/// around each ("13, 52, 14, 52.5"). @return false otherwise.
 bool ParseNumberList(std::string_view text, std::size_t count, std::vector<double> &values);
 
 /// Longest --timeout any command accepts (seconds): a day.

@@ -8,7 +8,13 @@
 #include <CLI/CLI.hpp>
 
 #include "platform/file_writer.h"
+#include "text/ascii.h"
+#include "text/url_text.h"
+#include "wms/image_format.h"
 
+#include <proj.h>
+
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -19,6 +25,7 @@ namespace {
 struct CapabilitiesOptions {
     std::string m_source;
     std::string m_format = "text";
+    std::string m_version = "1.3.0";
     double m_timeout = 60.0;
 };
 
@@ -37,7 +44,11 @@ struct GetMapOptions {
     double m_timeout = 60.0;
     std::string m_output;
     bool m_printUrl = false;
+    bool m_worldFile = false;
 };
+
+// The versions this client speaks, for --version.
+const std::vector<std::string> kVersions{"1.1.1", "1.3.0"};
 
 std::string JsonList(const std::vector<std::string> &items) {
     std::string out = "[";
@@ -111,10 +122,6 @@ std::string CapabilitiesText(const Geo::WmsCapabilities &capabilities) {
     return out;
 }
 
-bool IsUrl(const std::string &text) {
-    return text.compare(0, 7, "http://") == 0 || text.compare(0, 8, "https://") == 0;
-}
-
 // The client's limits with the checked time-out (at most a day, so it fits a long).
 Geo::WmsClientOptions ClientOptions(std::chrono::milliseconds timeout) {
     Geo::WmsClientOptions options;
@@ -143,8 +150,9 @@ int RunCapabilities(const CapabilitiesOptions &options) {
     try {
         const Geo::CWmsClient client(ClientOptions(timeout));
         const Geo::WmsCapabilities capabilities =
-            IsUrl(options.m_source) ? client.GetCapabilities(options.m_source)
-                                    : client.LoadCapabilitiesFile(options.m_source);
+            Geo::HasHttpScheme(options.m_source)
+                ? client.GetCapabilities(options.m_source, options.m_version)
+                : client.LoadCapabilitiesFile(options.m_source);
         const std::string out = options.m_format == "json" ? CapabilitiesJson(capabilities)
                                                            : CapabilitiesText(capabilities);
         std::fputs(out.c_str(), stdout);
@@ -193,6 +201,58 @@ int WriteMapToStream(const Geo::CWmsClient &client, const Geo::CWmsUrl &request,
     return kExitFailure;
 }
 
+// The number of names in a comma-separated list ("a,b" 2, "" 1, "," 2).
+std::size_t CountListItems(const std::string &list) {
+    return static_cast<std::size_t>(std::count(list.begin(), list.end(), ',')) + 1;
+}
+
+// The world file's name: the image's extension replaced by `extension` ("map.png" ->
+// "map.pgw"), or `extension` appended when the file name has none.
+std::string SiblingPath(const std::string &image, const char *extension) {
+    const std::size_t name = image.find_last_of("/\\");
+    const std::size_t dot = image.rfind('.');
+    const bool hasExtension =
+        dot != std::string::npos && (name == std::string::npos || dot > name + 1);
+    return (hasExtension ? image.substr(0, dot) : image) + extension;
+}
+
+// The six lines of a world file: pixel size in x, two rotation terms, the negative pixel size
+// in y, then the centre of the upper-left pixel. The box is easting first, as images are drawn.
+std::string WorldFileText(const std::vector<double> &box, int width, int height) {
+    const double xSize = (box[2] - box[0]) / width;
+    const double ySize = (box[3] - box[1]) / height;
+    std::string text;
+    for (const double value : {xSize, 0.0, 0.0, -ySize, box[0] + xSize / 2, box[3] - ySize / 2})
+        text += FormatNumber(value) + "\n";
+    return text;
+}
+
+// The system's WKT as a .prj file holds it: ESRI's dialect, which GIS programs read beside
+// world files, or WKT1 as GDAL writes it for a system ESRI's has no words for.
+std::string PrjText(const std::string &crs, std::string &error) {
+    // WMS names the OGC's systems "CRS:84"; PROJ knows them as "OGC:CRS84".
+    const bool ogc = crs.size() > 4 && Geo::StartsWithIgnoringAsciiCase(crs, "crs:");
+    const CSystemRef system = CreateSystem(ogc ? "OGC:CRS" + crs.substr(4) : crs, error);
+    if (!system)
+        return std::string();
+    auto *object = static_cast<PJ *>(system->GetRaw());
+    const char *wkt = proj_as_wkt(nullptr, object, PJ_WKT1_ESRI, nullptr);
+    if (!wkt || !*wkt)
+        wkt = proj_as_wkt(nullptr, object, PJ_WKT1_GDAL, nullptr);
+    if (!wkt || !*wkt) {
+        error = "PROJ has no WKT for it";
+        return std::string();
+    }
+    return std::string(wkt) + "\n";
+}
+
+// The world file and the .prj of the image at `path`, opened before the request so that a target
+// that may not be replaced is refused before anything is sent, and committed after the image.
+struct WorldFiles {
+    Geo::Platform::CFileWriter m_world, m_prj;
+    std::string m_worldPath, m_prjPath, m_worldText, m_prjText;
+};
+
 int RunGetMap(const GetMapOptions &options) {
     const char *context = "wms getmap";
     std::vector<double> box;
@@ -200,6 +260,21 @@ int RunGetMap(const GetMapOptions &options) {
         PrintError(context, "--bbox: expected 'WEST,SOUTH,EAST,NORTH' with west < east and "
                             "south < north, not '" +
                                 options.m_bbox + "'");
+        return kExitUsage;
+    }
+    // What every server refuses, refused here before anything is sent.
+    if (options.m_layers.empty() || options.m_layers.front() == ',' ||
+        options.m_layers.back() == ',' || options.m_layers.find(",,") != std::string::npos) {
+        PrintError(context, "--layers: expected layer names separated by commas, not " +
+                                QuoteText(options.m_layers));
+        return kExitUsage;
+    }
+    if (!options.m_styles.empty() &&
+        CountListItems(options.m_styles) != CountListItems(options.m_layers)) {
+        PrintError(context, "--styles names " + std::to_string(CountListItems(options.m_styles)) +
+                                " styles for " + std::to_string(CountListItems(options.m_layers)) +
+                                " layers: give one per layer (empty for the default: 'a,,c') "
+                                "or none");
         return kExitUsage;
     }
     if (options.m_width <= 0 || options.m_height <= 0) {
@@ -221,7 +296,8 @@ int RunGetMap(const GetMapOptions &options) {
     request.SetStyles(options.m_styles);
     request.SetCrs(options.m_crs);
     request.SetFormat(options.m_format);
-    request.SetBBox(BoundingBox2<double>(box[0], box[1], box[2] - box[0], box[3] - box[1]));
+    // The numbers as given: a far corner recomputed from the extent may differ in its last digit.
+    request.SetBBoxCorners(box[0], box[1], box[2], box[3]);
     request.SetWidth(options.m_width);
     request.SetHeight(options.m_height);
     request.SetTransparent(options.m_transparent);
@@ -242,10 +318,48 @@ int RunGetMap(const GetMapOptions &options) {
             PrintError(context, "-o FILE is needed unless --print-url is given");
             return kExitUsage;
         }
+        const bool stream =
+            options.m_output == "-" || Geo::Platform::IsOutputStream(options.m_output);
+        WorldFiles world;
+        if (options.m_worldFile) {
+            if (stream) {
+                PrintError(context, "--world-file needs -o FILE: a world file lies beside an "
+                                    "image file, not beside a stream");
+                return kExitUsage;
+            }
+            world.m_worldPath =
+                SiblingPath(options.m_output, Geo::Wms::WorldFileExtension(options.m_format));
+            world.m_prjPath = SiblingPath(options.m_output, ".prj");
+            std::string error;
+            world.m_prjText = PrjText(options.m_crs, error);
+            if (world.m_prjText.empty()) {
+                PrintError(context,
+                           "--world-file: no .prj for " + QuoteText(options.m_crs) + ": " + error);
+                return kExitFailure;
+            }
+            world.m_worldText = WorldFileText(box, options.m_width, options.m_height);
+            for (auto [writer, path] : {std::pair{&world.m_world, &world.m_worldPath},
+                                        std::pair{&world.m_prj, &world.m_prjPath}})
+                if (!writer->Open(*path) ||
+                    !writer->Write(path == &world.m_worldPath ? world.m_worldText
+                                                              : world.m_prjText)) {
+                    PrintError(context,
+                               "cannot write " + QuoteText(*path) + ": " + writer->GetErrorText());
+                    return kExitFailure;
+                }
+        }
         const Geo::CWmsClient client(ClientOptions(timeout));
-        if (options.m_output == "-" || Geo::Platform::IsOutputStream(options.m_output))
+        if (stream)
             return WriteMapToStream(client, request, options.m_output);
         client.GetMapToFile(request, options.m_output);
+        if (options.m_worldFile)
+            for (auto [writer, path] : {std::pair{&world.m_world, &world.m_worldPath},
+                                        std::pair{&world.m_prj, &world.m_prjPath}})
+                if (!writer->Commit()) {
+                    PrintError(context,
+                               "cannot write " + QuoteText(*path) + ": " + writer->GetErrorText());
+                    return kExitFailure;
+                }
         return kExitSuccess;
     } catch (const Geo::CWmsError &error) {
         PrintWmsError(context, error);
@@ -267,10 +381,17 @@ Command AddWmsClientSubcommands(CLI::App &wms) {
         ->required();
     capabilitiesApp->add_option("--format", capabilities->m_format, "text (default) or json")
         ->check(CLI::IsMember({"text", "json"}));
+    capabilitiesApp
+        ->add_option("--version", capabilities->m_version,
+                     "Version to ask a server for: 1.1.1 or 1.3.0 (default)")
+        ->check(CLI::IsMember(kVersions));
     AddTimeoutOption(*capabilitiesApp, capabilities->m_timeout,
                      "Seconds before the request is given up (default 60, at most 86400)");
     capabilitiesApp->footer(
-        "Asks for version 1.3.0 and accepts the version the server answers with. Layers are "
+        "Asks for version 1.3.0 (or --version) and accepts the version the server answers with; "
+        "SERVICE, REQUEST and VERSION already in the address are replaced, other parameters "
+        "(map=...) kept. A SOURCE starting with http:// or https:// (in any case) is a server, "
+        "anything else a file. Layers are "
         "listed depth first with inherited systems, boxes and styles.\n\nExamples:\n"
         "  vexogeo wms capabilities 'https://example.org/mapserv?map=/srv/x.map&'\n"
         "  vexogeo wms capabilities caps.xml --format json");
@@ -278,9 +399,12 @@ Command AddWmsClientSubcommands(CLI::App &wms) {
     auto getMap = std::make_shared<GetMapOptions>();
     CLI::App *getMapApp = wms.add_subcommand("getmap", "Fetch a map image from a WMS server");
     getMapApp->add_option("--address", getMap->m_address, "Service address")->required();
-    getMapApp->add_option("--version", getMap->m_version, "1.1.1 or 1.3.0 (default)");
+    getMapApp->add_option("--version", getMap->m_version, "1.1.1 or 1.3.0 (default)")
+        ->check(CLI::IsMember(kVersions));
     getMapApp->add_option("--layers", getMap->m_layers, "Layers, comma-separated")->required();
-    getMapApp->add_option("--styles", getMap->m_styles, "Styles, comma-separated");
+    getMapApp->add_option("--styles", getMap->m_styles,
+                          "Styles, comma-separated: one per layer (empty for the default), or "
+                          "none");
     getMapApp->add_option("--crs", getMap->m_crs, "Coordinate system, e.g. EPSG:4326")->required();
     getMapApp
         ->add_option("--bbox", getMap->m_bbox,
@@ -296,10 +420,18 @@ Command AddWmsClientSubcommands(CLI::App &wms) {
     getMapApp->add_option("-o,--output", getMap->m_output,
                           "Image file to write, or - for standard output");
     getMapApp->add_flag("--print-url", getMap->m_printUrl, "Print the request URL, fetch nothing");
+    getMapApp->add_flag("--world-file", getMap->m_worldFile,
+                        "Also write the world file (.pgw, .jgw, .gfw, .tfw, else .wld) and a .prj "
+                        "with the system's WKT beside FILE");
     getMapApp->footer(
-        "The box is given easting/longitude first; for 1.3.0 the request writes it in the "
-        "system's own axis order. A service exception prints its code and text and exits with "
-        "1.\n\nThe image is written unchanged. A FILE is replaced only once the image is "
+        "The box is given easting/longitude first (blanks after the commas allowed) and sent "
+        "with the digits given; for 1.3.0 the request writes it in the system's own axis order "
+        "(northing first only where the system's first axis is a northing or latitude). "
+        "Parameters of the request already in --address are replaced, others (map=...) kept. "
+        "The answer must be an image of the format's family (image/png for image/png8, PNG or "
+        "JPEG for image/vnd.jpeg-png) by its content type and its first bytes. A service "
+        "exception prints its code and text and exits with 1.\n\nThe image is written unchanged. A "
+        "FILE is replaced only once the image is "
         "complete and checked, so a failure leaves it as it was; a link is written through, an "
         "existing file keeps its permissions, a new one gets 0666 less the umask. A folder, a "
         "socket, a block device and a read-only file are refused (exit 1). '-' is standard "

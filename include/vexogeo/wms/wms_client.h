@@ -31,10 +31,13 @@ enum class WmsErrorKind {
     TooLarge,         ///< the answer exceeds `WmsClientOptions::maxBytes`
     HttpStatus,       ///< an HTTP status other than 2xx without a service exception
     ServiceException, ///< the server answered with a ServiceExceptionReport
-    WrongContentType, ///< a GetMap answer whose content type is not the format asked for
-    InvalidDocument,  ///< capabilities that do not read
-    File,             ///< a local file could not be read or written
-    Cancelled         ///< `CWmsClient::Cancel` ended the request
+    /// a GetMap answer whose content type is not of the family of the format asked for (PNG for
+    /// image/png8, PNG or JPEG for image/vnd.jpeg-png), or whose bytes do not begin as an image
+    /// of that family does (an HTML page, XML, text)
+    WrongContentType,
+    InvalidDocument, ///< capabilities that do not read
+    File,            ///< a local file could not be read or written
+    Cancelled        ///< `CWmsClient::Cancel` ended the request
 };
 
 /// The error every request of `CWmsClient` throws. For a service exception `GetCode` is the
@@ -62,12 +65,20 @@ class VEXOGEO_API CWmsClient {
     CWmsClient(const CWmsClient &other);
     CWmsClient &operator=(const CWmsClient &other);
 
-    /// @return the capabilities URL for `address`: the address joined with "?" or "&" as it
-    /// needs, then SERVICE=WMS&REQUEST=GetCapabilities&VERSION=1.3.0.
+    /// @return the capabilities URL for `address`: the address without its "#fragment" and
+    /// without SERVICE, REQUEST and VERSION parameters of its own (in any case; others such as
+    /// "map=..." stay in place), joined with "?" or "&" as it needs, then
+    /// SERVICE=WMS&REQUEST=GetCapabilities&VERSION=1.3.0.
     static std::string CapabilitiesUrl(const std::string &address);
+    /// As above, asking for `version`. @throws std::invalid_argument unless `version` is
+    /// "1.1.1" or "1.3.0".
+    static std::string CapabilitiesUrl(const std::string &address, const std::string &version);
     /// Asks the server for version 1.3.0 and accepts the version it answers with (1.1.1 too).
     /// @throws CWmsError (any kind but WrongContentType and File).
     WmsCapabilities GetCapabilities(const std::string &address) const;
+    /// Asks the server for `version` ("1.1.1" or "1.3.0") and accepts the version it answers
+    /// with. @throws std::invalid_argument for another version; else as above.
+    WmsCapabilities GetCapabilities(const std::string &address, const std::string &version) const;
     /// Reads a capabilities document from a local file.
     /// @throws CWmsError of kind File (also for a file beyond maxBytes), ServiceException or
     /// InvalidDocument.

@@ -58,8 +58,14 @@ class VEXOGEO_API CWmsUrl {
     /// @return the box as origin and extent, in the units and axis order of the coordinate
     /// system; (0, 0, 1, 1) when never set. Never parsed.
     BoundingBox2<double> GetBBox() const;
-    /// Stores the four values unchanged; negative extents are allowed.
+    /// Stores the four values unchanged; negative extents are allowed. `GetRequestUrl` then
+    /// writes the far corner as x + width and y + height.
     void SetBBox(BoundingBox2<double> bbox);
+    /// Stores the box by its corners, easting/longitude first whatever the system: `GetBBox`
+    /// answers (minX, minY, maxX - minX, maxY - minY), and `GetRequestUrl` writes these four
+    /// numbers themselves, so 0.4 is sent as 0.4 and not as -0.7 + 1.1 = 0.40000000000000013.
+    /// A later `SetBBox` replaces them.
+    void SetBBoxCorners(double minX, double minY, double maxX, double maxY);
     /// @return the image width (pixels); 0 when never set. Never parsed.
     int GetWidth() const;
     void SetWidth(int width);
@@ -119,6 +125,11 @@ class VEXOGEO_API CWmsUrl {
     /// changing then. Texts are sent as the bytes given (UTF-8 for non-ASCII).
     /// @throws std::invalid_argument when the version is 1.3.0 or later and PROJ does not
     /// know the CRS, so its axis order cannot be told.
+    /// Parameters of these names already in the address (in any case: "SERVICE", "VERSION",
+    /// "REQUEST", every GetMap key above, "SRS" and "CRS" alike) are taken out of it, so the
+    /// request's own values are the only ones sent; others ("map=...") stay in their place, and
+    /// a "#fragment" of the address is dropped. The corners given to `SetBBoxCorners` (or read
+    /// by `ParseRequestUrl`) are written as they are.
     std::string GetRequestUrl() const;
     /// The inverse of `GetRequestUrl`: keys in any case, values percent-decoded ("+" is a
     /// blank); reads SERVICE, VERSION, REQUEST, LAYERS, STYLES, FORMAT, CRS or SRS, BBOX
@@ -156,6 +167,8 @@ class VEXOGEO_API CWmsUrl {
     std::string m_sld;
     std::string m_sldBody;
     bool m_bgColorSet;
+    double m_corners[4]; ///< the box as minX, minY, maxX, maxY, when `m_cornersSet`
+    bool m_cornersSet;   ///< whether the request writes `m_corners` instead of `m_bbox`
 };
 
 } // namespace Geo
