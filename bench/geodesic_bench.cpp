@@ -285,15 +285,20 @@ BENCHMARK_CAPTURE(LineLength, 32633, "32633")->Unit(benchmark::kMillisecond);
 BENCHMARK(BareLengthLoop)->Name("BareLengthLoop/vertices")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(PolygonArea, 4326, "4326")->Unit(benchmark::kMillisecond);
 
-// 1 and 2 threads always, the cores available when there are more.
+// 1 and 2 threads, and the cores available when there are more.
+static std::vector<unsigned> ThreadCounts() {
+    const unsigned cores = std::thread::hardware_concurrency();
+    std::vector<unsigned> counts{1, 2};
+    if (cores > 2)
+        counts.push_back(cores);
+    return counts;
+}
+
 static const bool kThreadsRegistered = [] {
     benchmark::RegisterBenchmark("BareGeodesicWall/pairs", BareGeodesicWall)
         ->Unit(benchmark::kMillisecond)
         ->UseManualTime();
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    for (const unsigned threads : {1u, 2u, cores}) {
-        if (threads == cores && cores <= 2)
-            continue;
+    for (const unsigned threads : ThreadCounts()) {
         benchmark::RegisterBenchmark(("InverseBatchThreads/4326/" + std::to_string(threads)).c_str(),
                                      InverseBatchThreads, threads)
             ->Unit(benchmark::kMillisecond)

@@ -197,6 +197,15 @@ void Configure(benchmark::internal::Benchmark *b) {
     b->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(60);
 }
 
+// 1 and 2 threads, and the cores available when there are more.
+std::vector<unsigned> ThreadCounts() {
+    const unsigned cores = std::thread::hardware_concurrency();
+    std::vector<unsigned> counts{1, 2};
+    if (cores > 2)
+        counts.push_back(cores);
+    return counts;
+}
+
 // Figure and baseline side by side for each target system and layout.
 const bool kRegistered = [] {
     for (const char *target : {"EPSG:3857", "EPSG:32633"}) {
@@ -210,8 +219,6 @@ const bool kRegistered = [] {
                 ->Apply(Configure);
         }
     }
-    // 1 and 2 threads always, the cores available when there are more.
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     for (const char *target : {"EPSG:32633"}) {
         const std::string code = std::string(target).substr(5);
         benchmark::RegisterBenchmark(("BareProjTransWall/packed/" + code).c_str(),
@@ -219,9 +226,7 @@ const bool kRegistered = [] {
             ->Apply(Configure)
             ->Repetitions(15)
             ->UseManualTime();
-        for (const unsigned threads : {1u, 2u, cores}) {
-            if (threads == cores && cores <= 2)
-                continue;
+        for (const unsigned threads : ThreadCounts()) {
             benchmark::RegisterBenchmark(
                 ("TransformThreads/packed/" + code + "/" + std::to_string(threads)).c_str(),
                 TransformThreads, threads, std::string(target))
