@@ -206,9 +206,9 @@ void InverseBatchThreads(benchmark::State &state, unsigned threads) {
     if (threads == 1)
         VexoGeoBench::CompareWith(state, "BareGeodesicWall/pairs", "<=1.5");
     else
-        VexoGeoBench::CompareWith(state, "InverseBatchThreads/4326/1",
-                                  threads == 2 ? ">=1.8"
-                                               : ">=" + std::to_string(0.85 * threads).substr(0, 4));
+        VexoGeoBench::CompareWith(
+            state, "InverseBatchThreads/4326/1",
+            threads == 2 ? ">=1.8" : ">=" + std::to_string(0.85 * threads).substr(0, 4));
 }
 
 // BareGeodesicLoop in wall-clock time, the floor of InverseBatchThreads.
@@ -299,8 +299,9 @@ static const bool kThreadsRegistered = [] {
         ->Unit(benchmark::kMillisecond)
         ->UseManualTime();
     for (const unsigned threads : ThreadCounts()) {
-        benchmark::RegisterBenchmark(("InverseBatchThreads/4326/" + std::to_string(threads)).c_str(),
-                                     InverseBatchThreads, threads)
+        benchmark::RegisterBenchmark(
+            ("InverseBatchThreads/4326/" + std::to_string(threads)).c_str(), InverseBatchThreads,
+            threads)
             ->Unit(benchmark::kMillisecond)
             ->UseManualTime();
     }

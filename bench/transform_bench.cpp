@@ -6,10 +6,10 @@
 #include <proj.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <random>
-#include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
