@@ -133,7 +133,7 @@ void RunBlocks(CLineReader &reader, unsigned threads, const BlockWork &work,
     }
 
     // A ring of jobs: the writer waits for the oldest, the workers take the next in line.
-    const std::size_t slots = 2 * static_cast<std::size_t>(threads);
+    const std::size_t slots = static_cast<std::size_t>(threads) + 1;
     std::vector<std::unique_ptr<BlockJob>> ring;
     for (std::size_t i = 0; i < slots; ++i)
         ring.push_back(std::make_unique<BlockJob>());

@@ -34,7 +34,8 @@ using BlockEmit = std::function<bool(BlockJob &job)>;
 
 /// Reads `reader` in jobs of about `kJobBytes` of whole lines of one input, runs `work` on
 /// each on `threads` threads (1: on the calling thread, job by job) and `emit` on each in input
-/// order; at most two jobs per thread are in flight, so memory stays bounded whatever the
+/// order; at most one job per thread and one more are in
+/// flight, so memory stays bounded whatever the
 /// input. Diagnostics the reader writes go with the job they come before; those after the last
 /// job are written at the end. The same jobs and the same order for every thread count.
 void RunBlocks(CLineReader &reader, unsigned threads, const BlockWork &work, const BlockEmit &emit);
