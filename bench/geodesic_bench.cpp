@@ -1,14 +1,17 @@
 // Geodesic measurement: Inverse per call beside a bare GeographicLib Inverse per call (and beside
 // a new PROJ transformation per call, what Inverse cost when it kept none); InverseBatch and
-// LineLength over a million points beside bare GeographicLib loops.
+// LineLength over a million points beside bare GeographicLib loops; InverseBatch's million split
+// over 1, 2 and the cores' threads (SetThreadCount) beside the single-threaded loop.
 #include <vexogeo/vexogeo.h>
 
 #include <proj.h>
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bench_compare.h"
@@ -179,6 +182,51 @@ void BareGeodesicLoop(benchmark::State &state) {
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kPairs));
 }
 
+// The million pairs in degrees on `threads` threads, in wall-clock time (the threads' CPU time
+// adds up; the elapsed time is what they save), as is the floor it is measured against.
+void InverseBatchThreads(benchmark::State &state, unsigned threads) {
+    const Pairs &p = SharedPairs();
+    CGeodesic geodesic(CCoordinateSystem::FromEpsgCode("4326"));
+    geodesic.SetThreadCount(threads);
+    if (threads > 1 && geodesic.GetLaneCount() != threads)
+        state.SkipWithError("no lanes");
+    std::vector<double> distance(kPairs);
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        if (geodesic.InverseBatch(kPairs, p.lon1.data(), p.lat1.data(), p.lon2.data(),
+                                  p.lat2.data(), distance.data(), nullptr, nullptr) != kPairs)
+            state.SkipWithError("InverseBatch failed");
+        state.SetIterationTime(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        benchmark::DoNotOptimize(distance.data());
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kPairs));
+    // One thread within 1.5 times the bare loop's time; two at least 1.8 times one thread's
+    // throughput; more, 0.85 per thread.
+    if (threads == 1)
+        VexoGeoBench::CompareWith(state, "BareGeodesicWall/pairs", "<=1.5");
+    else
+        VexoGeoBench::CompareWith(
+            state, "InverseBatchThreads/4326/1",
+            threads == 2 ? ">=1.8" : ">=" + std::to_string(0.85 * threads).substr(0, 4));
+}
+
+// BareGeodesicLoop in wall-clock time, the floor of InverseBatchThreads.
+void BareGeodesicWall(benchmark::State &state) {
+    const Pairs &p = SharedPairs();
+    const GeographicLib::Geodesic solution = Wgs84Solution();
+    std::vector<double> distance(kPairs);
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        for (std::size_t i = 0; i < kPairs; ++i)
+            solution.Inverse(p.lat1[i], p.lon1[i], p.lat2[i], p.lon2[i], distance[i]);
+        state.SetIterationTime(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        benchmark::DoNotOptimize(distance.data());
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kPairs));
+}
+
 void LineLength(benchmark::State &state, std::string code) {
     const Track &t = SharedTrack();
     const auto &x = IsProjected(code) ? t.e : t.lon, &y = IsProjected(code) ? t.n : t.lat;
@@ -236,3 +284,26 @@ BENCHMARK_CAPTURE(LineLength, 4326, "4326")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(LineLength, 32633, "32633")->Unit(benchmark::kMillisecond);
 BENCHMARK(BareLengthLoop)->Name("BareLengthLoop/vertices")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(PolygonArea, 4326, "4326")->Unit(benchmark::kMillisecond);
+
+// 1 and 2 threads, and the cores available when there are more.
+static std::vector<unsigned> ThreadCounts() {
+    const unsigned cores = std::thread::hardware_concurrency();
+    std::vector<unsigned> counts{1, 2};
+    if (cores > 2)
+        counts.push_back(cores);
+    return counts;
+}
+
+static const bool kThreadsRegistered = [] {
+    benchmark::RegisterBenchmark("BareGeodesicWall/pairs", BareGeodesicWall)
+        ->Unit(benchmark::kMillisecond)
+        ->UseManualTime();
+    for (const unsigned threads : ThreadCounts()) {
+        benchmark::RegisterBenchmark(
+            ("InverseBatchThreads/4326/" + std::to_string(threads)).c_str(), InverseBatchThreads,
+            threads)
+            ->Unit(benchmark::kMillisecond)
+            ->UseManualTime();
+    }
+    return true;
+}();

@@ -3,6 +3,7 @@
 
 #include <vexogeo/crs/coordinate_system.h>
 
+#include "crs/proj_lanes.h"
 #include "crs/proj_objects.h"
 
 #include <proj.h>
@@ -10,6 +11,7 @@
 #include <algorithm>
 #include <iterator>
 #include <memory>
+#include <vector>
 
 namespace Geo {
 
@@ -33,6 +35,13 @@ bool IsLongitudeLatitudeBox(double west, double south, double east, double north
            north <= 90 && south <= north;
 }
 
+// The element `index` strides into an axis (null stays null).
+double *Offset(double *axis, std::uint64_t stride, std::uint64_t index) {
+    return axis == nullptr ? nullptr
+                           : reinterpret_cast<double *>(reinterpret_cast<char *>(axis) +
+                                                        static_cast<std::size_t>(stride * index));
+}
+
 void ReleaseIfSet(CCoordinateSystem *&cs) {
     if (cs != nullptr)
         cs->Release();
@@ -43,11 +52,13 @@ void ReleaseIfSet(CCoordinateSystem *&cs) {
 
 CConverter::CConverter()
     : m_pSource(nullptr), m_pTarget(nullptr), m_pCrsToCrs(nullptr), m_pNormalized(nullptr),
-      m_hasAreaOfInterest(false), m_areaOfInterest{0, 0, 0, 0}, m_allowBallpark(true) {}
+      m_hasAreaOfInterest(false), m_areaOfInterest{0, 0, 0, 0}, m_allowBallpark(true),
+      m_threadCount(1), m_pLanes(std::make_unique<CProjLanes>()) {}
 
 CConverter::CConverter(CCoordinateSystem *source, CCoordinateSystem *target)
     : m_pSource(source), m_pTarget(target), m_pCrsToCrs(nullptr), m_pNormalized(nullptr),
-      m_hasAreaOfInterest(false), m_areaOfInterest{0, 0, 0, 0}, m_allowBallpark(true) {
+      m_hasAreaOfInterest(false), m_areaOfInterest{0, 0, 0, 0}, m_allowBallpark(true),
+      m_threadCount(1), m_pLanes(std::make_unique<CProjLanes>()) {
     AddRefIfSet(m_pSource);
     AddRefIfSet(m_pTarget);
     InitializeCrsToCrs();
@@ -60,7 +71,8 @@ CConverter::CConverter(const CConverter &other)
                                                                        other.m_areaOfInterest[1],
                                                                        other.m_areaOfInterest[2],
                                                                        other.m_areaOfInterest[3]},
-      m_allowBallpark(other.m_allowBallpark) {
+      m_allowBallpark(other.m_allowBallpark), m_threadCount(other.m_threadCount),
+      m_pLanes(std::make_unique<CProjLanes>()) {
     AddRefIfSet(m_pSource);
     AddRefIfSet(m_pTarget);
     InitializeCrsToCrs();
@@ -90,6 +102,7 @@ CConverter &CConverter::operator=(const CConverter &other) {
     std::copy(std::begin(other.m_areaOfInterest), std::end(other.m_areaOfInterest),
               std::begin(m_areaOfInterest));
     m_allowBallpark = other.m_allowBallpark;
+    m_threadCount = other.m_threadCount;
     InitializeCrsToCrs();
     return *this;
 }
@@ -117,6 +130,7 @@ CCoordinateSystem *CConverter::GetSource() const { return m_pSource; }
 CCoordinateSystem *CConverter::GetTarget() const { return m_pTarget; }
 
 void CConverter::InitializeCrsToCrs() {
+    m_pLanes->Clear();
     if (m_pNormalized != nullptr) {
         proj_destroy(AsPj(m_pNormalized));
         m_pNormalized = nullptr;
@@ -142,6 +156,29 @@ void CConverter::InitializeCrsToCrs() {
     // transformation; a failed creation leaves m_pNormalized null either way.
     if (m_pCrsToCrs != nullptr)
         m_pNormalized = proj_normalize_for_visualization(nullptr, AsPj(m_pCrsToCrs));
+    PrepareLanes();
+}
+
+void CConverter::PrepareLanes() {
+    // Without copies every call runs alone: the results are the same, only slower.
+    const unsigned threads = ResolveThreadCount(m_threadCount);
+    m_pLanes->Prepare(AsPj(m_pNormalized), threads > 1 ? threads : 0);
+}
+
+void CConverter::SetThreadCount(unsigned count) {
+    m_threadCount = count;
+    PrepareLanes();
+}
+
+unsigned CConverter::GetThreadCount() const { return m_threadCount; }
+
+unsigned CConverter::GetLaneCount() const { return static_cast<unsigned>(m_pLanes->Count()); }
+
+bool CConverter::TransformCoordinatesOnLane(unsigned lane, std::uint64_t count, double *x,
+                                            double *y, double *z) const {
+    if (lane >= m_pLanes->Count())
+        return false;
+    return TransformAxes(m_pLanes->Get(lane), PJ_FWD, count, 8, x, count, 8, y, count, 8, z) != 0;
 }
 
 bool CConverter::TransformCoordinate(double &x, double &y) const {
@@ -187,11 +224,25 @@ bool CConverter::Transform(int direction, std::uint64_t nx, std::uint64_t sx, do
     if (m_pNormalized == nullptr)
         return false;
     PJ *pj = AsPj(m_pNormalized);
-    const std::size_t n = proj_trans_generic(
-        pj, static_cast<PJ_DIRECTION>(direction), x, static_cast<std::size_t>(sx),
-        static_cast<std::size_t>(nx), y, static_cast<std::size_t>(sy), static_cast<std::size_t>(ny),
-        z, static_cast<std::size_t>(sz), static_cast<std::size_t>(nz), nullptr, 0, 0);
-    // Only the x count is compared: PROJ reports one count for all axes.
+    const auto dir = static_cast<PJ_DIRECTION>(direction);
+    // Only equal counts split: PROJ repeats a shorter axis's last value, which a part of the
+    // array would not see.
+    const std::size_t parts = nx == ny && (z == nullptr || nz == nx) ? PartsFor(nx, *m_pLanes) : 0;
+    if (parts < 2)
+        return TransformAxes(pj, dir, nx, sx, x, ny, sy, y, nz, sz, z) != 0;
+    std::vector<std::uint64_t> done(parts, 0);
+    RunParts(parts, nx, 1, [&](std::size_t part, std::uint64_t first, std::uint64_t last) {
+        PJ *copy = m_pLanes->Get(part);
+        proj_errno_reset(copy);
+        const std::uint64_t n = last - first;
+        done[part] =
+            TransformAxes(copy, dir, n, sx, Offset(x, sx, first), n, sy, Offset(y, sy, first),
+                          z != nullptr ? n : nz, sz, Offset(z, sz, first));
+    });
+    MergeLaneErrors(pj, *m_pLanes, parts);
+    std::uint64_t n = 0;
+    for (const std::uint64_t partDone : done)
+        n += partDone;
     if (n != nx && proj_errno(pj) == 0)
         proj_errno_set(pj, PROJ_ERR_COORD_TRANSFM);
     return n != 0;

@@ -44,6 +44,8 @@ CGeodesic::CGeodesic(const CGeodesic &other)
     // PROJ objects cannot be shared between owners: the copy builds its own transformation.
     if (other.m_pSetup)
         m_pSetup = PrepareSetup(m_pCoordinateSystem, m_pLatLongCoordinateSystem);
+    m_threadCount = other.m_threadCount;
+    PrepareLanes();
 }
 
 CGeodesic::~CGeodesic() { Drop(); }
@@ -63,11 +65,12 @@ CGeodesic &CGeodesic::operator=(const CGeodesic &other) {
     m_pCoordinateSystem = other.m_pCoordinateSystem;
     m_pLatLongCoordinateSystem = other.m_pLatLongCoordinateSystem;
     m_pSetup = std::move(setup);
+    m_threadCount = other.m_threadCount;
+    PrepareLanes();
     return *this;
 }
 
 void CGeodesic::Drop() {
-    // The transformation holds references of its own on both systems: it goes first.
     m_pSetup.reset();
     if (m_pCoordinateSystem != nullptr)
         m_pCoordinateSystem->Release();
@@ -84,6 +87,28 @@ void CGeodesic::Adopt(CCoordinateSystem *cs) {
         cs->GetLatLongCoordinateSystem(&m_pLatLongCoordinateSystem);
     cs->AddRef();
     m_pSetup = PrepareSetup(m_pCoordinateSystem, m_pLatLongCoordinateSystem);
+    PrepareLanes();
+}
+
+void CGeodesic::PrepareLanes() {
+    if (!m_pSetup)
+        return;
+    try {
+        m_pSetup->PrepareLanes(ResolveThreadCount(m_threadCount));
+    } catch (const std::exception &) {
+        // Without lanes every batch runs alone: the same results, only slower.
+    }
+}
+
+void CGeodesic::SetThreadCount(unsigned count) {
+    m_threadCount = count;
+    PrepareLanes();
+}
+
+unsigned CGeodesic::GetThreadCount() const { return m_threadCount; }
+
+unsigned CGeodesic::GetLaneCount() const {
+    return m_pSetup ? static_cast<unsigned>(m_pSetup->LaneCount()) : 0;
 }
 
 void CGeodesic::SetCoordinateSystem(CCoordinateSystem *cs) {

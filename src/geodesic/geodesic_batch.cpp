@@ -11,6 +11,7 @@
 #include <cmath>
 #include <exception>
 #include <limits>
+#include <vector>
 
 #include "geodesic/ellipsoid_geodesic.h"
 
@@ -54,74 +55,34 @@ bool TraceRing(const CGeodesicSetup *setup, std::uint64_t count, const double *x
     return true;
 }
 
-} // namespace
-
-bool CGeodesicSetup::Open(CCoordinateSystem *working, CCoordinateSystem *latLong) {
-    if (working == nullptr)
-        return false;
-    // The same systems and the same ellipsoid for every measurement, so a pair measured alone,
-    // in a batch or as part of a ring agrees to the last bit.
-    const CCoordinateSystem *geodetic = working;
-    if (!working->IsLatLong()) {
-        if (latLong == nullptr)
-            return false;
-        geodetic = latLong;
-    }
-    if (!ReadGeodeticSystem(*geodetic, m_solution, m_angles))
-        return false;
-    if (geodetic != working)
-        m_converter.emplace(working, latLong);
-    return true;
-}
-
-bool CGeodesicSetup::ToGeographic(std::size_t count, double *x, double *y) const {
-    // A point given with an infinite or NaN coordinate is no place, even where a projection's
-    // inverse would turn infinity into a finite pole.
-    for (std::size_t i = 0; i < count; ++i) {
-        if (!std::isfinite(x[i]) || !std::isfinite(y[i])) {
-            x[i] = kNaN;
-            y[i] = kNaN;
-        }
-    }
-    // With equal counts on both axes PROJ processes every point and marks a failed one with
-    // HUGE_VAL; NaN makes failure one value whatever the system.
-    if (m_converter && !m_converter->TransformCoordinates(count, x, y, nullptr))
-        return false;
-    for (std::size_t i = 0; i < count; ++i) {
-        if (!std::isfinite(x[i]) || !std::isfinite(y[i])) {
-            x[i] = kNaN;
-            y[i] = kNaN;
-        }
-    }
-    m_angles.ToDegrees(count, x, y);
-    return true;
-}
-
-std::uint64_t CGeodesic::InverseBatch(std::uint64_t count, const double *x1, const double *y1,
-                                      const double *x2, const double *y2, double *distance,
-                                      double *azimuth1, double *azimuth2) const {
-    if (!m_pSetup || count == 0 || x1 == nullptr || y1 == nullptr || x2 == nullptr ||
-        y2 == nullptr || distance == nullptr)
-        return 0;
-    const CGeodesicSetup &setup = *m_pSetup;
+// Measures the pairs [first, last) with the transformation of `lane`, in chunks that start
+// at `first`; `first` is a multiple of the chunk, so every pair sees the chunking of one call
+// over the whole batch. @return the pairs measured; false in `failed` when the first chunk of
+// the batch could not be transformed at all.
+std::uint64_t MeasurePairs(const CGeodesicSetup &setup, std::size_t lane, std::uint64_t first,
+                           std::uint64_t last, const double *x1, const double *y1, const double *x2,
+                           const double *y2, double *distance, double *azimuth1, double *azimuth2,
+                           bool &failed) {
     const GeographicLib::Geodesic &solution = setup.Solution();
     const bool wantAzimuths = azimuth1 != nullptr || azimuth2 != nullptr;
-    constexpr std::size_t kPairs = kGeodesicChunkPoints / 2;
     // A chunk holds the first points of its pairs, then their second points, so the whole
     // chunk goes through PROJ in one call.
     double lon[kGeodesicChunkPoints];
     double lat[kGeodesicChunkPoints];
     std::uint64_t measured = 0;
-    for (std::uint64_t start = 0; start < count; start += kPairs) {
-        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(kPairs, count - start));
+    for (std::uint64_t start = first; start < last; start += kGeodesicPairs) {
+        const auto n =
+            static_cast<std::size_t>(std::min<std::uint64_t>(kGeodesicPairs, last - start));
         std::copy(x1 + start, x1 + start + n, lon);
         std::copy(x2 + start, x2 + start + n, lon + n);
         std::copy(y1 + start, y1 + start + n, lat);
         std::copy(y2 + start, y2 + start + n, lat + n);
-        if (!setup.ToGeographic(2 * n, lon, lat)) {
+        if (!setup.ToGeographic(2 * n, lon, lat, lane)) {
             // Only a missing transformation fails a whole call, and it fails the first one.
-            if (start == 0)
+            if (start == 0) {
+                failed = true;
                 return 0;
+            }
             std::fill(lon, lon + 2 * n, kNaN);
         }
         for (std::size_t i = 0; i < n; ++i) {
@@ -146,6 +107,126 @@ std::uint64_t CGeodesic::InverseBatch(std::uint64_t count, const double *x1, con
         }
     }
     return measured;
+}
+
+} // namespace
+
+bool CGeodesicSetup::Open(CCoordinateSystem *working, CCoordinateSystem *latLong) {
+    if (working == nullptr)
+        return false;
+    // The same systems and the same ellipsoid for every measurement, so a pair measured alone,
+    // in a batch or as part of a ring agrees to the last bit.
+    const CCoordinateSystem *geodetic = working;
+    if (!working->IsLatLong()) {
+        if (latLong == nullptr)
+            return false;
+        geodetic = latLong;
+    }
+    if (!ReadGeodeticSystem(*geodetic, m_solution, m_angles))
+        return false;
+    if (geodetic != working) {
+        // Built as a converter builds it (no area, no options, normalized), but owned here:
+        // the systems' only references stay their holders' own.
+        m_crsToCrs.reset(
+            proj_create_crs_to_crs_from_pj(nullptr, static_cast<PJ *>(working->GetRaw()),
+                                           static_cast<PJ *>(latLong->GetRaw()), nullptr, nullptr));
+        if (!m_crsToCrs)
+            return false;
+        m_transform.reset(proj_normalize_for_visualization(nullptr, m_crsToCrs.get()));
+        if (!m_transform)
+            return false;
+        m_needsLanes = true;
+    }
+    return true;
+}
+
+void CGeodesicSetup::PrepareLanes(std::size_t count) {
+    if (!m_needsLanes) {
+        // A lat/long system transforms nothing: its lanes are only a count.
+        m_laneCount = count > 1 ? count : 0;
+        return;
+    }
+    m_lanes.Prepare(m_transform.get(), count > 1 ? count : 0);
+}
+
+bool CGeodesicSetup::ToGeographic(std::size_t count, double *x, double *y, std::size_t lane) const {
+    // A point given with an infinite or NaN coordinate is no place, even where a projection's
+    // inverse would turn infinity into a finite pole.
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!std::isfinite(x[i]) || !std::isfinite(y[i])) {
+            x[i] = kNaN;
+            y[i] = kNaN;
+        }
+    }
+    // With equal counts on both axes PROJ processes every point and marks a failed one with
+    // HUGE_VAL; NaN makes failure one value whatever the system.
+    if (m_transform) {
+        PJ *pj = lane == kDefaultLane ? m_transform.get() : m_lanes.Get(lane);
+        if (TransformAxes(pj, PJ_FWD, count, 8, x, count, 8, y, count, 8, nullptr) == 0)
+            return false;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!std::isfinite(x[i]) || !std::isfinite(y[i])) {
+            x[i] = kNaN;
+            y[i] = kNaN;
+        }
+    }
+    m_angles.ToDegrees(count, x, y);
+    return true;
+}
+
+std::uint64_t CGeodesic::InverseBatch(std::uint64_t count, const double *x1, const double *y1,
+                                      const double *x2, const double *y2, double *distance,
+                                      double *azimuth1, double *azimuth2) const {
+    if (!m_pSetup || count == 0 || x1 == nullptr || y1 == nullptr || x2 == nullptr ||
+        y2 == nullptr || distance == nullptr)
+        return 0;
+    const CGeodesicSetup &setup = *m_pSetup;
+    const std::size_t lanes = setup.LaneCount();
+    const std::size_t parts =
+        static_cast<std::size_t>(std::min<std::uint64_t>(lanes, count / kMinPointsPerThread));
+    bool failed = false;
+    if (parts < 2) {
+        const std::uint64_t measured =
+            MeasurePairs(setup, CGeodesicSetup::kDefaultLane, 0, count, x1, y1, x2, y2, distance,
+                         azimuth1, azimuth2, failed);
+        return failed ? 0 : measured;
+    }
+    std::vector<std::uint64_t> measured(parts, 0);
+    std::vector<char> partFailed(parts, 0);
+    const bool transforms = setup.Transformation() != nullptr;
+    RunParts(parts, count, kGeodesicPairs,
+             [&](std::size_t part, std::uint64_t first, std::uint64_t last) {
+                 if (transforms)
+                     proj_errno_reset(setup.Lanes().Get(part));
+                 bool partFail = false;
+                 measured[part] = MeasurePairs(setup, transforms ? part : 0, first, last, x1, y1,
+                                               x2, y2, distance, azimuth1, azimuth2, partFail);
+                 partFailed[part] = partFail ? 1 : 0;
+             });
+    if (transforms)
+        MergeLaneErrors(setup.Transformation(), setup.Lanes(), parts);
+    if (partFailed[0] != 0)
+        return 0;
+    std::uint64_t total = 0;
+    for (const std::uint64_t m : measured)
+        total += m;
+    return total;
+}
+
+std::uint64_t CGeodesic::InverseBatchOnLane(unsigned lane, std::uint64_t count, const double *x1,
+                                            const double *y1, const double *x2, const double *y2,
+                                            double *distance, double *azimuth1,
+                                            double *azimuth2) const {
+    if (!m_pSetup || lane >= m_pSetup->LaneCount() || count == 0 || x1 == nullptr ||
+        y1 == nullptr || x2 == nullptr || y2 == nullptr || distance == nullptr)
+        return 0;
+    const CGeodesicSetup &setup = *m_pSetup;
+    bool failed = false;
+    const std::uint64_t measured =
+        MeasurePairs(setup, setup.Transformation() != nullptr ? lane : 0, 0, count, x1, y1, x2, y2,
+                     distance, azimuth1, azimuth2, failed);
+    return failed ? 0 : measured;
 }
 
 bool CGeodesic::LineLength(std::uint64_t count, const double *x, const double *y,

@@ -8,8 +8,8 @@
 
 #include <GeographicLib/Geodesic.hpp>
 
-#include <vexogeo/crs/converter.h>
-
+#include "crs/proj_lanes.h"
+#include "crs/proj_objects.h"
 #include "geodesic/ellipsoid_geodesic.h"
 
 namespace Geo {
@@ -18,10 +18,14 @@ class CCoordinateSystem;
 
 /// Points handed to PROJ at once; every buffer of a batch measurement holds this many values.
 constexpr std::size_t kGeodesicChunkPoints = 1024;
+/// Pairs of a chunk of a batch: their first points, then their second points.
+constexpr std::size_t kGeodesicPairs = kGeodesicChunkPoints / 2;
 
 /// The transformation from a working system into its geodetic system (none when the working
 /// system is itself lat/long), the angle units of that geodetic system and GeographicLib's
-/// series solution on its ellipsoid. `CGeodesic` keeps one for its working system. Calls PROJ.
+/// series solution on its ellipsoid. `CGeodesic` keeps one for its working system. The
+/// transformation is a PROJ object of the set-up's own, built from the systems' PROJ objects:
+/// it holds no reference on either system. Calls PROJ.
 class CGeodesicSetup {
   public:
     /// Prepares measurements in `working`, whose derived geodetic system is `latLong`.
@@ -30,16 +34,37 @@ class CGeodesicSetup {
     /// no readable ellipsoid, or one that GeographicLib refuses.
     bool Open(CCoordinateSystem *working, CCoordinateSystem *latLong);
 
+    /// Prepares `count` lanes (copies of the transformation in contexts of their own) for
+    /// bulk work on several threads; fewer than 2, or a working system that needs no
+    /// transformation, prepares none.
+    void PrepareLanes(std::size_t count);
+    /// @return the number of lanes; 0 when none were prepared.
+    std::size_t LaneCount() const { return m_needsLanes ? m_lanes.Count() : m_laneCount; }
+
+    /// Lane that stands for the transformation in PROJ's default context.
+    static constexpr std::size_t kDefaultLane = static_cast<std::size_t>(-1);
+
     /// Brings `count` working-system points in place into longitude `x` and latitude `y`
-    /// (degrees from Greenwich); a point that fails gets NaN in both.
+    /// (degrees from Greenwich) with the transformation of `lane`; a point that fails gets NaN
+    /// in both.
     /// @return false, points unusable, when PROJ transformed none of them.
-    bool ToGeographic(std::size_t count, double *x, double *y) const;
+    bool ToGeographic(std::size_t count, double *x, double *y,
+                      std::size_t lane = kDefaultLane) const;
+
+    /// The transformation in the default context; null when the working system is lat/long.
+    PJ *Transformation() const { return m_transform.get(); }
+    /// The lanes' copies of the transformation.
+    const CProjLanes &Lanes() const { return m_lanes; }
 
     /// The solution on the ellipsoid; only after `Open` answered true.
     const GeographicLib::Geodesic &Solution() const { return *m_solution; }
 
   private:
-    std::optional<CConverter> m_converter;
+    PjOwner m_crsToCrs;
+    PjOwner m_transform; // normalized: x longitude or easting, y latitude or northing
+    CProjLanes m_lanes;
+    bool m_needsLanes = false;   // the transformation exists, so lanes copy it
+    std::size_t m_laneCount = 0; // lanes of a lat/long working system: nothing to copy
     std::optional<GeographicLib::Geodesic> m_solution;
     GeodeticAngles m_angles;
 };

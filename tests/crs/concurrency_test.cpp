@@ -1,9 +1,16 @@
-// Counted references on one coordinate-system handle, taken and dropped from several threads.
+// Counted references on one coordinate-system handle, taken and dropped from several threads;
+// transformations split across threads, equal to one thread to the bit.
 #include <vexogeo/vexogeo.h>
 
 #include <gtest/gtest.h>
 
+#include "crs/system_ref.h"
+
 #include <atomic>
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -36,4 +43,128 @@ TEST(CoordinateSystemThreads, ConcurrentReferencesDestroyTheHandleExactlyOnce) {
             t.join();
         EXPECT_EQ(zeros.load(), 1) << "trial " << trial;
     }
+}
+
+namespace {
+
+bool SameBits(const std::vector<double> &a, const std::vector<double> &b) {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
+}
+
+struct SplitRun {
+    std::vector<double> x, y, z;
+    bool result = false;
+    int code = 0;
+};
+
+// Points spread over a region, every 997th one beyond the pole (PROJ fails it) and every
+// 1009th NaN, in `count` packed points.
+void MakePoints(std::size_t count, double west, double east, double south, double north,
+                std::vector<double> &x, std::vector<double> &y, std::vector<double> &z) {
+    std::mt19937_64 random(22);
+    std::uniform_real_distribution<double> lon(west, east), lat(south, north);
+    x.resize(count);
+    y.resize(count);
+    z.assign(count, 50);
+    for (std::size_t i = 0; i < count; ++i) {
+        x[i] = lon(random);
+        y[i] = i % 997 == 5 ? 95.0 : lat(random);
+        if (i % 1009 == 7)
+            x[i] = std::nan("");
+    }
+}
+
+SplitRun RunSplit(Geo::CConverter &converter, unsigned threads, std::size_t count, bool withZ) {
+    SplitRun run;
+    MakePoints(count, -100, -70, 25, 48, run.x, run.y, run.z);
+    converter.SetThreadCount(threads);
+    converter.ClearError();
+    run.result = converter.TransformCoordinates(count, run.x.data(), run.y.data(),
+                                                withZ ? run.z.data() : nullptr);
+    std::string message;
+    bool isTransformation = false;
+    converter.GetErrorInfo(run.code, message, isTransformation);
+    return run;
+}
+
+} // namespace
+
+// Every thread count gives the bits, the failed points, the result and the error state of one
+// thread: a single-operation projection and a datum shift that chooses among operations per
+// point, 2-D and 3-D, counts around the split threshold.
+TEST(ConverterThreads, SplitCallsEqualOneThreadToTheBit) {
+    const struct {
+        const char *source, *target;
+        bool recordsFailures; // PROJ leaves no error behind an operation chosen per point
+    } kPairs[] = {{"EPSG:4326", "EPSG:32614", true}, {"EPSG:4267", "EPSG:4326", false}};
+    for (const auto &pair : kPairs) {
+        Geo::CSystemRef source(Geo::CCoordinateSystem::FromProj4Parameters(pair.source));
+        Geo::CSystemRef target(Geo::CCoordinateSystem::FromProj4Parameters(pair.target));
+        Geo::CConverter converter(source.Get(), target.Get());
+        ASSERT_TRUE(converter.HasTransformation()) << pair.source;
+        for (const std::size_t count : {std::size_t{8191}, std::size_t{8192}, std::size_t{50001}}) {
+            for (const bool withZ : {false, true}) {
+                const SplitRun one = RunSplit(converter, 1, count, withZ);
+                EXPECT_EQ(one.code != 0, pair.recordsFailures) << pair.source;
+                for (const unsigned threads : {2u, 3u, 8u, 0u}) {
+                    const SplitRun many = RunSplit(converter, threads, count, withZ);
+                    EXPECT_TRUE(SameBits(one.x, many.x) && SameBits(one.y, many.y) &&
+                                SameBits(one.z, many.z))
+                        << pair.source << " " << count << " points, " << threads << " threads";
+                    EXPECT_EQ(one.result, many.result);
+                    EXPECT_EQ(one.code, many.code) << pair.source << " " << threads;
+                }
+            }
+        }
+        if (!pair.recordsFailures)
+            continue;
+        // Good points leave a pending error as it was, with any number of threads.
+        Geo::CConverter clean(source.Get(), target.Get());
+        for (const unsigned threads : {1u, 4u}) {
+            std::vector<double> x(20000, -90.0), y(20000, 40.0);
+            clean.SetThreadCount(threads);
+            clean.ClearError();
+            double px = std::nan(""), py = 40;
+            clean.TransformCoordinate(px, py);
+            int pending = 0;
+            std::string message;
+            bool isTransformation = false;
+            clean.GetErrorInfo(pending, message, isTransformation);
+            EXPECT_TRUE(clean.TransformCoordinates(x.size(), x.data(), y.data(), nullptr));
+            int after = 0;
+            clean.GetErrorInfo(after, message, isTransformation);
+            EXPECT_NE(pending, 0);
+            EXPECT_EQ(after, pending) << threads << " threads";
+        }
+    }
+}
+
+// A host's own threads, one lane each, all at once: every block equals one thread's bits.
+TEST(ConverterThreads, LanesTransformAtOnceOnTheHostsThreads) {
+    Geo::CSystemRef source(Geo::CCoordinateSystem::FromEpsgCode("4326"));
+    Geo::CSystemRef target(Geo::CCoordinateSystem::FromEpsgCode("32633"));
+    Geo::CConverter converter(source.Get(), target.Get());
+    std::vector<double> x, y, z;
+    MakePoints(40000, 10, 20, 30, 60, x, y, z);
+    std::vector<double> ex = x, ey = y;
+    ASSERT_TRUE(converter.TransformCoordinates(ex.size(), ex.data(), ey.data(), nullptr));
+    constexpr unsigned kLanes = 4;
+    converter.SetThreadCount(kLanes);
+    ASSERT_EQ(converter.GetLaneCount(), kLanes);
+    EXPECT_FALSE(converter.TransformCoordinatesOnLane(kLanes, 1, x.data(), y.data(), nullptr));
+    std::vector<std::vector<double>> xs(kLanes, x), ys(kLanes, y);
+    std::vector<std::thread> threads;
+    for (unsigned lane = 0; lane < kLanes; ++lane)
+        threads.emplace_back([&, lane] {
+            for (int round = 0; round < 3; ++round) {
+                xs[lane] = x;
+                ys[lane] = y;
+                converter.TransformCoordinatesOnLane(lane, x.size(), xs[lane].data(),
+                                                     ys[lane].data(), nullptr);
+            }
+        });
+    for (auto &t : threads)
+        t.join();
+    for (unsigned lane = 0; lane < kLanes; ++lane)
+        EXPECT_TRUE(SameBits(xs[lane], ex) && SameBits(ys[lane], ey)) << "lane " << lane;
 }

@@ -30,6 +30,13 @@ struct Pair {
 
 bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
+// The count a host observes: one reference taken and given back.
+unsigned CountOf(CCoordinateSystem *cs) {
+    const unsigned count = cs->AddRef();
+    cs->Release();
+    return count - 1;
+}
+
 } // namespace
 
 // Every way a pair can fail to be measured answers false with the distance untouched, never a
@@ -71,7 +78,6 @@ TEST(GeodesicFailures, FalseExitsLeaveTheDistanceUntouched) {
     proj_errno_reset(nullptr);
 }
 
-
 // Copies share both systems; the last holder frees them (checked by the sanitizers).
 TEST(GeodesicSystems, DerivedGeodeticSystemAndReferences) {
     VexoGeoTest::SystemRef utm(CCoordinateSystem::FromEpsgCode("32633"));
@@ -85,6 +91,51 @@ TEST(GeodesicSystems, DerivedGeodeticSystemAndReferences) {
     double d = -1;
     EXPECT_TRUE(copy.Inverse(500000, 0, 500000, 0, d));
     EXPECT_EQ(d, 0);
+}
+
+// One reference on the working system and the one the derived system was handed out with, and
+// nothing more: the kept transformation and the lanes hold PROJ objects, not handles.
+TEST(GeodesicSystems, HoldsExactlyOneReferenceOnEachSystem) {
+    CCoordinateSystem *utm = CCoordinateSystem::FromEpsgCode("32633");
+    CCoordinateSystem *other = CCoordinateSystem::FromEpsgCode("32632");
+    ASSERT_NE(utm, nullptr);
+    ASSERT_NE(other, nullptr);
+    utm->AddRef(); // the test's own references
+    other->AddRef();
+    {
+        CGeodesic g(utm);
+        CCoordinateSystem *latLong = g.GetLatLongCoordinateSystem();
+        ASSERT_NE(latLong, nullptr);
+        EXPECT_EQ(CountOf(utm), 2u);
+        EXPECT_EQ(CountOf(latLong), 1u);
+        g.SetCoordinateSystem(utm);
+        EXPECT_EQ(g.GetLatLongCoordinateSystem(), latLong);
+        EXPECT_EQ(CountOf(utm), 2u);
+        EXPECT_EQ(CountOf(latLong), 1u);
+        {
+            CGeodesic copy(g);
+            EXPECT_EQ(CountOf(utm), 3u);
+            EXPECT_EQ(CountOf(latLong), 2u);
+            CGeodesic assigned(other);
+            assigned = g;
+            EXPECT_EQ(CountOf(utm), 4u);
+            EXPECT_EQ(CountOf(latLong), 3u);
+            EXPECT_EQ(CountOf(other), 1u);
+            assigned.SetThreadCount(3);
+            EXPECT_EQ(CountOf(utm), 4u);
+            EXPECT_EQ(CountOf(latLong), 3u);
+            double d = 0;
+            EXPECT_TRUE(copy.Inverse(500000, 0, 500000, 1000, d));
+        }
+        EXPECT_EQ(CountOf(utm), 2u);
+        EXPECT_EQ(CountOf(latLong), 1u);
+        g.SetCoordinateSystem(other);
+        EXPECT_EQ(CountOf(utm), 1u);
+        EXPECT_EQ(CountOf(other), 2u);
+        EXPECT_EQ(CountOf(g.GetLatLongCoordinateSystem()), 1u);
+    }
+    EXPECT_EQ(utm->Release(), 0u);
+    EXPECT_EQ(other->Release(), 0u);
 }
 
 TEST(GeodesicAccuracy, MatchesKarneysExactGeodesics) {
@@ -184,7 +235,6 @@ TEST(GeodesicBatch, EqualsInverseToTheLastBitAcrossChunks) {
     proj_errno_reset(nullptr);
 }
 
-
 TEST(GeodesicBatch, NothingMeasurableLeavesOutputsUntouched) {
     const double x[] = {10, 11, 12, 10}, y[] = {50, 50, 51, 51};
     const double xFar[] = {500000, 1e300, 510000}, yFar[] = {5e6, 5e6, 5.1e6};
@@ -219,4 +269,3 @@ TEST(GeodesicBatch, NothingMeasurableLeavesOutputsUntouched) {
         EXPECT_EQ(v, kUntouched);
     proj_errno_reset(nullptr);
 }
-

@@ -18,6 +18,9 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <thread>
+
+#include <CLI/CLI.hpp>
 
 namespace VexoGeoCli {
 namespace {
@@ -126,7 +129,18 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
 
 } // namespace
 
-void PrintError(const std::string &context, const std::string &message) {
+namespace {
+thread_local std::vector<HeldDiagnostic> *t_pCapture = nullptr;
+} // namespace
+
+CDiagnosticCapture::CDiagnosticCapture(std::vector<HeldDiagnostic> *sink)
+    : m_pPrevious(t_pCapture) {
+    t_pCapture = sink;
+}
+
+CDiagnosticCapture::~CDiagnosticCapture() { t_pCapture = m_pPrevious; }
+
+std::string FormatError(const std::string &context, const std::string &message) {
     std::string line = "vexogeo: ";
     AppendEscaped(line, context, kMaxMessage, false);
     line += ": ";
@@ -136,6 +150,34 @@ void PrintError(const std::string &context, const std::string &message) {
     while (!line.empty() && line.back() == ' ')
         line.pop_back();
     line += '\n';
+    return line;
+}
+
+unsigned ResolveThreads(unsigned threads) {
+    if (threads == 0) {
+        const unsigned cores = std::thread::hardware_concurrency();
+        threads = cores > 0 ? cores : 1;
+    }
+    return std::min(threads, kMaxThreads);
+}
+
+void AddThreadsOption(CLI::App *sub, unsigned &threads) {
+    threads = ResolveThreads(0);
+    sub->add_option("--threads", threads,
+                    "Threads reading, computing and formatting blocks of lines (default: the "
+                    "cores available, " +
+                        std::to_string(threads) + " here; 0: the same; at most " +
+                        std::to_string(kMaxThreads) +
+                        "); output and diagnostics are the same for every count")
+        ->check(CLI::NonNegativeNumber);
+}
+
+void PrintError(const std::string &context, const std::string &message) {
+    const std::string line = FormatError(context, message);
+    if (t_pCapture != nullptr) {
+        t_pCapture->push_back({-1, line});
+        return;
+    }
     // What the command wrote so far comes first; a failure to write it is reported at the end.
     if (std::fflush(stdout) != 0 && g_outputError == 0)
         g_outputError = errno;
@@ -150,6 +192,10 @@ void PrintLibraryMessage(const char *message) {
     while (!line.empty() && line.back() == ' ')
         line.pop_back();
     line += '\n';
+    if (t_pCapture != nullptr) {
+        t_pCapture->push_back({-1, line});
+        return;
+    }
     std::fputs(line.c_str(), stderr);
 }
 

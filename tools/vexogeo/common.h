@@ -38,6 +38,38 @@ void PrintError(const std::string &context, const std::string &message);
 /// as `PrintError` does, without a prefix of its own.
 void PrintLibraryMessage(const char *message);
 
+/// One diagnostic kept back to be written later, in input order.
+struct HeldDiagnostic {
+    int m_limitClass = -1; ///< -1: always written; otherwise counted against that class's limit
+    std::string m_line;    ///< the whole line, '\n' included
+};
+
+/// While alive, `PrintError` and `PrintLibraryMessage` on the constructing thread append their
+/// lines to `sink` instead of writing them (PROJ's log reaches it too when PROJ runs on this
+/// thread), so work done on several threads reports in input order.
+class CDiagnosticCapture {
+  public:
+    explicit CDiagnosticCapture(std::vector<HeldDiagnostic> *sink);
+    ~CDiagnosticCapture();
+    CDiagnosticCapture(const CDiagnosticCapture &) = delete;
+    CDiagnosticCapture &operator=(const CDiagnosticCapture &) = delete;
+
+  private:
+    std::vector<HeldDiagnostic> *m_pPrevious;
+};
+
+/// The line `PrintError` would write for `context` and `message`.
+std::string FormatError(const std::string &context, const std::string &message);
+
+/// Most threads a streaming command uses.
+constexpr unsigned kMaxThreads = 64;
+/// Adds "--threads N" to a streaming command: worker threads for reading, computing and
+/// formatting blocks of lines, the output the same for every N. `threads` starts as the cores
+/// available; 0 asks for them as well; more than `kMaxThreads` is `kMaxThreads`.
+void AddThreadsOption(CLI::App *sub, unsigned &threads);
+/// The thread count an option value stands for (0: the cores available; at most `kMaxThreads`).
+unsigned ResolveThreads(unsigned threads);
+
 /// Longest diagnostic `PrintError` writes whole (bytes).
 constexpr std::size_t kMaxMessage = 4096;
 /// Longest piece of input a diagnostic quotes whole (bytes).

@@ -1,4 +1,5 @@
 // vexogeo distance: geodesic distances between points given in one coordinate system.
+#include "block_pipeline.h"
 #include "commands.h"
 #include "process.h"
 #include "stream.h"
@@ -27,94 +28,136 @@ struct DistanceOptions {
     std::string m_crs;
     std::vector<std::string> m_coordinates;
     int m_precision = kShortest;
+    unsigned m_threads = 1;
 };
 
-// Distances of `count` pairs with one transformation for all; NaN where a pair could not be
-// measured (a batch that measures nothing leaves its outputs as they were).
-void MeasurePairs(const Geo::CGeodesic &geodesic, std::size_t count, const double *x1,
-                  const double *y1, const double *x2, const double *y2, double *distance) {
-    std::fill(distance, distance + count, std::numeric_limits<double>::quiet_NaN());
-    if (count > 0)
-        geodesic.InverseBatch(count, x1, y1, x2, y2, distance, nullptr, nullptr);
+enum DistanceCount { kPairs, kFailed, kUnreadable };
+
+// What one thread reuses from block to block.
+struct Scratch {
+    std::vector<NumberLine::Kind> m_kinds;
+    std::vector<double> m_x1, m_y1, m_x2, m_y2, m_distances;
+    std::vector<std::string_view> m_passed;
+    std::string m_text;
+    std::unique_ptr<COutputBuffer> m_pOut;
+};
+
+void MeasureJob(const Geo::CGeodesic &geodesic, bool onLane, unsigned lane, Scratch &s,
+                BlockJob &job, const std::string &crs, int precision) {
+    const std::string context = "distance";
+    const InputBlock &block = job.m_block;
+    s.m_kinds.clear();
+    s.m_passed.clear();
+    s.m_x1.clear();
+    s.m_y1.clear();
+    s.m_x2.clear();
+    s.m_y2.clear();
+    std::uint64_t lineNumber = block.m_firstLine - 1;
+    ForEachLine(block, [&](const char *p, const char *lineEnd) {
+        ++lineNumber;
+        const NumberLine line = ReadNumberLine(p, lineEnd, 4);
+        NumberLine::Kind kind = line.m_kind;
+        if (kind == NumberLine::Kind::Numbers && line.m_count != 4)
+            kind = NumberLine::Kind::Bad;
+        if (kind == NumberLine::Kind::Numbers) {
+            s.m_x1.push_back(line.m_values[0]);
+            s.m_y1.push_back(line.m_values[1]);
+            s.m_x2.push_back(line.m_values[2]);
+            s.m_y2.push_back(line.m_values[3]);
+        } else if (kind == NumberLine::Kind::Pass) {
+            s.m_passed.emplace_back(p, static_cast<std::size_t>(lineEnd - p));
+        } else if (++job.m_counts[kUnreadable] <= kReportedUnreadable) {
+            // Only the first few of the whole run are written: a block holds back no more.
+            job.m_diagnostics.push_back(
+                {kUnreadable,
+                 FormatLineError(context, block.m_name, lineNumber, "not 'x1 y1 x2 y2'",
+                                 std::string_view(p, static_cast<std::size_t>(lineEnd - p)))});
+        }
+        s.m_kinds.push_back(kind);
+        return true;
+    });
+    // NaN where a pair could not be measured (a batch that measures nothing leaves its outputs
+    // as they were).
+    const std::size_t count = s.m_x1.size();
+    s.m_distances.assign(count, std::numeric_limits<double>::quiet_NaN());
+    if (count > 0) {
+        if (onLane)
+            geodesic.InverseBatchOnLane(lane, count, s.m_x1.data(), s.m_y1.data(), s.m_x2.data(),
+                                        s.m_y2.data(), s.m_distances.data(), nullptr, nullptr);
+        else
+            geodesic.InverseBatch(count, s.m_x1.data(), s.m_y1.data(), s.m_x2.data(), s.m_y2.data(),
+                                  s.m_distances.data(), nullptr, nullptr);
+    }
+
+    if (!s.m_pOut)
+        s.m_pOut = std::make_unique<COutputBuffer>(&s.m_text);
+    COutputBuffer &out = *s.m_pOut;
+    std::size_t pair = 0, pass = 0;
+    for (std::size_t k = 0; k < s.m_kinds.size(); ++k) {
+        const NumberLine::Kind kind = s.m_kinds[k];
+        if (kind == NumberLine::Kind::Pass) {
+            out.Append(s.m_passed[pass++]);
+        } else if (kind == NumberLine::Kind::Bad) {
+            out.Append('*');
+        } else {
+            ++job.m_counts[kPairs];
+            const double d = s.m_distances[pair++];
+            if (std::isfinite(d)) {
+                out.Commit(FormatNumber(out.Reserve(kMaxNumberText), d, precision));
+            } else {
+                if (++job.m_counts[kFailed] <= kReportedUnreadable)
+                    job.m_diagnostics.push_back(
+                        {kFailed, FormatError(context, block.m_name + ":" +
+                                                           std::to_string(block.m_firstLine + k) +
+                                                           ": " + kUnplaced + crs)});
+                out.Append('*');
+            }
+        }
+        out.Append('\n');
+    }
+    out.Flush();
+    job.m_output.swap(s.m_text);
+    s.m_text.clear();
 }
 
-// One distance per "x1 y1 x2 y2" line of standard input, in blocks.
-int RunBulk(const Geo::CGeodesic &geodesic, const std::string &crs, int precision) {
+// One distance per "x1 y1 x2 y2" line of standard input, in blocks on `threads` threads.
+int RunBulk(Geo::CGeodesic &geodesic, const std::string &crs, int precision, unsigned threads) {
     const std::string context = "distance";
     CLineReader reader({}, context);
     COutputBuffer out;
     CProgress progress(context, reader.GetBytesTotal());
-    std::vector<NumberLine::Kind> kinds;
-    std::vector<double> x1, y1, x2, y2, distances;
-    std::vector<std::string_view> passed;
-    std::uint64_t lineNumber = 0, pairs = 0, failed = 0, unreadable = 0;
-    InputBlock block;
-    while (reader.Next(block)) {
-        kinds.clear();
-        passed.clear();
-        x1.clear();
-        y1.clear();
-        x2.clear();
-        y2.clear();
-        lineNumber = block.m_firstLine - 1;
-        ForEachLine(block, [&](const char *p, const char *lineEnd) {
-            ++lineNumber;
-            const NumberLine line = ReadNumberLine(p, lineEnd, 4);
-            NumberLine::Kind kind = line.m_kind;
-            if (kind == NumberLine::Kind::Numbers && line.m_count != 4)
-                kind = NumberLine::Kind::Bad;
-            if (kind == NumberLine::Kind::Numbers) {
-                x1.push_back(line.m_values[0]);
-                y1.push_back(line.m_values[1]);
-                x2.push_back(line.m_values[2]);
-                y2.push_back(line.m_values[3]);
-            } else if (kind == NumberLine::Kind::Pass) {
-                passed.emplace_back(p, static_cast<std::size_t>(lineEnd - p));
-            } else if (++unreadable <= kReportedUnreadable) {
-                PrintLineError(context, block.m_name, lineNumber, "not 'x1 y1 x2 y2'",
-                               std::string_view(p, static_cast<std::size_t>(lineEnd - p)));
-            }
-            kinds.push_back(kind);
-            return true;
+    // Each thread measures on a lane of its own; without lanes the work runs alone.
+    if (threads > 1)
+        geodesic.SetThreadCount(threads);
+    const bool onLane = threads > 1 && geodesic.GetLaneCount() >= threads;
+    if (!onLane)
+        threads = 1;
+    std::vector<Scratch> scratch(threads);
+    std::uint64_t counts[3] = {};
+    std::uint64_t printed[3] = {};
+    RunBlocks(
+        reader, threads,
+        [&](unsigned lane, BlockJob &job) {
+            MeasureJob(geodesic, onLane, lane, scratch[lane], job, crs, precision);
+        },
+        [&](BlockJob &job) {
+            for (int i = 0; i < 3; ++i)
+                counts[i] += job.m_counts[i];
+            WriteDiagnostics(job.m_diagnostics, printed, kReportedUnreadable);
+            out.Append(job.m_output);
+            const bool written = out.Flush();
+            progress.Update(reader.GetBytesRead());
+            return written;
         });
-        distances.resize(x1.size());
-        MeasurePairs(geodesic, x1.size(), x1.data(), y1.data(), x2.data(), y2.data(),
-                     distances.data());
-
-        std::size_t pair = 0, pass = 0;
-        const std::uint64_t firstLine = lineNumber - kinds.size() + 1;
-        for (std::size_t k = 0; k < kinds.size(); ++k) {
-            const NumberLine::Kind kind = kinds[k];
-            if (kind == NumberLine::Kind::Pass) {
-                out.Append(passed[pass++]);
-            } else if (kind == NumberLine::Kind::Bad) {
-                out.Append('*');
-            } else {
-                ++pairs;
-                const double d = distances[pair++];
-                if (std::isfinite(d)) {
-                    out.Commit(FormatNumber(out.Reserve(kMaxNumberText), d, precision));
-                } else {
-                    if (++failed <= kReportedUnreadable)
-                        PrintError(context, block.m_name + ":" + std::to_string(firstLine + k) +
-                                                ": " + kUnplaced + crs);
-                    out.Append('*');
-                }
-            }
-            out.Append('\n');
-        }
-        if (!out.Flush())
-            break;
-        progress.Update(reader.GetBytesRead());
-    }
-    unreadable += reader.GetSkippedLines();
+    const std::uint64_t unreadable = counts[kUnreadable] + reader.GetSkippedLines();
+    const std::uint64_t failed = counts[kFailed];
     if (!out.Flush()) {
         PrintError(context,
                    std::string("cannot write the output: ") + std::strerror(out.GetError()));
         return kExitFailure;
     }
     if (failed > 0)
-        PrintError(context, std::to_string(failed) + " of " + std::to_string(pairs) +
+        PrintError(context, std::to_string(failed) + " of " + std::to_string(counts[kPairs]) +
                                 " distances could not be measured");
     if (unreadable > 0)
         PrintError(context, std::to_string(unreadable) + " lines are not coordinate pairs");
@@ -140,13 +183,14 @@ int RunDistance(const DistanceOptions &options) {
         PrintError(context, "--crs: " + error);
         return kExitFailure;
     }
-    const Geo::CGeodesic geodesic(system.Get());
+    Geo::CGeodesic geodesic(system.Get());
     if (!geodesic.IsMeasurable()) {
         PrintError(context, kUnmeasurable + options.m_crs);
         return kExitFailure;
     }
     if (options.m_coordinates.empty())
-        return RunBulk(geodesic, options.m_crs, options.m_precision);
+        return RunBulk(geodesic, options.m_crs, options.m_precision,
+                       ResolveThreads(options.m_threads));
 
     double distance = 0;
     if (!geodesic.Inverse(values[0], values[1], values[2], values[3], distance)) {
@@ -172,6 +216,7 @@ Command AddDistanceCommand(CLI::App &app) {
                     "Decimals of each distance (default: the shortest text that reads back to "
                     "the same number)")
         ->check(CLI::Range(0, kMaxPrecision));
+    AddThreadsOption(sub, options->m_threads);
     sub->add_option("x1 y1 x2 y2", options->m_coordinates,
                     "The two points; none: read 'x1 y1 x2 y2' lines from standard input");
     sub->footer("x is longitude or easting, y latitude or northing. In bulk mode each input "

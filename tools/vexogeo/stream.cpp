@@ -200,6 +200,13 @@ void PrintLineError(const std::string &context, const std::string &name, std::ui
                name + ":" + std::to_string(number) + ": " + message + ": " + QuoteText(line));
 }
 
+std::string FormatLineError(const std::string &context, const std::string &name,
+                            std::uint64_t number, const std::string &message,
+                            std::string_view line) {
+    return FormatError(context, name + ":" + std::to_string(number) + ": " + message + ": " +
+                                    QuoteText(line));
+}
+
 COutputBuffer::COutputBuffer(int fd)
     : m_fd(fd), m_data(new char[kOutputCapacity]), m_capacity(kOutputCapacity) {}
 

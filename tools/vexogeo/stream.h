@@ -31,6 +31,10 @@ constexpr std::size_t kMaxLine = 1024 * 1024;
 /// `QuoteText`.
 void PrintLineError(const std::string &context, const std::string &name, std::uint64_t number,
                     const std::string &message, std::string_view line);
+/// The line `PrintLineError` would write.
+std::string FormatLineError(const std::string &context, const std::string &name,
+                            std::uint64_t number, const std::string &message,
+                            std::string_view line);
 
 /// Calls `visit(begin, end)` for each line of `block`, the '\n' left out, until `visit` answers
 /// false. @return false when `visit` stopped the walk.

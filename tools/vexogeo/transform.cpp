@@ -2,6 +2,7 @@
 // library call, format it with to_chars into one buffered write.
 #include "transform.h"
 
+#include "block_pipeline.h"
 #include "process.h"
 #include "stream.h"
 
@@ -76,8 +77,118 @@ std::unique_ptr<Geo::CConverter> CreateConverter(const CSystemRef &source, const
     return converter;
 }
 
+namespace {
+
+// What one thread reuses from block to block.
+struct Scratch {
+    std::vector<BlockLine> m_lines;
+    std::vector<double> m_xs, m_ys, m_zs;
+    std::string m_text;
+    std::unique_ptr<COutputBuffer> m_pOut;
+};
+
+enum TransformCount { kPoints, kFailed, kUnreadable };
+
+void TransformJob(Geo::CConverter &converter, bool onLane, unsigned lane, Scratch &scratch,
+                  BlockJob &job, bool withHeight, int precision, const std::string &context) {
+    std::vector<BlockLine> &lines = scratch.m_lines;
+    std::vector<double> &xs = scratch.m_xs, &ys = scratch.m_ys, &zs = scratch.m_zs;
+    const InputBlock &block = job.m_block;
+    std::uint64_t lineNumber = block.m_firstLine - 1;
+    lines.clear();
+    xs.clear();
+    ys.clear();
+    zs.clear();
+    bool any3d = withHeight;
+    ForEachLine(block, [&](const char *p, const char *lineEnd) {
+        ++lineNumber;
+        const NumberLine read = ReadNumberLine(p, lineEnd, 3, true);
+        BlockLine line{p, lineEnd, read.m_kind, read.m_count, {}, {}};
+        if (line.m_kind == NumberLine::Kind::Numbers && read.m_count < 2) {
+            // Not a point: its stars follow the fields the whole line holds.
+            line.m_kind = NumberLine::Kind::Bad;
+            line.m_count = ReadNumberLine(p, lineEnd, 3).m_count;
+        }
+        if (line.m_kind == NumberLine::Kind::Numbers) {
+            for (std::size_t i = 0; i < read.m_count; ++i) {
+                line.m_fieldBegin[i] = read.m_begin[i];
+                line.m_fieldEnd[i] = read.m_end[i];
+            }
+            xs.push_back(read.m_values[0]);
+            ys.push_back(read.m_values[1]);
+            zs.push_back(read.m_count == 3 ? read.m_values[2] : 0.0);
+            any3d = any3d || read.m_count == 3;
+        } else if (line.m_kind == NumberLine::Kind::Bad) {
+            // Only the first few of the whole run are written: a block holds back no more.
+            if (++job.m_counts[kUnreadable] <= kReportedUnreadable)
+                job.m_diagnostics.push_back(
+                    {kUnreadable,
+                     FormatLineError(context, block.m_name, lineNumber, "not a point",
+                                     std::string_view(p, static_cast<std::size_t>(lineEnd - p)))});
+        }
+        lines.push_back(line);
+        return true;
+    });
+
+    if (!xs.empty()) {
+        // Failed points come back as infinities; the error state they leave is not needed.
+        double *z = any3d ? zs.data() : nullptr;
+        if (onLane) {
+            converter.TransformCoordinatesOnLane(lane, xs.size(), xs.data(), ys.data(), z);
+        } else {
+            converter.TransformCoordinates(xs.size(), xs.data(), ys.data(), z);
+            converter.ClearError();
+        }
+    }
+
+    if (!scratch.m_pOut)
+        scratch.m_pOut = std::make_unique<COutputBuffer>(&scratch.m_text);
+    COutputBuffer &out = *scratch.m_pOut;
+    std::size_t point = 0;
+    for (const BlockLine &line : lines) {
+        const std::size_t size = static_cast<std::size_t>(line.m_end - line.m_begin);
+        char *o = out.Reserve(2 * size + 3 * kMaxNumberText + 8);
+        if (line.m_kind == NumberLine::Kind::Pass) {
+            o = Copy(o, line.m_begin, line.m_end);
+        } else if (line.m_kind == NumberLine::Kind::Bad) {
+            o = WriteStars(o, withHeight || line.m_count >= 3 ? 3 : 2);
+        } else {
+            ++job.m_counts[kPoints];
+            const double values[3] = {xs[point], ys[point], zs[point]};
+            ++point;
+            const std::size_t written = withHeight ? 3 : line.m_count;
+            bool ok = std::isfinite(values[0]) && std::isfinite(values[1]) &&
+                      (written < 3 || std::isfinite(values[2]));
+            if (!ok)
+                ++job.m_counts[kFailed];
+            o = Copy(o, line.m_begin, line.m_fieldBegin[0]);
+            for (std::size_t i = 0; i < written; ++i) {
+                // A height the line did not give follows the separator of its first two.
+                if (i >= line.m_count)
+                    o = Copy(o, line.m_fieldEnd[0], line.m_fieldBegin[1]);
+                else if (i > 0)
+                    o = Copy(o, line.m_fieldEnd[i - 1], line.m_fieldBegin[i]);
+                if (ok) {
+                    o = FormatNumber(o, values[i], precision);
+                } else {
+                    *o++ = '*';
+                }
+            }
+            // Whatever follows the coordinates (a label, a comment) is kept as it is.
+            o = Copy(o, line.m_fieldEnd[line.m_count - 1], line.m_end);
+        }
+        *o++ = '\n';
+        out.Commit(o);
+    }
+    out.Flush();
+    job.m_output.swap(scratch.m_text);
+    scratch.m_text.clear();
+}
+
+} // namespace
+
 TransformCounts TransformLines(Geo::CConverter &converter, CLineReader &reader, COutputBuffer &out,
-                               int precision, const std::string &context) {
+                               int precision, const std::string &context, unsigned threads) {
     TransformCounts counts;
     CProgress progress(context, reader.GetBytesTotal());
     // A height the systems keep or compute is written on every line, also where the input
@@ -85,91 +196,30 @@ TransformCounts TransformLines(Geo::CConverter &converter, CLineReader &reader, 
     const bool withHeight =
         (converter.GetSource() != nullptr && CountAxes(*converter.GetSource()) == 3) ||
         (converter.GetTarget() != nullptr && CountAxes(*converter.GetTarget()) == 3);
-    std::vector<BlockLine> lines;
-    std::vector<double> xs, ys, zs;
-    InputBlock block;
-    while (reader.Next(block)) {
-        std::uint64_t lineNumber = block.m_firstLine - 1;
-        lines.clear();
-        xs.clear();
-        ys.clear();
-        zs.clear();
-        bool any3d = withHeight;
-        ForEachLine(block, [&](const char *p, const char *lineEnd) {
-            ++lineNumber;
-            const NumberLine read = ReadNumberLine(p, lineEnd, 3, true);
-            BlockLine line{p, lineEnd, read.m_kind, read.m_count, {}, {}};
-            if (line.m_kind == NumberLine::Kind::Numbers && read.m_count < 2) {
-                // Not a point: its stars follow the fields the whole line holds.
-                line.m_kind = NumberLine::Kind::Bad;
-                line.m_count = ReadNumberLine(p, lineEnd, 3).m_count;
-            }
-            if (line.m_kind == NumberLine::Kind::Numbers) {
-                for (std::size_t i = 0; i < read.m_count; ++i) {
-                    line.m_fieldBegin[i] = read.m_begin[i];
-                    line.m_fieldEnd[i] = read.m_end[i];
-                }
-                xs.push_back(read.m_values[0]);
-                ys.push_back(read.m_values[1]);
-                zs.push_back(read.m_count == 3 ? read.m_values[2] : 0.0);
-                any3d = any3d || read.m_count == 3;
-            } else if (line.m_kind == NumberLine::Kind::Bad) {
-                if (++counts.m_unreadable <= kReportedUnreadable)
-                    PrintLineError(context, block.m_name, lineNumber, "not a point",
-                                   std::string_view(p, static_cast<std::size_t>(lineEnd - p)));
-            }
-            lines.push_back(line);
-            return true;
+    // Each thread transforms on a lane of its own; without lanes the work runs alone.
+    const bool onLane = threads > 1 && converter.GetLaneCount() >= threads;
+    if (!onLane)
+        threads = 1;
+    std::vector<Scratch> scratch(threads);
+    std::uint64_t printed[3] = {};
+    bool writing = true;
+    RunBlocks(
+        reader, threads,
+        [&](unsigned lane, BlockJob &job) {
+            TransformJob(converter, onLane, lane, scratch[lane], job, withHeight, precision,
+                         context);
+        },
+        [&](BlockJob &job) {
+            counts.m_points += job.m_counts[kPoints];
+            counts.m_failed += job.m_counts[kFailed];
+            counts.m_unreadable += job.m_counts[kUnreadable];
+            WriteDiagnostics(job.m_diagnostics, printed, kReportedUnreadable);
+            out.Append(job.m_output);
+            // One write per block keeps a terminal or a pipe reader in step with the input.
+            writing = out.Flush();
+            progress.Update(reader.GetBytesRead());
+            return writing;
         });
-
-        if (!xs.empty()) {
-            // Failed points come back as infinities; the error state they leave is not needed.
-            converter.TransformCoordinates(xs.size(), xs.data(), ys.data(),
-                                           any3d ? zs.data() : nullptr);
-            converter.ClearError();
-        }
-
-        std::size_t point = 0;
-        for (const BlockLine &line : lines) {
-            const std::size_t size = static_cast<std::size_t>(line.m_end - line.m_begin);
-            char *o = out.Reserve(2 * size + 3 * kMaxNumberText + 8);
-            if (line.m_kind == NumberLine::Kind::Pass) {
-                o = Copy(o, line.m_begin, line.m_end);
-            } else if (line.m_kind == NumberLine::Kind::Bad) {
-                o = WriteStars(o, withHeight || line.m_count >= 3 ? 3 : 2);
-            } else {
-                ++counts.m_points;
-                const double values[3] = {xs[point], ys[point], zs[point]};
-                ++point;
-                const std::size_t written = withHeight ? 3 : line.m_count;
-                bool ok = std::isfinite(values[0]) && std::isfinite(values[1]) &&
-                          (written < 3 || std::isfinite(values[2]));
-                if (!ok)
-                    ++counts.m_failed;
-                o = Copy(o, line.m_begin, line.m_fieldBegin[0]);
-                for (std::size_t i = 0; i < written; ++i) {
-                    // A height the line did not give follows the separator of its first two.
-                    if (i >= line.m_count)
-                        o = Copy(o, line.m_fieldEnd[0], line.m_fieldBegin[1]);
-                    else if (i > 0)
-                        o = Copy(o, line.m_fieldEnd[i - 1], line.m_fieldBegin[i]);
-                    if (ok) {
-                        o = FormatNumber(o, values[i], precision);
-                    } else {
-                        *o++ = '*';
-                    }
-                }
-                // Whatever follows the coordinates (a label, a comment) is kept as it is.
-                o = Copy(o, line.m_fieldEnd[line.m_count - 1], line.m_end);
-            }
-            *o++ = '\n';
-            out.Commit(o);
-        }
-        // One write per block keeps a terminal or a pipe reader in step with the input.
-        if (!out.Flush())
-            break;
-        progress.Update(reader.GetBytesRead());
-    }
     counts.m_unreadable += reader.GetSkippedLines();
     return counts;
 }

@@ -42,9 +42,11 @@ struct TransformCounts {
 /// point is written with three values. Text after the coordinates passes unchanged; failed
 /// coordinates and unreadable lines become "*" fields; blank and comment lines pass unchanged.
 /// The first unreadable lines are reported on standard error under `context`; lines too long
-/// to read count as unreadable.
+/// to read count as unreadable. With `threads` above 1 (and a converter that prepared as many
+/// lanes) blocks are parsed, transformed and formatted on that many threads; the output and the
+/// diagnostics are the same.
 TransformCounts TransformLines(Geo::CConverter &converter, CLineReader &reader, COutputBuffer &out,
-                               int precision, const std::string &context);
+                               int precision, const std::string &context, unsigned threads = 1);
 
 } // namespace VexoGeoCli
 

@@ -24,6 +24,7 @@ struct TransformOptions {
     bool m_noBallpark = false;
     bool m_inverse = false;
     bool m_showOperation = false;
+    unsigned m_threads = 1;
 };
 
 // "name (accuracy 1.5 m)", with the grids the operation needs and whether PROJ has them.
@@ -77,10 +78,13 @@ int RunTransform(const TransformOptions &options) {
     if (options.m_showOperation && converter->GetOperationInfo(operation))
         PrintError(context, DescribeOperation(operation));
 
+    const unsigned threads = ResolveThreads(options.m_threads);
+    if (threads > 1)
+        converter->SetThreadCount(threads);
     CLineReader reader(options.m_files, context);
     COutputBuffer out;
     const TransformCounts counts =
-        TransformLines(*converter, reader, out, options.m_precision, context);
+        TransformLines(*converter, reader, out, options.m_precision, context, threads);
     if (!out.Flush()) {
         PrintError(context,
                    std::string("cannot write the output: ") + std::strerror(out.GetError()));
@@ -126,6 +130,7 @@ Command AddTransformCommand(CLI::App &app) {
     sub->add_flag("--inverse", options->m_inverse, "The points are in --to; write them in --from");
     sub->add_flag("--show-operation", options->m_showOperation,
                   "Name the transformation and its accuracy on standard error");
+    AddThreadsOption(sub, options->m_threads);
     sub->add_option("FILE", options->m_files, "Input files ('-' or none: standard input)");
     sub->footer(
         "Fields are separated by blanks, tabs or a comma; x is longitude or easting, y latitude "

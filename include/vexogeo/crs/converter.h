@@ -3,6 +3,7 @@
 #define VEXOGEO_CRS_CONVERTER_H
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include <vexogeo/crs/crs_info.h>
@@ -11,12 +12,16 @@
 namespace Geo {
 
 class CCoordinateSystem;
+class CProjLanes;
 
 /// Holds one PROJ transformation between a source and a target system, normalized so that x is
 /// always longitude or easting and y latitude or northing (geographic values in degrees).
 /// Keeps one counted reference on each system and owns its PROJ objects. Errors are PROJ's own,
 /// recorded on PROJ's default context and read with `HasError`/`GetErrorInfo`. Not thread-safe:
-/// PROJ-calling operations of the library must not run on two threads at once.
+/// PROJ-calling operations of the library must not run on two threads at once. The one
+/// exception is opt-in: with `SetThreadCount` other than 1, large bulk calls split across
+/// threads of their own, each with a private copy of the transformation in a PROJ context of
+/// its own, and `TransformCoordinatesOnLane` lets a host's own threads do the same.
 class VEXOGEO_API CConverter {
   public:
     /// No systems, no transformation: every transformation answers false.
@@ -53,6 +58,27 @@ class VEXOGEO_API CConverter {
     bool TransformCoordinates(std::uint64_t nx, std::uint64_t sx, double *x, std::uint64_t ny,
                               std::uint64_t sy, double *y, std::uint64_t nz, std::uint64_t sz,
                               double *z) const;
+
+    /// Threads a packed or general forward or inverse transformation may use: 1 (the default)
+    /// runs every call on the calling thread in PROJ's default context; 0 the cores available
+    /// (at most 64); more prepares that many lanes, each a copy of the transformation in a PROJ
+    /// context of its own (made here, again at every rebuild, and kept). A call then splits its
+    /// points across the lanes, at least 4096 points per thread, when the axes have equal counts
+    /// (z null or of the same count); smaller calls start no thread. Transformed values, failed
+    /// points, the result and the error state afterwards are the same for every count.
+    void SetThreadCount(unsigned count);
+    /// @return the count as set (0: the cores available).
+    unsigned GetThreadCount() const;
+    /// @return how many lanes exist: 0 with a thread count of 1, without a transformation or
+    /// when PROJ could not copy it.
+    unsigned GetLaneCount() const;
+    /// Transforms `count` packed points forward on the calling thread with lane `lane`'s copy of
+    /// the transformation, so a host's threads, one lane each, transform at the same time (not
+    /// while this converter is changed or its thread count set). Values as `TransformCoordinates`
+    /// gives them; errors stay in the lane's own context. @return false for a lane beyond
+    /// `GetLaneCount` or when no point was transformed.
+    bool TransformCoordinatesOnLane(unsigned lane, std::uint64_t count, double *x, double *y,
+                                    double *z) const;
 
     /// The same forms from target to source, on the same transformation (nothing is rebuilt);
     /// x and y in the normalized order. Results and errors as for the forward forms.
@@ -110,6 +136,7 @@ class VEXOGEO_API CConverter {
 
   private:
     void InitializeCrsToCrs();
+    void PrepareLanes();
     bool Transform(int direction, std::uint64_t nx, std::uint64_t sx, double *x, std::uint64_t ny,
                    std::uint64_t sy, double *y, std::uint64_t nz, std::uint64_t sz,
                    double *z) const;
@@ -123,6 +150,8 @@ class VEXOGEO_API CConverter {
     bool m_hasAreaOfInterest;
     double m_areaOfInterest[4]; // west, south, east, north in degrees
     bool m_allowBallpark;
+    unsigned m_threadCount;
+    std::unique_ptr<CProjLanes> m_pLanes; // the per-thread copies of m_pNormalized
 };
 
 } // namespace Geo

@@ -15,8 +15,9 @@ class CGeodesicSetup;
 /// Measures on the ellipsoid of a working system: points given in that system (x = longitude or
 /// easting, y = latitude or northing) are brought into its geodetic system and GeographicLib
 /// solves the inverse problem. Holds counted references on the working system and on the
-/// geodetic system derived from it, and keeps the transformation between them and the ellipsoid,
-/// built once per working system. Calls PROJ: not to be used on two threads at once.
+/// geodetic system derived from it (one each), and keeps the transformation between them (a PROJ
+/// object of its own, holding no reference) and the ellipsoid, built once per working system.
+/// Calls PROJ: not to be used on two threads at once, except as `SetThreadCount` allows.
 ///
 /// Units: a projected system takes its own linear unit; a latitude/longitude system takes its
 /// own angle unit (degrees, grads, radians...) with longitudes from its own prime meridian, as
@@ -68,6 +69,26 @@ class VEXOGEO_API CGeodesic {
                                const double *x2, const double *y2, double *distance,
                                double *azimuth1, double *azimuth2) const;
 
+    /// Threads `InverseBatch` may use: 1 (the default) measures on the calling thread in PROJ's
+    /// default context; 0 the cores available (at most 64); more prepares that many lanes, each
+    /// with a copy of the transformation in a PROJ context of its own (made here, again for
+    /// every new working system, and kept). A batch then splits across them, at least 4096
+    /// pairs per thread; smaller batches start no thread. Results and the error state
+    /// afterwards are the same for every count. `Inverse`, `LineLength` and `PolygonArea` stay
+    /// on the calling thread.
+    void SetThreadCount(unsigned count);
+    /// @return the count as set (0: the cores available).
+    unsigned GetThreadCount() const;
+    /// @return how many lanes exist: 0 with a thread count of 1 or when nothing is measurable.
+    unsigned GetLaneCount() const;
+    /// `InverseBatch` on the calling thread with lane `lane`'s copy of the transformation, so a
+    /// host's threads, one lane each, measure at the same time (not while the working system or
+    /// the thread count changes). Errors stay in the lane's own context.
+    /// @return as `InverseBatch`; 0, outputs untouched, for a lane beyond `GetLaneCount`.
+    std::uint64_t InverseBatchOnLane(unsigned lane, std::uint64_t count, const double *x1,
+                                     const double *y1, const double *x2, const double *y2,
+                                     double *distance, double *azimuth1, double *azimuth2) const;
+
     /// Geodesic length (metres) of the polyline through `count` vertices (x[i], y[i]).
     /// @return false, `length` untouched, for fewer than two vertices, null arrays, a vertex
     /// without geographic position (failed transformation or latitude beyond 90 degrees), or no
@@ -84,11 +105,13 @@ class VEXOGEO_API CGeodesic {
   private:
     void Adopt(CCoordinateSystem *cs);
     void Drop();
+    void PrepareLanes();
 
     CCoordinateSystem *m_pCoordinateSystem;
     CCoordinateSystem *m_pLatLongCoordinateSystem;
     /// Transformation and ellipsoid of the working system; null when nothing can be measured.
     std::unique_ptr<CGeodesicSetup> m_pSetup;
+    unsigned m_threadCount = 1;
 };
 
 } // namespace Geo

@@ -1,0 +1,50 @@
+// The streaming commands' work on several threads: blocks of whole lines read in order, worked
+// on by a pool of threads, written in input order with their diagnostics.
+#ifndef VEXOGEO_TOOLS_VEXOGEO_BLOCK_PIPELINE_H
+#define VEXOGEO_TOOLS_VEXOGEO_BLOCK_PIPELINE_H
+
+#include "common.h"
+#include "stream.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace VexoGeoCli {
+
+/// Lines gathered into one job (bytes): large enough that a thread's work dwarfs the hand-over.
+constexpr std::size_t kJobBytes = 1024 * 1024;
+
+/// One block of lines and everything its work produced.
+struct BlockJob {
+    InputBlock m_block;   ///< the lines, pointing into `m_text`
+    std::string m_text;   ///< the job's own copy of its lines
+    std::string m_output; ///< what goes to standard output, in the lines' order
+    std::vector<HeldDiagnostic> m_diagnostics; ///< what goes to standard error, in order
+    std::uint64_t m_counts[4] = {};            ///< the command's tallies of this block
+};
+
+/// The work on one block on lane `lane` (the thread's own; 0 when running alone).
+using BlockWork = std::function<void(unsigned lane, BlockJob &job)>;
+/// Writes one finished block; runs on the calling thread in input order. @return false to stop
+/// (the output failed).
+using BlockEmit = std::function<bool(BlockJob &job)>;
+
+/// Reads `reader` in jobs of about `kJobBytes` of whole lines of one input, runs `work` on
+/// each on `threads` threads (1: on the calling thread, job by job) and `emit` on each in input
+/// order; at most one job per thread and one more are in
+/// flight, so memory stays bounded whatever the
+/// input. Diagnostics the reader writes go with the job they come before; those after the last
+/// job are written at the end. The same jobs and the same order for every thread count.
+void RunBlocks(CLineReader &reader, unsigned threads, const BlockWork &work, const BlockEmit &emit);
+
+/// Writes a job's held diagnostics on standard error: those of a limited class only while
+/// `printed[class]` stays within `limit`.
+void WriteDiagnostics(const std::vector<HeldDiagnostic> &diagnostics, std::uint64_t *printed,
+                      std::uint64_t limit);
+
+} // namespace VexoGeoCli
+
+#endif
