@@ -65,8 +65,8 @@ std::string DescribeStatus(long status) {
 std::string Place::GetDisplayNameInProcessCodePage() const {
     std::vector<wchar_t> wide;
     std::vector<char> narrow;
-    if (ConvertToWide(CP_UTF8, m_displayName.c_str(), wide) &&
-        ConvertToMultiByte(CP_ACP, wide.data(), narrow)) {
+    if (ConvertToWide(kCodePageUtf8, m_displayName.c_str(), wide) &&
+        ConvertToMultiByte(kCodePageAnsi, wide.data(), narrow)) {
         return narrow.data();
     }
     return std::string();
@@ -251,7 +251,8 @@ void CGeocoder::Cancel() const noexcept { ++m_impl->m_generation; }
 std::string CGeocoder::ToUtf8(const std::string &text) {
     std::vector<wchar_t> wide;
     std::vector<char> utf8;
-    if (ConvertToWide(CP_ACP, text.c_str(), wide) && ConvertToMultiByte(CP_UTF8, wide.data(), utf8))
+    if (ConvertToWide(kCodePageAnsi, text.c_str(), wide) &&
+        ConvertToMultiByte(kCodePageUtf8, wide.data(), utf8))
         return utf8.data();
     return std::string();
 }

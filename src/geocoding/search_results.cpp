@@ -33,7 +33,8 @@ bool ReadBoundingNumber(const rapidjson::Value &value, double &number) {
 std::string ToDisplayName(const char *utf8, std::vector<wchar_t> &wide, std::vector<char> &narrow) {
     wide.clear();
     narrow.clear();
-    if (ConvertToWide(CP_UTF8, utf8, wide) && ConvertToMultiByte(CP_ACP, wide.data(), narrow)) {
+    if (ConvertToWide(kCodePageUtf8, utf8, wide) &&
+        ConvertToMultiByte(kCodePageAnsi, wide.data(), narrow)) {
         return narrow.data();
     }
     return std::string();

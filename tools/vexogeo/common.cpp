@@ -197,7 +197,7 @@ std::string ToTerminalText(const std::string &text) {
     std::vector<wchar_t> wide;
     std::vector<char> utf8;
     if (!Geo::ConvertToWide(kWindows1252, text.c_str(), wide) ||
-        !Geo::ConvertToMultiByte(Geo::CP_UTF8, wide.data(), utf8))
+        !Geo::ConvertToMultiByte(Geo::kCodePageUtf8, wide.data(), utf8))
         return text;
     return std::string(utf8.data());
 }
