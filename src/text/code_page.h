@@ -23,10 +23,6 @@ bool ConvertToWide(unsigned codePage, const char *text, std::vector<wchar_t> &ou
 /// @return false for a null `text` or a failed conversion (then `out` is left as it was).
 bool ConvertToMultiByte(unsigned codePage, const wchar_t *text, std::vector<char> &out);
 
-/// @return true when `text` is well-formed UTF-8 (no overlong forms, surrogates or code points
-/// past U+10FFFF).
-bool IsValidUtf8(std::string_view text);
-
 } // namespace Geo
 
 #endif
