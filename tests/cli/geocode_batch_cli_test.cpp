@@ -94,8 +94,11 @@ TEST(GeocodeBatch, ProcessesStartedTogetherKeepTheUsersRate) {
     std::vector<Clock::time_point> received = service.m_received;
     ASSERT_EQ(received.size(), 4u);
     std::sort(received.begin(), received.end());
+    // Turns are 200 ms apart; a loaded machine delays a connection by tens of milliseconds.
+    // Processes spaced only by their own gate arrive within a few milliseconds of each other.
     for (std::size_t i = 1; i < received.size(); ++i)
-        EXPECT_GT(received[i] - received[i - 1], std::chrono::milliseconds(150)) << i;
+        EXPECT_GT(received[i] - received[i - 1], std::chrono::milliseconds(100)) << i;
+    EXPECT_GT(received.back() - received.front(), std::chrono::milliseconds(540));
 }
 
 } // namespace
