@@ -1,5 +1,6 @@
 // vexogeo geocode: search places by name or by address fields with the geocoding client.
 #include "commands.h"
+#include "geocode_batch.h"
 #include "geocode_format.h"
 #include "geocoding_options.h"
 #include "text/ascii.h"
@@ -23,6 +24,9 @@ struct GeocodeOptions {
     std::string m_countries;
     std::vector<std::string> m_structured;
     SharedGeocodingOptions m_shared;
+    std::string m_batch;       ///< the file of queries; empty or "-": standard input
+    bool m_isBatch = false;    ///< --batch was given
+    bool m_limitGiven = false; ///< --limit was given
 };
 
 // "de,at" as {"de", "at"}; empty pieces are refused by the client as country codes.
@@ -97,6 +101,16 @@ int RunGeocode(const GeocodeOptions &options) {
                          "postalcode= followed by a value, not " +
                          QuoteText(field));
     }
+    if (options.m_isBatch) {
+        if (!options.m_query.empty() || !options.m_structured.empty())
+            return usage("--batch reads the queries from its input: give no QUERY or --structured");
+        if (format == GeocodeFormat::GeoJson)
+            return usage("--batch writes text or json lines, not geojson");
+        // One place per line is all a batch writes: the service need not look for more.
+        if (!options.m_limitGiven)
+            geocoderOptions.m_limit = 1;
+        return RunGeocodeBatch(options.m_batch, geocoderOptions, format);
+    }
     if (options.m_structured.empty() == options.m_query.empty())
         return usage(options.m_structured.empty()
                          ? "give a QUERY or --structured fields"
@@ -137,21 +151,39 @@ Command AddGeocodeCommand(CLI::App &app) {
                     "country= or postalcode= with its value; repeatable")
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
         ->allow_extra_args(false);
+    sub->add_option("--batch", options->m_batch,
+                    "Search each line of FILE (none or '-': standard input); one answer line per "
+                    "input line, in order")
+        ->expected(0, 1)
+        ->type_name("[FILE|-]");
     AddSharedGeocodingOptions(*sub, options->m_shared);
     sub->footer(
         "Text output: one line per place with its point as longitude latitude, a tab, "
         "its box as south north west east (degrees), a tab and the name. JSON output: "
         "the places with the service's member names. GeoJSON output: a "
         "FeatureCollection of points with a bbox. Requests are spaced out (one per "
-        "second by default) and answers are cached for a day. Results are (c) "
+        "second by default, shared by all your vexogeo processes and programs using the "
+        "library) and answers are cached for a day. Results are (c) "
         "OpenStreetMap contributors, ODbL.\n\n"
+        "--batch: one query per line; one line per input line, in input order: the first "
+        "place, or '-<TAB>-<TAB>no result', '-<TAB>-<TAB>no query' (a blank line), "
+        "'-<TAB>-<TAB>failed' (the reason on stderr). With --format json, one object per "
+        "line: {\"query\": ..., \"place\": {...} or null}, and \"error\" for a failed line. "
+        "A rerun is answered from the cache. Exit 0 when every line was answered, 1 when "
+        "a line failed (the others are still answered) or the service blocks the client "
+        "(HTTP 403 stops the batch).\n\n"
         "Examples:\n"
         "  vexogeo geocode 'Brandenburger Tor'\n"
         "  vexogeo geocode Berlin --limit 3 --format json --language en\n"
         "  vexogeo geocode Bahnhof --viewbox 13.0,52.3,13.8,52.7 --bounded --format geojson\n"
         "  vexogeo geocode --structured city=Wien --structured country=Austria\n"
-        "  vexogeo geocode Hauptbahnhof --country de,at --timeout 10");
-    return {sub, [options] { return RunGeocode(*options); }};
+        "  vexogeo geocode Hauptbahnhof --country de,at --timeout 10\n"
+        "  vexogeo geocode --batch places.txt --format json > places.jsonl");
+    return {sub, [options, sub] {
+                options->m_isBatch = sub->count("--batch") > 0;
+                options->m_limitGiven = sub->count("--limit") > 0;
+                return RunGeocode(*options);
+            }};
 }
 
 } // namespace VexoGeoCli

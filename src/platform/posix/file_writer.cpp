@@ -2,6 +2,8 @@
 // folder; output streams opened as they are.
 #include "platform/file_writer.h"
 
+#include "platform/posix/write_signal_block.h"
+
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -20,50 +22,6 @@ namespace Geo::Platform {
 namespace {
 
 constexpr int kMaxLinks = 40; // as the kernel's own limit on a chain of symbolic links
-
-// Holds back, on the calling thread, the signals a write raises: SIGXFSZ beyond the file-size
-// limit and SIGPIPE on a pipe nobody reads. Their default action ends the process before the
-// new file could be removed; blocked, the write fails with EFBIG or EPIPE instead. Only this
-// thread's mask changes, so other threads of the host keep their own disposition. A signal the
-// write raised is taken back before the old mask returns; one that was pending before belongs to
-// the host and stays pending.
-class CWriteSignalBlock {
-  public:
-    CWriteSignalBlock() {
-        sigemptyset(&m_signals);
-        sigaddset(&m_signals, SIGXFSZ);
-        sigaddset(&m_signals, SIGPIPE);
-        m_blocked = pthread_sigmask(SIG_BLOCK, &m_signals, &m_previous) == 0;
-        sigemptyset(&m_pendingBefore);
-        sigpending(&m_pendingBefore);
-    }
-    ~CWriteSignalBlock() {
-        if (!m_blocked)
-            return;
-        sigset_t pending;
-        sigemptyset(&pending);
-        sigpending(&pending);
-        for (const int signal : {SIGXFSZ, SIGPIPE}) {
-            if (sigismember(&pending, signal) != 1 || sigismember(&m_pendingBefore, signal) == 1)
-                continue;
-            sigset_t one;
-            sigemptyset(&one);
-            sigaddset(&one, signal);
-            const timespec now{0, 0};
-            while (sigtimedwait(&one, nullptr, &now) < 0 && errno == EINTR) {
-            }
-        }
-        pthread_sigmask(SIG_SETMASK, &m_previous, nullptr);
-    }
-    CWriteSignalBlock(const CWriteSignalBlock &) = delete;
-    CWriteSignalBlock &operator=(const CWriteSignalBlock &) = delete;
-
-  private:
-    sigset_t m_signals{};
-    sigset_t m_previous{};
-    sigset_t m_pendingBefore{};
-    bool m_blocked = false;
-};
 
 // Why the existing file `status` describes may not be replaced; null when it may. Renaming over
 // a device, a named pipe or a socket would put a regular file in its place. A file whose owner

@@ -1,0 +1,213 @@
+// The gate shared through its record file: separate gates on one file stand in for processes,
+// a forked child for a lock holder that dies, records written by hand for stepped clocks.
+#include "geocoding/loopback_server.h"
+#include "geocoding/nominatim_request.h"
+#include "geocoding/request_gate.h"
+#include "platform/locked_file.h"
+
+#include <vexogeo/geocoding/geocoder.h>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+#include <vector>
+
+namespace Geo {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Seconds = std::chrono::duration<double>;
+
+std::filesystem::path Folder(const std::string &name) {
+    const auto folder = std::filesystem::temp_directory_path() /
+                        ("vexogeo-gate-" + std::to_string(getpid())) / name;
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    return folder;
+}
+
+long long WallMicrosIn(double seconds) {
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               (std::chrono::system_clock::now() + Seconds(seconds)).time_since_epoch())
+        .count();
+}
+
+std::string ReadRecord(const std::filesystem::path &path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+// Seconds one pass of a fresh gate on `path` waits, at `rate`.
+double TimePass(const std::string &path, double rate,
+                RequestGate::Outcome expected = RequestGate::Outcome::Passed) {
+    RequestGate gate(path);
+    const auto start = Clock::now();
+    EXPECT_EQ(gate.Pass(rate, start + std::chrono::seconds(5), {}), expected);
+    return Seconds(Clock::now() - start).count();
+}
+
+TEST(SharedGate, GatesOnOneFileTakeTurnsLikeOneGate) {
+    const std::string path = (Folder("turns") / "request-gate").string();
+    constexpr double kRate = 20; // 50 ms apart
+    constexpr int kGates = 4, kPasses = 5;
+    std::vector<Clock::time_point> passed(kGates * kPasses);
+    std::vector<std::thread> threads;
+    for (int g = 0; g < kGates; ++g) {
+        threads.emplace_back([&, g] {
+            RequestGate gate(path); // one "process"
+            for (int i = 0; i < kPasses; ++i) {
+                EXPECT_EQ(gate.Pass(kRate, Clock::time_point::max(), {}),
+                          RequestGate::Outcome::Passed);
+                passed[g * kPasses + i] = Clock::now();
+            }
+        });
+    }
+    for (auto &thread : threads)
+        thread.join();
+    std::sort(passed.begin(), passed.end());
+    // Each pass returns at its turn or a little later; gates of the process alone would pass
+    // together.
+    for (std::size_t i = 1; i < passed.size(); ++i)
+        EXPECT_GT(Seconds(passed[i] - passed[i - 1]).count(), 0.6 / kRate) << i;
+    EXPECT_GE(Seconds(passed.back() - passed.front()).count(), (passed.size() - 1) * 0.95 / kRate);
+}
+
+TEST(SharedGate, RecordsFromSteppedClocksAndOtherGatesHolds) {
+    const auto folder = Folder("records");
+    const std::string path = (folder / "request-gate").string();
+    constexpr double kRate = 4; // 250 ms apart
+    // Times relative to the moment each case starts (0: none); a text stands for a whole record.
+    const auto record = [](double turnIn, double holdIn) {
+        return "VEXOGEO-GATE 1\n" + std::to_string(turnIn == 0 ? 0 : WallMicrosIn(turnIn)) + " " +
+               std::to_string(holdIn == 0 ? 0 : WallMicrosIn(holdIn)) + "\n";
+    };
+    const struct {
+        const char *what;
+        double turnIn, holdIn;
+        const char *text;
+        double least, most; // seconds the pass waits
+    } kCases[] = {
+        {"no record", 0, 0, "", 0, 0.1},
+        {"a torn or foreign record", 0, 0, "VEXOGEO-GATE 1\n17", 0, 0.1},
+        {"another process's turn 0.1 s ago", -0.1, 0, nullptr, 0.12, 0.5},
+        {"a turn held 0.2 s ahead", 0.2, 0, nullptr, 0.4, 0.8},
+        {"a turn an hour ahead: a clock stepped back", 3600, 0, nullptr, 0, 0.1},
+        {"a Retry-After hold of 0.4 s", 0, 0.4, nullptr, 0.35, 0.8},
+        {"a hold of an hour: beyond any Retry-After", 0, 3600, nullptr, 0, 0.1},
+    };
+    for (const auto &c : kCases) {
+        std::ofstream(path, std::ios::binary | std::ios::trunc)
+            << (c.text != nullptr ? std::string(c.text) : record(c.turnIn, c.holdIn));
+        const double waited = TimePass(path, kRate);
+        EXPECT_GE(waited, c.least) << c.what;
+        EXPECT_LE(waited, c.most) << c.what;
+        EXPECT_EQ(ReadRecord(path).rfind("VEXOGEO-GATE 1\n", 0), 0u) << c.what;
+    }
+    // A hold that one process records (its Retry-After) holds the others, and a turn beyond the
+    // deadline fails at once with the time it would have come.
+    RequestGate(path).HoldUntil(Clock::now() + std::chrono::seconds(2));
+    RequestGate other(path);
+    Clock::time_point turn;
+    const auto start = Clock::now();
+    EXPECT_EQ(other.Pass(kRate, start + std::chrono::milliseconds(500), {}, &turn),
+              RequestGate::Outcome::TooLate);
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(100));
+    EXPECT_GT(turn - start, std::chrono::milliseconds(1800));
+    other.Reset();
+    EXPECT_LE(TimePass(path, kRate), 0.1);
+}
+
+TEST(SharedGate, ALockHolderThatDiesReleasesTheGate) {
+    const std::string path = (Folder("holder") / "request-gate").string();
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) { // system calls only: the child of a test process holds the lock and waits
+        const int fd = open(path.c_str(), O_RDWR | O_CREAT, 0600);
+        if (fd >= 0 && flock(fd, LOCK_EX) == 0 && write(ready[1], "L", 1) == 1)
+            pause();
+        _exit(1);
+    }
+    close(ready[1]);
+    char byte = 0;
+    ASSERT_EQ(read(ready[0], &byte, 1), 1);
+    close(ready[0]);
+    Platform::CLockedFile probe;
+    EXPECT_FALSE(probe.Lock(path, std::chrono::milliseconds(50)));
+    // A holder that keeps the lock (stopped, not dead) delays a pass by the lock's patience; the
+    // process's own spacing then lets it through.
+    const double waited = TimePass(path, 1000);
+    EXPECT_GE(waited, 0.9);
+    EXPECT_LE(waited, 2.0);
+    EXPECT_EQ(ReadRecord(path), "");
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(probe.Lock(path, std::chrono::milliseconds(0)));
+    probe.Unlock();
+    EXPECT_LE(TimePass(path, 1000), 0.1);
+    EXPECT_EQ(ReadRecord(path).rfind("VEXOGEO-GATE 1\n", 0), 0u);
+}
+
+TEST(SharedGate, AnUnusableFileLeavesTheProcessGate) {
+    const auto folder = Folder("unusable");
+    std::filesystem::create_directories(folder / "a-folder");
+    ASSERT_EQ(mkfifo((folder / "a-pipe").c_str(), 0600), 0);
+    std::ofstream(folder / "a-file") << "x";
+    // Read-only folders cannot be shown here when the suite runs as root, who writes anyway;
+    // a folder that cannot be made stands for them.
+    for (const auto &path : {folder / "a-folder", folder / "a-pipe", folder / "a-file" / "gate"}) {
+        RequestGate gate(path.string());
+        const auto start = Clock::now();
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(gate.Pass(20, start + std::chrono::seconds(5), {}),
+                      RequestGate::Outcome::Passed);
+        const double waited = Seconds(Clock::now() - start).count();
+        EXPECT_GE(waited, 0.095) << path; // the process's spacing: three passes, 50 ms apart
+        EXPECT_LE(waited, 0.5) << path;
+    }
+    EXPECT_TRUE(std::filesystem::is_fifo(folder / "a-pipe"));
+    std::filesystem::remove_all(folder.parent_path());
+}
+
+// The specified search and the client both wait for a hold another process recorded in the
+// user's record, the one beside the cache.
+TEST(SharedGate, TheSearchAndTheClientPassTheUsersGate) {
+    const VexoGeoTest::LoopbackServer server(
+        [](const httplib::Request &, httplib::Response &response) {
+            response.set_content("[]", "application/json");
+        });
+    GeocoderOptions options;
+    options.m_endpoint = server.SearchUrl();
+    options.m_useCache = false;
+    const CGeocoder geocoder(options);
+    const std::string path = std::string(std::getenv("XDG_CACHE_HOME")) + "/vexogeo/request-gate";
+    const std::function<void()> kSearches[] = {
+        [&] { SearchAt(server.SearchUrl(), "a", 1); },
+        [&] { geocoder.Search("b"); },
+    };
+    for (const auto &search : kSearches) {
+        RequestGate::Process().Reset();
+        RequestGate(path).HoldUntil(Clock::now() + std::chrono::milliseconds(400));
+        const auto start = Clock::now();
+        search();
+        EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(350));
+    }
+    EXPECT_EQ(server.RequestCount(), 2);
+    RequestGate::Process().Reset();
+}
+
+} // namespace
+} // namespace Geo
