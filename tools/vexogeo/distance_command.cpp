@@ -1,5 +1,6 @@
 // vexogeo distance: geodesic distances between points given in one coordinate system.
 #include "commands.h"
+#include "transform.h"
 #include "process.h"
 #include "stream.h"
 
@@ -28,6 +29,35 @@ struct DistanceOptions {
     std::vector<std::string> m_coordinates;
     int m_precision = kShortest;
 };
+
+// Whether points of `system` can be brought to its own latitude and longitude: a projection
+// without an inverse cannot, and then no pair at all can be measured.
+bool CanReachLatLong(const CSystemRef &system) {
+    Geo::CCoordinateSystem *latLong = nullptr;
+    if (!system.Get()->GetLatLongCoordinateSystem(&latLong))
+        return false;
+    // The handle comes with one reference of its own, which the holder takes over.
+    const CSystemRef held(latLong);
+    latLong->Release();
+    std::string error;
+    const std::unique_ptr<Geo::CConverter> converter = CreateConverter(system, held, error);
+    if (!converter)
+        return false;
+    // PROJ may build the transformation with its forward half missing: a point projected from
+    // the middle of the area of use that does not come back shows it.
+    Geo::AreaOfUse area;
+    double x = 0, y = 0;
+    if (system.Get()->GetAreaOfUse(area)) {
+        x = area.m_west + (area.m_east - area.m_west + (area.m_east < area.m_west ? 360 : 0)) / 2;
+        x = x > 180 ? x - 360 : x;
+        y = (area.m_south + area.m_north) / 2;
+    }
+    const bool back = converter->InverseTransformCoordinate(x, y) && std::isfinite(x) &&
+                      std::isfinite(y) && converter->TransformCoordinate(x, y) &&
+                      std::isfinite(x);
+    converter->ClearError();
+    return back;
+}
 
 // Distances of `count` pairs with one transformation for all; NaN where a pair could not be
 // measured (a batch that measures nothing leaves its outputs as they were).
@@ -143,6 +173,12 @@ int RunDistance(const DistanceOptions &options) {
     const Geo::CGeodesic geodesic(system.Get());
     if (!geodesic.IsMeasurable()) {
         PrintError(context, kUnmeasurable + options.m_crs);
+        return kExitFailure;
+    }
+    if (!CanReachLatLong(system)) {
+        PrintError(context, "no distance can be measured in " + options.m_crs +
+                                ": PROJ cannot take its points back to latitude and longitude "
+                                "(the projection has no inverse)");
         return kExitFailure;
     }
     if (options.m_coordinates.empty())

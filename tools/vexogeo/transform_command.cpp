@@ -129,12 +129,13 @@ Command AddTransformCommand(CLI::App &app) {
     sub->add_option("FILE", options->m_files, "Input files ('-' or none: standard input)");
     sub->footer(
         "Fields are separated by blanks, tabs or a comma; x is longitude or easting, y latitude "
-        "or northing, geographic values in degrees. Each point is written in the layout of its "
+        "or northing, geographic values in the system's angular unit (degrees; grads in a "
+        "grad system such as EPSG:4807). Each point is written in the layout of its "
         "line, with a third value whenever either system has a height axis (0 when the line "
         "gives none); text after the coordinates (a label, a '# note') passes through after "
         "them. A point that fails becomes '* *' (or '* * *') before its text, blank lines and "
-        "'#' comments pass unchanged; a line longer than 1 MiB is reported and skipped. PROJ "
-        "itself may name each failed point on standard error; PROJ_DEBUG=0 quiets it."
+        "'#' comments pass unchanged; a line longer than 1 MiB is reported and skipped. PROJ's "
+        "own messages are written only when the command fails."
         "\n\n"
         "Examples:\n"
         "  echo '13.4 52.5' | vexogeo transform --from EPSG:4326 --to EPSG:25833\n"
