@@ -16,15 +16,15 @@ TEST(CliCrsCatalogue, DescribesAndFindsSystems) {
         {"crs EPSG:31287", "",
          "system: EPSG:31287\nname: MGI / Austria Lambert\nkind: projected\n"
          "semi-major axis: 6377397.155 m\nsemi-minor axis: 6356078.962818189 m\n"
-         "flattening: 0.0033427731821747686\ninverse flattening: 299.15281280000335\n"
+         "flattening: 0.003342773182174806\ninverse flattening: 299.1528128\n"
          "geodetic system: MGI (geographic 2-D)\narea of use: Austria.\n"
          "area bounds: west 9.53, south 46.4, east 17.17, north 49.02\n"
          "axes: X (Northing, north, metre), Y (Easting, east, metre)\n"},
         {"crs --format json EPSG:31287", "",
          "{\"system\": \"EPSG:31287\", \"name\": \"MGI / Austria Lambert\", \"kind\": "
          "\"projected\", \"ellipsoid\": {\"semi_major_axis\": 6377397.155, \"semi_minor_axis\": "
-         "6356078.962818189, \"flattening\": 0.0033427731821747686, \"inverse_flattening\": "
-         "299.15281280000335}, \"geodetic_system\": {\"name\": \"MGI\", \"kind\": \"geographic "
+         "6356078.962818189, \"flattening\": 0.003342773182174806, \"inverse_flattening\": "
+         "299.1528128}, \"geodetic_system\": {\"name\": \"MGI\", \"kind\": \"geographic "
          "2-D\"}, \"area_of_use\": " +
              austriaArea +
              ", \"axes\": [{\"name\": \"Northing\", \"abbreviation\": \"X\", \"direction\": "
@@ -59,6 +59,36 @@ TEST(CliCrsCatalogue, DescribesAndFindsSystems) {
          "vexogeo: crs: name either one system (CRS) or a search (--search TEXT)\n"},
         {"crs --format xml EPSG:4326", "", "", 2,
          "vexogeo: crs: --format: expected text or json, not 'xml'\n"},
+    });
+}
+
+// PROJ's messages are kept by the library: a description that succeeds writes nothing on
+// standard error for any kind of system, even with PROJ's error log switched on.
+TEST(CliCrsCatalogue, SuccessfulDescriptionsWriteNothingOnStandardError) {
+    const char *const systems[] = {
+        "EPSG:4326",  "EPSG:4979",  "EPSG:4978", "EPSG:32633", "EPSG:5703",
+        "EPSG:5556",  "EPSG:21817", "EPSG:4807", "EPSG:3857",  "ESRI:54030",
+        "'+proj=longlat +ellps=GRS80 +towgs84=1,2,3 +type=crs'", "'+proj=bacon +type=crs'"};
+    for (const char *system : systems) {
+        for (const char *format : {"text", "json"}) {
+            const Outcome run = RunTool(std::string("crs --format ") + format + " " + system, "",
+                                        "english", "PROJ_DEBUG=1 ");
+            EXPECT_EQ(run.exitCode, 0) << system;
+            EXPECT_EQ(run.err, "") << system << " " << format;
+        }
+    }
+    // A failure still explains itself with PROJ's words.
+    const Outcome bad = RunTool("crs EPSG:999999", "", "english", "PROJ_DEBUG=1 ");
+    EXPECT_EQ(bad.exitCode, 1);
+    EXPECT_EQ(bad.err, "vexogeo: crs: unknown coordinate system 'EPSG:999999'\n"
+                       "proj_create: crs not found\n");
+    // An area PROJ knows by name only, and a projection without an inverse, for distances.
+    Check({
+        {"crs EPSG:21817 | grep '^area'", "",
+         "area of use: Colombia - offshore west of 78°W of Greenwich.\narea bounds: unknown\n"},
+        {"distance --crs '+proj=bacon +type=crs' 1 2 3 4", "", "", 1,
+         "vexogeo: distance: no distance can be measured in +proj=bacon +type=crs: PROJ cannot "
+         "take its points back to latitude and longitude (the projection has no inverse)\n"},
     });
 }
 
