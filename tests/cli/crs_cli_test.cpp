@@ -92,6 +92,41 @@ TEST(CliCrsCatalogue, SuccessfulDescriptionsWriteNothingOnStandardError) {
     });
 }
 
+// The operation named is the one PROJ used for the point: for each case, the member of pyproj's
+// TransformerGroup whose output equals pyproj's Transformer.from_crs(..., always_xy=True) bit
+// for bit (PROJ 9.1.1).
+TEST(CliCrsCatalogue, ShowOperationNamesTheOperationThatServedThePoint) {
+    const struct {
+        const char *from, *point, *out, *operation;
+    } cases[] = {
+        {"EPSG:4267", "-97.5 30.5", "-97.500298810142 30.500203137584172",
+         "NAD27 to WGS 84 (6) + axis order change (2D) (accuracy 7 m)"},
+        {"EPSG:4267", "-75 45.5", "-74.99974205094257 45.50008614724872",
+         "NAD27 to WGS 84 (12) + axis order change (2D) (accuracy 9 m)"},
+        {"EPSG:4314", "10 50", "9.998811455578892 49.998857302765124",
+         "DHDN to WGS 84 (4) + axis order change (2D) (accuracy 1 m); grid de_adv_BETA2007.tif"},
+        {"EPSG:4277", "-2 53", "-2.0014488535139985 53.000308022134185",
+         "OSGB36 to WGS 84 (6) + axis order change (2D) (accuracy 2 m)"},
+        {"EPSG:4230", "3 40", "2.998877443823747 39.99883615949878",
+         "ED50 to WGS 84 (28) + axis order change (2D) (accuracy 1.5 m)"},
+        {"EPSG:4806", "10 50", "22.452333333333335 50",
+         "Transformation from Monte Mario (Rome) to Monte Mario (Rome) altered to use prime "
+         "meridian of WGS 84 + Ballpark geographic offset from Monte Mario (Rome) altered to use "
+         "prime meridian of WGS 84 to WGS 84 + axis order change (2D) (accuracy unknown, "
+         "ballpark: only a ballpark transformation, no datum shift)"},
+    };
+    for (const auto &c : cases) {
+        const Outcome run =
+            RunTool(std::string("transform --from ") + c.from + " --to EPSG:4326 --show-operation",
+                    std::string(c.point) + "\n");
+        EXPECT_EQ(run.exitCode, 0) << c.from;
+        EXPECT_EQ(run.out, std::string(c.out) + "\n") << c.from;
+        EXPECT_EQ(run.err, std::string("vexogeo: transform: operation: axis order change (2D) + ") +
+                               c.operation + "\n")
+            << c.from << " " << c.point;
+    }
+}
+
 TEST(CliCrsCatalogue, TransformsBoxes) {
     Check({
         // pyproj: Transformer.from_crs(..., always_xy=True).transform_bounds(..., densify_pts=21)

@@ -31,11 +31,22 @@ std::string DescribeOperation(const Geo::OperationInfo &info) {
     std::string text = "operation: " + info.m_name + " (accuracy ";
     text += info.m_accuracy >= 0 ? FormatNumber(info.m_accuracy) + " m" : std::string("unknown");
     if (info.m_ballpark)
-        text += ", ballpark: no datum shift";
+        text += ", ballpark: only a ballpark transformation, no datum shift";
     text += ")";
     for (const Geo::OperationGrid &grid : info.m_grids)
         text += "; grid " + grid.m_name + (grid.m_available ? "" : " (missing)");
     return text;
+}
+
+// Named after the points are through: when PROJ chooses among several operations by place, the
+// one that served the last point is the one named (before any point, the one PROJ ranks first).
+void ShowOperation(const TransformOptions &options, const Geo::CConverter &converter,
+                   const TransformCounts &counts) {
+    Geo::OperationInfo operation;
+    if (!options.m_showOperation || !converter.GetOperationInfo(operation))
+        return;
+    PrintError("transform", std::string(counts.m_points > 1 ? "last point's " : "") +
+                                DescribeOperation(operation));
 }
 
 int RunTransform(const TransformOptions &options) {
@@ -73,10 +84,6 @@ int RunTransform(const TransformOptions &options) {
         PrintError(context, error);
         return kExitFailure;
     }
-    Geo::OperationInfo operation;
-    if (options.m_showOperation && converter->GetOperationInfo(operation))
-        PrintError(context, DescribeOperation(operation));
-
     CLineReader reader(options.m_files, context);
     COutputBuffer out;
     const TransformCounts counts =
@@ -86,6 +93,7 @@ int RunTransform(const TransformOptions &options) {
                    std::string("cannot write the output: ") + std::strerror(out.GetError()));
         return kExitFailure;
     }
+    ShowOperation(options, *converter, counts);
     const std::uint64_t bad = counts.m_failed + counts.m_unreadable;
     if (counts.m_failed > 0)
         PrintError(context, std::to_string(counts.m_failed) + " of " +
@@ -125,7 +133,8 @@ Command AddTransformCommand(CLI::App &app) {
                   "Fail when only a ballpark transformation (no datum shift) exists");
     sub->add_flag("--inverse", options->m_inverse, "The points are in --to; write them in --from");
     sub->add_flag("--show-operation", options->m_showOperation,
-                  "Name the transformation and its accuracy on standard error");
+                  "Name the operation PROJ used (for several points: the last one's), its accuracy, "
+                  "and whether it is only a ballpark transformation, on standard error");
     sub->add_option("FILE", options->m_files, "Input files ('-' or none: standard input)");
     sub->footer(
         "Fields are separated by blanks, tabs or a comma; x is longitude or easting, y latitude "
