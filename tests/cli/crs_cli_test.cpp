@@ -127,6 +127,21 @@ TEST(CliCrsCatalogue, ShowOperationNamesTheOperationThatServedThePoint) {
     }
 }
 
+// A box across the antimeridian into geographic targets reached by several operations: pyproj's
+// transform_bounds with a transformer that has transformed a point before (PROJ 9.1.1).
+TEST(CliCrsCatalogue, BoxesAcrossTheAntimeridianStayAcrossIt) {
+    for (const char *target : {"EPSG:4269", "EPSG:4167", "EPSG:4258", "EPSG:4283"}) {
+        Check({
+            {std::string("bounds --from EPSG:4326 --to ") + target + " -- 170,-50,-170,-30", "",
+             "170,-50,-170,-30\n"},
+            {std::string("bounds --from EPSG:4326 --to ") + target + " -- 160,10,-150,60", "",
+             "160,10,-150,60\n"},
+            {std::string("bounds --from EPSG:4326 --to ") + target + " --densify 1 -- 1,2,3,4", "",
+             "", 2, "vexogeo: bounds: --densify: a geographic output needs at least 2, not 1\n"},
+        });
+    }
+}
+
 TEST(CliCrsCatalogue, TransformsBoxes) {
     Check({
         // pyproj: Transformer.from_crs(..., always_xy=True).transform_bounds(..., densify_pts=21)
