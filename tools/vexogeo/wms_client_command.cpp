@@ -74,21 +74,24 @@ std::string CapabilitiesJson(const Geo::WmsCapabilities &capabilities) {
     return out + "]}\n";
 }
 
+// Every text of the document on one escaped line of its own: a title with a line break or an
+// ESC sequence cannot start a line of its own or act on the terminal.
 std::string CapabilitiesText(const Geo::WmsCapabilities &capabilities) {
-    std::string out = "WMS " + capabilities.version + ": " + capabilities.title + "\n";
+    std::string out =
+        "WMS " + ServerLine(capabilities.version) + ": " + ServerLine(capabilities.title) + "\n";
     if (!capabilities.abstract.empty())
-        out += "  " + capabilities.abstract + "\n";
-    out += "GetMap: " + capabilities.getMapUrl + "\nformats:";
+        out += "  " + ServerLine(capabilities.abstract) + "\n";
+    out += "GetMap: " + ServerLine(capabilities.getMapUrl) + "\nformats:";
     for (const std::string &format : capabilities.getMapFormats)
-        out += " " + format;
+        out += " " + ServerLine(format);
     out += "\nexceptions:";
     for (const std::string &format : capabilities.exceptionFormats)
-        out += " " + format;
+        out += " " + ServerLine(format);
     out += "\nlayers:\n";
     for (const auto &[layer, depth] : Geo::FlattenWmsLayers(capabilities)) {
         const std::string indent(static_cast<std::size_t>(depth) * 2 + 2, ' ');
-        out += indent + (layer->name ? *layer->name : std::string("(category)")) + " — " +
-               layer->title + (layer->queryable ? " [queryable]" : "") + "\n";
+        out += indent + (layer->name ? ServerLine(*layer->name) : std::string("(category)")) +
+               " — " + ServerLine(layer->title) + (layer->queryable ? " [queryable]" : "") + "\n";
         if (layer->geographicBox) {
             const Geo::WmsGeographicBox &box = *layer->geographicBox;
             out += indent + "  extent: " + FormatNumber(box.west) + "," + FormatNumber(box.south) +
@@ -96,12 +99,12 @@ std::string CapabilitiesText(const Geo::WmsCapabilities &capabilities) {
         }
         out += indent + "  crs:";
         for (const std::string &crs : layer->crs)
-            out += " " + crs;
+            out += " " + ServerLine(crs);
         out += "\n";
         if (!layer->styles.empty()) {
             out += indent + "  styles:";
             for (const Geo::WmsStyle &style : layer->styles)
-                out += " " + style.name;
+                out += " " + ServerLine(style.name);
             out += "\n";
         }
     }
@@ -112,9 +115,10 @@ bool IsUrl(const std::string &text) {
     return text.compare(0, 7, "http://") == 0 || text.compare(0, 8, "https://") == 0;
 }
 
-Geo::WmsClientOptions ClientOptions(double timeoutSeconds) {
+// The client's limits with the checked time-out (at most a day, so it fits a long).
+Geo::WmsClientOptions ClientOptions(std::chrono::milliseconds timeout) {
     Geo::WmsClientOptions options;
-    options.totalTimeoutMs = static_cast<long>(std::ceil(timeoutSeconds * 1000.0));
+    options.totalTimeoutMs = static_cast<long>(timeout.count());
     options.connectTimeoutMs = std::min(options.connectTimeoutMs, options.totalTimeoutMs);
     return options;
 }
@@ -130,12 +134,14 @@ void PrintWmsError(const std::string &context, const Geo::CWmsError &error) {
 }
 
 int RunCapabilities(const CapabilitiesOptions &options) {
-    if (!(options.m_timeout > 0)) {
-        PrintError("wms capabilities", "--timeout must be a positive number of seconds");
+    std::chrono::milliseconds timeout{0};
+    std::string usage;
+    if (!ReadTimeout(options.m_timeout, timeout, usage)) {
+        PrintError("wms capabilities", usage);
         return kExitUsage;
     }
     try {
-        const Geo::CWmsClient client(ClientOptions(options.m_timeout));
+        const Geo::CWmsClient client(ClientOptions(timeout));
         const Geo::WmsCapabilities capabilities =
             IsUrl(options.m_source) ? client.GetCapabilities(options.m_source)
                                     : client.LoadCapabilitiesFile(options.m_source);
@@ -200,8 +206,10 @@ int RunGetMap(const GetMapOptions &options) {
         PrintError(context, "--width and --height must be positive");
         return kExitUsage;
     }
-    if (!(options.m_timeout > 0)) {
-        PrintError(context, "--timeout must be a positive number of seconds");
+    std::chrono::milliseconds timeout{0};
+    std::string usage;
+    if (!ReadTimeout(options.m_timeout, timeout, usage)) {
+        PrintError(context, usage);
         return kExitUsage;
     }
     Geo::CWmsUrl request;
@@ -234,7 +242,7 @@ int RunGetMap(const GetMapOptions &options) {
             PrintError(context, "-o FILE is needed unless --print-url is given");
             return kExitUsage;
         }
-        const Geo::CWmsClient client(ClientOptions(options.m_timeout));
+        const Geo::CWmsClient client(ClientOptions(timeout));
         if (options.m_output == "-" || Geo::Platform::IsOutputStream(options.m_output))
             return WriteMapToStream(client, request, options.m_output);
         client.GetMapToFile(request, options.m_output);
@@ -259,8 +267,8 @@ Command AddWmsClientSubcommands(CLI::App &wms) {
         ->required();
     capabilitiesApp->add_option("--format", capabilities->m_format, "text (default) or json")
         ->check(CLI::IsMember({"text", "json"}));
-    capabilitiesApp->add_option("--timeout", capabilities->m_timeout,
-                                "Seconds before the request is given up (default 60)");
+    AddTimeoutOption(*capabilitiesApp, capabilities->m_timeout,
+                     "Seconds before the request is given up (default 60, at most 86400)");
     capabilitiesApp->footer(
         "Asks for version 1.3.0 and accepts the version the server answers with. Layers are "
         "listed depth first with inherited systems, boxes and styles.\n\nExamples:\n"
@@ -283,8 +291,8 @@ Command AddWmsClientSubcommands(CLI::App &wms) {
     getMapApp->add_option("--format", getMap->m_format, "Image format (default image/png)");
     getMapApp->add_flag("--transparent", getMap->m_transparent, "Ask for a transparent image");
     getMapApp->add_option("--bgcolor", getMap->m_bgColor, "Background colour 0xRRGGBB");
-    getMapApp->add_option("--timeout", getMap->m_timeout,
-                          "Seconds before the request is given up (default 60)");
+    AddTimeoutOption(*getMapApp, getMap->m_timeout,
+                     "Seconds before the request is given up (default 60, at most 86400)");
     getMapApp->add_option("-o,--output", getMap->m_output,
                           "Image file to write, or - for standard output");
     getMapApp->add_flag("--print-url", getMap->m_printUrl, "Print the request URL, fetch nothing");
