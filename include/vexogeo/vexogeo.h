@@ -9,6 +9,7 @@
 #include <vexogeo/crs/crs_info.h>
 #include <vexogeo/crs/converter.h>
 #include <vexogeo/crs/crs_search.h>
+#include <vexogeo/crs/proj_messages.h>
 #include <vexogeo/geodesic/geodesic.h>
 #include <vexogeo/wms/wms_url.h>
 #include <vexogeo/wms/wms_capabilities.h>

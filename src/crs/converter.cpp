@@ -262,6 +262,10 @@ bool CConverter::TransformBox(int direction, double &west, double &south, double
                               double &north, int densify) const {
     if (m_pNormalized == nullptr || densify < 0)
         return false;
+    const CCoordinateSystem *from = direction == PJ_FWD ? m_pSource : m_pTarget;
+    const CCoordinateSystem *to = direction == PJ_FWD ? m_pTarget : m_pSource;
+    if (west > east && from->IsGeographic() && to->IsGeographic())
+        return TransformSplitBox(direction, west, south, east, north, densify);
     double xmin = 0, ymin = 0, xmax = 0, ymax = 0;
     if (!proj_trans_bounds(nullptr, AsPj(m_pNormalized), static_cast<PJ_DIRECTION>(direction), west,
                            south, east, north, &xmin, &ymin, &xmax, &ymax, densify))
@@ -270,6 +274,25 @@ bool CConverter::TransformBox(int direction, double &west, double &south, double
     south = ymin;
     east = xmax;
     north = ymax;
+    return true;
+}
+
+bool CConverter::TransformSplitBox(int direction, double &west, double &south, double &east,
+                                   double &north, int densify) const {
+    // PROJ 9.1 returns the complement of a box across the antimeridian when the transformation
+    // holds several operations; each half on its own side of it comes out right, and the two
+    // halves join again across the antimeridian.
+    double w1 = west, s1 = south, e1 = 180, n1 = north;
+    double w2 = -180, s2 = south, e2 = east, n2 = north;
+    if (!proj_trans_bounds(nullptr, AsPj(m_pNormalized), static_cast<PJ_DIRECTION>(direction), w1,
+                           s1, e1, n1, &w1, &s1, &e1, &n1, densify) ||
+        !proj_trans_bounds(nullptr, AsPj(m_pNormalized), static_cast<PJ_DIRECTION>(direction), w2,
+                           s2, e2, n2, &w2, &s2, &e2, &n2, densify))
+        return false;
+    west = w1;
+    east = e2;
+    south = std::min(s1, s2);
+    north = std::max(n1, n2);
     return true;
 }
 

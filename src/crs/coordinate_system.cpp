@@ -50,6 +50,15 @@ bool ReadArea(PJ *obj, AreaOfUse &area) {
     return true;
 }
 
+bool ReadAreaName(PJ *obj, std::string &name) {
+    const char *text = nullptr;
+    if (!proj_get_area_of_use(nullptr, obj, nullptr, nullptr, nullptr, nullptr, &text) ||
+        text == nullptr || *text == '\0')
+        return false;
+    name = text;
+    return true;
+}
+
 void AppendAxes(PJ *crs, std::vector<CrsAxis> &axes) {
     const PjOwner cs(proj_crs_get_coordinate_system(nullptr, crs));
     if (!cs)
@@ -190,6 +199,32 @@ bool CCoordinateSystem::GetAreaOfUse(AreaOfUse &area) const {
         return true;
     const PjOwner part = HorizontalPart(AsPj(m_pRaw));
     return part && ReadArea(part.get(), area);
+}
+
+bool CCoordinateSystem::GetAreaOfUseName(std::string &name) const {
+    if (m_pRaw == nullptr)
+        return false;
+    if (ReadAreaName(AsPj(m_pRaw), name))
+        return true;
+    const PjOwner part = HorizontalPart(AsPj(m_pRaw));
+    return part && ReadAreaName(part.get(), name);
+}
+
+bool CCoordinateSystem::GetInverseFlatteningDefinition(double &inverseFlattening) const {
+    if (m_pRaw == nullptr)
+        return false;
+    const PjOwner ellipsoid(proj_get_ellipsoid(nullptr, AsPj(m_pRaw)));
+    double semiMajor = 0, semiMinor = 0, inverse = 0;
+    int computed = 0;
+    if (!ellipsoid || !proj_ellipsoid_get_parameters(nullptr, ellipsoid.get(), &semiMajor,
+                                                     &semiMinor, &computed, &inverse))
+        return false;
+    // PROJ computes the semi-minor axis exactly when the ellipsoid is defined by its inverse
+    // flattening (0 for a sphere); otherwise the axes define it and PROJ derives the value.
+    if (!computed)
+        return false;
+    inverseFlattening = inverse;
+    return true;
 }
 
 bool CCoordinateSystem::GetAxes(std::vector<CrsAxis> &axes) const {

@@ -16,15 +16,15 @@ TEST(CliCrsCatalogue, DescribesAndFindsSystems) {
         {"crs EPSG:31287", "",
          "system: EPSG:31287\nname: MGI / Austria Lambert\nkind: projected\n"
          "semi-major axis: 6377397.155 m\nsemi-minor axis: 6356078.962818189 m\n"
-         "flattening: 0.0033427731821747686\ninverse flattening: 299.15281280000335\n"
+         "flattening: 0.003342773182174806\ninverse flattening: 299.1528128\n"
          "geodetic system: MGI (geographic 2-D)\narea of use: Austria.\n"
          "area bounds: west 9.53, south 46.4, east 17.17, north 49.02\n"
          "axes: X (Northing, north, metre), Y (Easting, east, metre)\n"},
         {"crs --format json EPSG:31287", "",
          "{\"system\": \"EPSG:31287\", \"name\": \"MGI / Austria Lambert\", \"kind\": "
          "\"projected\", \"ellipsoid\": {\"semi_major_axis\": 6377397.155, \"semi_minor_axis\": "
-         "6356078.962818189, \"flattening\": 0.0033427731821747686, \"inverse_flattening\": "
-         "299.15281280000335}, \"geodetic_system\": {\"name\": \"MGI\", \"kind\": \"geographic "
+         "6356078.962818189, \"flattening\": 0.003342773182174806, \"inverse_flattening\": "
+         "299.1528128}, \"geodetic_system\": {\"name\": \"MGI\", \"kind\": \"geographic "
          "2-D\"}, \"area_of_use\": " +
              austriaArea +
              ", \"axes\": [{\"name\": \"Northing\", \"abbreviation\": \"X\", \"direction\": "
@@ -60,6 +60,86 @@ TEST(CliCrsCatalogue, DescribesAndFindsSystems) {
         {"crs --format xml EPSG:4326", "", "", 2,
          "vexogeo: crs: --format: expected text or json, not 'xml'\n"},
     });
+}
+
+// PROJ's messages are kept by the library: a description that succeeds writes nothing on
+// standard error for any kind of system, even with PROJ's error log switched on.
+TEST(CliCrsCatalogue, SuccessfulDescriptionsWriteNothingOnStandardError) {
+    const char *const systems[] = {
+        "EPSG:4326",  "EPSG:4979",  "EPSG:4978", "EPSG:32633", "EPSG:5703",
+        "EPSG:5556",  "EPSG:21817", "EPSG:4807", "EPSG:3857",  "ESRI:54030",
+        "'+proj=longlat +ellps=GRS80 +towgs84=1,2,3 +type=crs'", "'+proj=bacon +type=crs'"};
+    for (const char *system : systems) {
+        for (const char *format : {"text", "json"}) {
+            const Outcome run = RunTool(std::string("crs --format ") + format + " " + system, "",
+                                        "english", "PROJ_DEBUG=1 ");
+            EXPECT_EQ(run.exitCode, 0) << system;
+            EXPECT_EQ(run.err, "") << system << " " << format;
+        }
+    }
+    // A failure still explains itself with PROJ's words.
+    const Outcome bad = RunTool("crs EPSG:999999", "", "english", "PROJ_DEBUG=1 ");
+    EXPECT_EQ(bad.exitCode, 1);
+    EXPECT_EQ(bad.err, "vexogeo: crs: unknown coordinate system 'EPSG:999999'\n"
+                       "proj_create: crs not found\n");
+    // An area PROJ knows by name only, and a projection without an inverse, for distances.
+    Check({
+        {"crs EPSG:21817 | grep '^area'", "",
+         "area of use: Colombia - offshore west of 78°W of Greenwich.\narea bounds: unknown\n"},
+        {"distance --crs '+proj=bacon +type=crs' 1 2 3 4", "", "", 1,
+         "vexogeo: distance: no distance can be measured in +proj=bacon +type=crs: PROJ cannot "
+         "take its points back to latitude and longitude (the projection has no inverse)\n"},
+    });
+}
+
+// The operation named is the one PROJ used for the point: for each case, the member of pyproj's
+// TransformerGroup whose output equals pyproj's Transformer.from_crs(..., always_xy=True) bit
+// for bit (PROJ 9.1.1).
+TEST(CliCrsCatalogue, ShowOperationNamesTheOperationThatServedThePoint) {
+    const struct {
+        const char *from, *point, *out, *operation;
+    } cases[] = {
+        {"EPSG:4267", "-97.5 30.5", "-97.500298810142 30.500203137584172",
+         "NAD27 to WGS 84 (6) + axis order change (2D) (accuracy 7 m)"},
+        {"EPSG:4267", "-75 45.5", "-74.99974205094257 45.50008614724872",
+         "NAD27 to WGS 84 (12) + axis order change (2D) (accuracy 9 m)"},
+        {"EPSG:4314", "10 50", "9.998811455578892 49.998857302765124",
+         "DHDN to WGS 84 (4) + axis order change (2D) (accuracy 1 m); grid de_adv_BETA2007.tif"},
+        {"EPSG:4277", "-2 53", "-2.0014488535139985 53.000308022134185",
+         "OSGB36 to WGS 84 (6) + axis order change (2D) (accuracy 2 m)"},
+        {"EPSG:4230", "3 40", "2.998877443823747 39.99883615949878",
+         "ED50 to WGS 84 (28) + axis order change (2D) (accuracy 1.5 m)"},
+        {"EPSG:4806", "10 50", "22.452333333333335 50",
+         "Transformation from Monte Mario (Rome) to Monte Mario (Rome) altered to use prime "
+         "meridian of WGS 84 + Ballpark geographic offset from Monte Mario (Rome) altered to use "
+         "prime meridian of WGS 84 to WGS 84 + axis order change (2D) (accuracy unknown, "
+         "ballpark: only a ballpark transformation, no datum shift)"},
+    };
+    for (const auto &c : cases) {
+        const Outcome run =
+            RunTool(std::string("transform --from ") + c.from + " --to EPSG:4326 --show-operation",
+                    std::string(c.point) + "\n");
+        EXPECT_EQ(run.exitCode, 0) << c.from;
+        EXPECT_EQ(run.out, std::string(c.out) + "\n") << c.from;
+        EXPECT_EQ(run.err, std::string("vexogeo: transform: operation: axis order change (2D) + ") +
+                               c.operation + "\n")
+            << c.from << " " << c.point;
+    }
+}
+
+// A box across the antimeridian into geographic targets reached by several operations: pyproj's
+// transform_bounds with a transformer that has transformed a point before (PROJ 9.1.1).
+TEST(CliCrsCatalogue, BoxesAcrossTheAntimeridianStayAcrossIt) {
+    for (const char *target : {"EPSG:4269", "EPSG:4167", "EPSG:4258", "EPSG:4283"}) {
+        Check({
+            {std::string("bounds --from EPSG:4326 --to ") + target + " -- 170,-50,-170,-30", "",
+             "170,-50,-170,-30\n"},
+            {std::string("bounds --from EPSG:4326 --to ") + target + " -- 160,10,-150,60", "",
+             "160,10,-150,60\n"},
+            {std::string("bounds --from EPSG:4326 --to ") + target + " --densify 1 -- 1,2,3,4", "",
+             "", 2, "vexogeo: bounds: --densify: a geographic output needs at least 2, not 1\n"},
+        });
+    }
 }
 
 TEST(CliCrsCatalogue, TransformsBoxes) {

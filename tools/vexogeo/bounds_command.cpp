@@ -44,6 +44,14 @@ int RunBounds(const BoundsOptions &options) {
         PrintError(context, "--to: " + error);
         return kExitFailure;
     }
+    // PROJ needs two points on each edge to tell a box across the antimeridian into a
+    // geographic output; fewer is refused here rather than by PROJ after the fact.
+    const CSystemRef &output = options.m_inverse ? source : target;
+    if (options.m_densify < 2 && output.Get()->IsGeographic()) {
+        PrintError(context, "--densify: a geographic output needs at least 2, not " +
+                                std::to_string(options.m_densify));
+        return kExitUsage;
+    }
     const std::unique_ptr<Geo::CConverter> converter = CreateConverter(source, target, error);
     if (!converter) {
         PrintError(context, error);
@@ -88,7 +96,9 @@ Command AddBoundsCommand(CLI::App &app) {
     sub->add_flag("--inverse", options->m_inverse, "The box is in --to; print it in --from");
     sub->add_option("--format", options->m_format, "text (default) or json");
     sub->footer("Prints the smallest box WEST,SOUTH,EAST,NORTH that holds the transformed edges. "
-                "In a geographic target a box across the antimeridian has WEST > EAST.\n\n"
+                "In a geographic target a box across the antimeridian has WEST > EAST (also when PROJ "
+                "has several operations: such a box is transformed in two halves, one on each "
+                "side), and --densify must be at least 2 (exit 2 otherwise).\n\n"
                 "Examples:\n"
                 "  vexogeo bounds --from EPSG:4326 --to EPSG:32633 12,45,18,55\n"
                 "  vexogeo bounds --from EPSG:3857 --to EPSG:4326 19000000,-1e6,21000000,1e6");

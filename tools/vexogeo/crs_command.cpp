@@ -75,8 +75,16 @@ int DescribeSystem(const CrsOptions &options, bool json) {
 
     double semiMajor = 0, semiMinor = 0;
     if (cs.GetSpheroidDefinition(semiMajor, semiMinor)) {
-        const double flattening = Geo::CCoordinateSystem::GetFlattening(semiMajor, semiMinor);
-        const double inverse = Geo::CCoordinateSystem::GetInverseFlattening(flattening);
+        // The defining parameter is reported as published: an ellipsoid defined by its inverse
+        // flattening gives that number, one defined by two axes the flattening they make.
+        double inverse = 0;
+        double flattening = 0;
+        if (cs.GetInverseFlatteningDefinition(inverse) && inverse > 0) {
+            flattening = 1 / inverse;
+        } else {
+            flattening = Geo::CCoordinateSystem::GetFlattening(semiMajor, semiMinor);
+            inverse = Geo::CCoordinateSystem::GetInverseFlattening(flattening);
+        }
         text += "semi-major axis: " + FormatNumber(semiMajor) + " m\n";
         text += "semi-minor axis: " + FormatNumber(semiMinor) + " m\n";
         text += "flattening: " + FormatNumber(flattening) + "\n";
@@ -111,6 +119,11 @@ int DescribeSystem(const CrsOptions &options, bool json) {
         text += "area of use: " + area.m_name + "\n";
         text += "area bounds: " + AreaBounds(area) + "\n";
         object += ", \"area_of_use\": " + JsonArea(area);
+    } else if (std::string areaName; cs.GetAreaOfUseName(areaName)) {
+        // PROJ may know an area by its name only.
+        text += "area of use: " + areaName + "\narea bounds: unknown\n";
+        object += ", \"area_of_use\": {\"name\": " + JsonString(areaName) +
+                  ", \"west\": null, \"south\": null, \"east\": null, \"north\": null}";
     } else {
         text += "area of use: unknown\n";
         object += ", \"area_of_use\": null";

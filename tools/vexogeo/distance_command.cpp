@@ -1,6 +1,7 @@
 // vexogeo distance: geodesic distances between points given in one coordinate system.
 #include "block_pipeline.h"
 #include "commands.h"
+#include "transform.h"
 #include "process.h"
 #include "stream.h"
 
@@ -120,6 +121,35 @@ void MeasureJob(const Geo::CGeodesic &geodesic, bool onLane, unsigned lane, Scra
     s.m_text.clear();
 }
 
+// Whether points of `system` can be brought to its own latitude and longitude: a projection
+// without an inverse cannot, and then no pair at all can be measured.
+bool CanReachLatLong(const CSystemRef &system) {
+    Geo::CCoordinateSystem *latLong = nullptr;
+    if (!system.Get()->GetLatLongCoordinateSystem(&latLong))
+        return false;
+    // The handle comes with one reference of its own, which the holder takes over.
+    const CSystemRef held(latLong);
+    latLong->Release();
+    std::string error;
+    const std::unique_ptr<Geo::CConverter> converter = CreateConverter(system, held, error);
+    if (!converter)
+        return false;
+    // PROJ may build the transformation with its forward half missing: a point projected from
+    // the middle of the area of use that does not come back shows it.
+    Geo::AreaOfUse area;
+    double x = 0, y = 0;
+    if (system.Get()->GetAreaOfUse(area)) {
+        x = area.m_west + (area.m_east - area.m_west + (area.m_east < area.m_west ? 360 : 0)) / 2;
+        x = x > 180 ? x - 360 : x;
+        y = (area.m_south + area.m_north) / 2;
+    }
+    const bool back = converter->InverseTransformCoordinate(x, y) && std::isfinite(x) &&
+                      std::isfinite(y) && converter->TransformCoordinate(x, y) &&
+                      std::isfinite(x);
+    converter->ClearError();
+    return back;
+}
+
 // One distance per "x1 y1 x2 y2" line of standard input, in blocks on `threads` threads.
 int RunBulk(Geo::CGeodesic &geodesic, const std::string &crs, int precision, unsigned threads) {
     const std::string context = "distance";
@@ -186,6 +216,12 @@ int RunDistance(const DistanceOptions &options) {
     Geo::CGeodesic geodesic(system.Get());
     if (!geodesic.IsMeasurable()) {
         PrintError(context, kUnmeasurable + options.m_crs);
+        return kExitFailure;
+    }
+    if (!CanReachLatLong(system)) {
+        PrintError(context, "no distance can be measured in " + options.m_crs +
+                                ": PROJ cannot take its points back to latitude and longitude "
+                                "(the projection has no inverse)");
         return kExitFailure;
     }
     if (options.m_coordinates.empty())

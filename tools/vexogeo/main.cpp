@@ -3,8 +3,9 @@
 #include "common.h"
 #include "process.h"
 
+#include <vexogeo/crs/proj_messages.h>
+
 #include <CLI/CLI.hpp>
-#include <proj.h>
 
 #include <clocale>
 #include <cstdio>
@@ -62,10 +63,7 @@ int main(int argc, char **argv) {
     // Numbers are read and written in the "C" locale whatever the environment says.
     std::setlocale(LC_ALL, "C");
     using namespace VexoGeoCli;
-    // PROJ's own messages may quote a definition from the command line: they reach the
-    // terminal escaped like every diagnostic (PROJ_DEBUG still chooses which are written).
-    proj_log_func(nullptr, nullptr,
-                  [](void *, int, const char *message) { PrintLibraryMessage(message); });
+
 
     CLI::App app("vexogeo: coordinate systems, transformations, geodesic distances, geocoding, "
                  "WMS request URLs and WMS files from the command line.",
@@ -123,6 +121,13 @@ int main(int argc, char **argv) {
     } catch (const std::exception &e) {
         PrintError(name.empty() ? "error" : name, e.what());
         code = kExitFailure;
+    }
+    // PROJ's messages, which the library keeps, explain a failure; after a success they are
+    // noise. They may quote a definition from the command line, so they are escaped like every
+    // diagnostic.
+    if (code != kExitSuccess) {
+        for (const std::string &message : Geo::CProjMessages::Take())
+            PrintLibraryMessage(message.c_str());
     }
     return FinishOutput(name, code);
 }

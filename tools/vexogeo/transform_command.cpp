@@ -32,11 +32,22 @@ std::string DescribeOperation(const Geo::OperationInfo &info) {
     std::string text = "operation: " + info.m_name + " (accuracy ";
     text += info.m_accuracy >= 0 ? FormatNumber(info.m_accuracy) + " m" : std::string("unknown");
     if (info.m_ballpark)
-        text += ", ballpark: no datum shift";
+        text += ", ballpark: only a ballpark transformation, no datum shift";
     text += ")";
     for (const Geo::OperationGrid &grid : info.m_grids)
         text += "; grid " + grid.m_name + (grid.m_available ? "" : " (missing)");
     return text;
+}
+
+// Named after the points are through: when PROJ chooses among several operations by place, the
+// one that served the last point is the one named (before any point, the one PROJ ranks first).
+void ShowOperation(const TransformOptions &options, const Geo::CConverter &converter,
+                   const TransformCounts &counts) {
+    Geo::OperationInfo operation;
+    if (!options.m_showOperation || !converter.GetOperationInfo(operation))
+        return;
+    PrintError("transform", std::string(counts.m_points > 1 ? "last point's " : "") +
+                                DescribeOperation(operation));
 }
 
 int RunTransform(const TransformOptions &options) {
@@ -74,11 +85,9 @@ int RunTransform(const TransformOptions &options) {
         PrintError(context, error);
         return kExitFailure;
     }
-    Geo::OperationInfo operation;
-    if (options.m_showOperation && converter->GetOperationInfo(operation))
-        PrintError(context, DescribeOperation(operation));
-
-    const unsigned threads = ResolveThreads(options.m_threads);
+    // The operation used is read back from the one PROJ context that transformed the points, so
+    // --show-operation keeps the work on one thread.
+    const unsigned threads = options.m_showOperation ? 1 : ResolveThreads(options.m_threads);
     if (threads > 1)
         converter->SetThreadCount(threads);
     CLineReader reader(options.m_files, context);
@@ -90,6 +99,7 @@ int RunTransform(const TransformOptions &options) {
                    std::string("cannot write the output: ") + std::strerror(out.GetError()));
         return kExitFailure;
     }
+    ShowOperation(options, *converter, counts);
     const std::uint64_t bad = counts.m_failed + counts.m_unreadable;
     if (counts.m_failed > 0)
         PrintError(context, std::to_string(counts.m_failed) + " of " +
@@ -129,17 +139,19 @@ Command AddTransformCommand(CLI::App &app) {
                   "Fail when only a ballpark transformation (no datum shift) exists");
     sub->add_flag("--inverse", options->m_inverse, "The points are in --to; write them in --from");
     sub->add_flag("--show-operation", options->m_showOperation,
-                  "Name the transformation and its accuracy on standard error");
+                  "Name the operation PROJ used (for several points: the last one's), its accuracy, "
+                  "and whether it is only a ballpark transformation, on standard error");
     AddThreadsOption(sub, options->m_threads);
     sub->add_option("FILE", options->m_files, "Input files ('-' or none: standard input)");
     sub->footer(
         "Fields are separated by blanks, tabs or a comma; x is longitude or easting, y latitude "
-        "or northing, geographic values in degrees. Each point is written in the layout of its "
+        "or northing, geographic values in the system's angular unit (degrees; grads in a "
+        "grad system such as EPSG:4807). Each point is written in the layout of its "
         "line, with a third value whenever either system has a height axis (0 when the line "
         "gives none); text after the coordinates (a label, a '# note') passes through after "
         "them. A point that fails becomes '* *' (or '* * *') before its text, blank lines and "
-        "'#' comments pass unchanged; a line longer than 1 MiB is reported and skipped. PROJ "
-        "itself may name each failed point on standard error; PROJ_DEBUG=0 quiets it."
+        "'#' comments pass unchanged; a line longer than 1 MiB is reported and skipped. PROJ's "
+        "own messages are written only when the command fails."
         "\n\n"
         "Examples:\n"
         "  echo '13.4 52.5' | vexogeo transform --from EPSG:4326 --to EPSG:25833\n"

@@ -142,6 +142,8 @@ class VEXOGEO_API CConverter {
                    double *z) const;
     bool TransformBox(int direction, double &west, double &south, double &east, double &north,
                       int densify) const;
+    bool TransformSplitBox(int direction, double &west, double &south, double &east,
+                           double &north, int densify) const;
 
     CCoordinateSystem *m_pSource;
     CCoordinateSystem *m_pTarget;

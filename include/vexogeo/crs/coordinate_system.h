@@ -75,6 +75,14 @@ class VEXOGEO_API CCoordinateSystem {
     /// Reads the system's area of use (for a compound or bound system, its own or else that of
     /// its horizontal part). @return false, `area` untouched, when PROJ knows none.
     bool GetAreaOfUse(AreaOfUse &area) const;
+    /// Reads the name of the area of use, also when PROJ knows only the name and no box.
+    /// @return false, `name` untouched, when PROJ knows no area or an empty name.
+    bool GetAreaOfUseName(std::string &name) const;
+    /// Reads the inverse flattening as the ellipsoid defines it (EPSG:31287: 299.1528128
+    /// exactly as published; 0 for a sphere defined so), not recomputed from the axes.
+    /// @return false, the output untouched, for an empty handle, a system without ellipsoid, or
+    /// an ellipsoid defined by its two axes (then `GetFlattening` of the axes is the definition).
+    bool GetInverseFlatteningDefinition(double &inverseFlattening) const;
     /// Reads the axes in the system's own order (not the normalized x/y order of a converter);
     /// a compound system lists the axes of its parts in turn.
     /// @return false, `axes` untouched, for an empty handle or a system without axes.

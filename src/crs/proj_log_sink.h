@@ -1,0 +1,15 @@
+// Internal: gives a PROJ context the library's logging function (see CProjMessages).
+#ifndef VEXOGEO_SRC_CRS_PROJ_LOG_SINK_H
+#define VEXOGEO_SRC_CRS_PROJ_LOG_SINK_H
+
+#include <proj.h>
+
+namespace Geo {
+
+/// PROJ's messages on `context` (null: the default context) go to CProjMessages from now on;
+/// contexts PROJ creates later as copies of the default one inherit it.
+void RouteProjLog(PJ_CONTEXT *context);
+
+} // namespace Geo
+
+#endif
