@@ -178,6 +178,12 @@ std::string QuoteText(std::string_view text, std::size_t limit) {
     return quoted;
 }
 
+std::string TerminalLine(std::string_view text) {
+    std::string line;
+    AppendEscaped(line, text, text.size(), false);
+    return line;
+}
+
 int FinishOutput(const std::string &context, int code) {
     const bool flushed = std::fflush(stdout) == 0;
     if (!flushed && g_outputError == 0)

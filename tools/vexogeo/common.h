@@ -47,6 +47,10 @@ constexpr std::size_t kMaxQuoted = 120;
 /// "\\"); text longer than `limit` bytes is cut and says how long it was.
 std::string QuoteText(std::string_view text, std::size_t limit = kMaxQuoted);
 
+/// Server text as one line safe for a terminal: line breaks become blanks, other control bytes
+/// and bytes that are not UTF-8 are escaped as by `QuoteText`; nothing is cut.
+std::string TerminalLine(std::string_view text);
+
 /// Writes out standard output and reports a write that failed, now or before, under `context`.
 /// @return `code`, or kExitFailure in place of kExitSuccess when the output was lost.
 int FinishOutput(const std::string &context, int code);

@@ -8,9 +8,12 @@
 #include <CLI/CLI.hpp>
 
 #include "platform/file_writer.h"
+#include "stream.h"
+#include "wms_capabilities_output.h"
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 namespace VexoGeoCli {
@@ -19,6 +22,7 @@ namespace {
 struct CapabilitiesOptions {
     std::string m_source;
     std::string m_format = "text";
+    std::string m_layer;
     double m_timeout = 60.0;
 };
 
@@ -38,75 +42,6 @@ struct GetMapOptions {
     std::string m_output;
     bool m_printUrl = false;
 };
-
-std::string JsonList(const std::vector<std::string> &items) {
-    std::string out = "[";
-    for (std::size_t i = 0; i < items.size(); ++i)
-        out += (i ? "," : "") + JsonString(items[i]);
-    return out + "]";
-}
-
-std::string CapabilitiesJson(const Geo::WmsCapabilities &capabilities) {
-    std::string out = "{\"version\":" + JsonString(capabilities.version) +
-                      ",\"title\":" + JsonString(capabilities.title) +
-                      ",\"getmap_url\":" + JsonString(capabilities.getMapUrl) +
-                      ",\"formats\":" + JsonList(capabilities.getMapFormats) + ",\"layers\":[";
-    bool first = true;
-    for (const auto &[layer, depth] : Geo::FlattenWmsLayers(capabilities)) {
-        out += first ? "" : ",";
-        first = false;
-        out += "{\"name\":" + (layer->name ? JsonString(*layer->name) : std::string("null")) +
-               ",\"title\":" + JsonString(layer->title) + ",\"depth\":" + std::to_string(depth) +
-               ",\"queryable\":" + (layer->queryable ? "true" : "false") +
-               ",\"crs\":" + JsonList(layer->crs) + ",\"wgs84_bbox\":";
-        if (layer->geographicBox) {
-            const Geo::WmsGeographicBox &box = *layer->geographicBox;
-            out += "[" + JsonNumber(box.west) + "," + JsonNumber(box.south) + "," +
-                   JsonNumber(box.east) + "," + JsonNumber(box.north) + "]";
-        } else {
-            out += "null";
-        }
-        std::vector<std::string> styles;
-        for (const Geo::WmsStyle &style : layer->styles)
-            styles.push_back(style.name);
-        out += ",\"styles\":" + JsonList(styles) + "}";
-    }
-    return out + "]}\n";
-}
-
-std::string CapabilitiesText(const Geo::WmsCapabilities &capabilities) {
-    std::string out = "WMS " + capabilities.version + ": " + capabilities.title + "\n";
-    if (!capabilities.abstract.empty())
-        out += "  " + capabilities.abstract + "\n";
-    out += "GetMap: " + capabilities.getMapUrl + "\nformats:";
-    for (const std::string &format : capabilities.getMapFormats)
-        out += " " + format;
-    out += "\nexceptions:";
-    for (const std::string &format : capabilities.exceptionFormats)
-        out += " " + format;
-    out += "\nlayers:\n";
-    for (const auto &[layer, depth] : Geo::FlattenWmsLayers(capabilities)) {
-        const std::string indent(static_cast<std::size_t>(depth) * 2 + 2, ' ');
-        out += indent + (layer->name ? *layer->name : std::string("(category)")) + " — " +
-               layer->title + (layer->queryable ? " [queryable]" : "") + "\n";
-        if (layer->geographicBox) {
-            const Geo::WmsGeographicBox &box = *layer->geographicBox;
-            out += indent + "  extent: " + FormatNumber(box.west) + "," + FormatNumber(box.south) +
-                   "," + FormatNumber(box.east) + "," + FormatNumber(box.north) + "\n";
-        }
-        out += indent + "  crs:";
-        for (const std::string &crs : layer->crs)
-            out += " " + crs;
-        out += "\n";
-        if (!layer->styles.empty()) {
-            out += indent + "  styles:";
-            for (const Geo::WmsStyle &style : layer->styles)
-                out += " " + style.name;
-            out += "\n";
-        }
-    }
-    return out;
-}
 
 bool IsUrl(const std::string &text) {
     return text.compare(0, 7, "http://") == 0 || text.compare(0, 8, "https://") == 0;
@@ -139,10 +74,23 @@ int RunCapabilities(const CapabilitiesOptions &options) {
         const Geo::WmsCapabilities capabilities =
             IsUrl(options.m_source) ? client.GetCapabilities(options.m_source)
                                     : client.LoadCapabilitiesFile(options.m_source);
-        const std::string out = options.m_format == "json" ? CapabilitiesJson(capabilities)
-                                                           : CapabilitiesText(capabilities);
-        std::fputs(out.c_str(), stdout);
-        return kExitSuccess;
+        const bool json = options.m_format == "json";
+        COutputBuffer out;
+        if (!options.m_layer.empty()) {
+            if (!WriteLayer(capabilities, options.m_layer, json, out)) {
+                PrintError("wms capabilities",
+                           "no layer is named " + QuoteText(options.m_layer));
+                return kExitFailure;
+            }
+        } else if (json) {
+            WriteCapabilitiesJson(capabilities, out);
+        } else {
+            WriteCapabilitiesText(capabilities, out);
+        }
+        if (out.Flush())
+            return kExitSuccess;
+        PrintError("wms capabilities",
+                   std::string("cannot write the output: ") + std::strerror(out.GetError()));
     } catch (const Geo::CWmsError &error) {
         PrintWmsError("wms capabilities", error);
     } catch (const std::exception &error) {
@@ -259,13 +207,20 @@ Command AddWmsClientSubcommands(CLI::App &wms) {
         ->required();
     capabilitiesApp->add_option("--format", capabilities->m_format, "text (default) or json")
         ->check(CLI::IsMember({"text", "json"}));
+    capabilitiesApp->add_option("--layer", capabilities->m_layer,
+                                "Show the layer of this name whole, inherited values included");
     capabilitiesApp->add_option("--timeout", capabilities->m_timeout,
                                 "Seconds before the request is given up (default 60)");
     capabilitiesApp->footer(
-        "Asks for version 1.3.0 and accepts the version the server answers with. Layers are "
-        "listed depth first with inherited systems, boxes and styles.\n\nExamples:\n"
+        "Asks for version 1.3.0 and accepts the version the server answers with (1.1.1 or "
+        "1.3.0; 1.0.0 is refused). Text lists the service, its requests and the layers depth "
+        "first, each showing only what it declares itself: systems, boxes, styles and "
+        "dimensions are inherited by the layers below, and --layer NAME shows one layer whole. "
+        "JSON (schema in docs/wms.md) gives every layer its effective values (crs as OWSLib "
+        "gives it) and is written as it is produced.\n\nExamples:\n"
         "  vexogeo wms capabilities 'https://example.org/mapserv?map=/srv/x.map&'\n"
-        "  vexogeo wms capabilities caps.xml --format json");
+        "  vexogeo wms capabilities caps.xml --format json\n"
+        "  vexogeo wms capabilities caps.xml --layer roads");
 
     auto getMap = std::make_shared<GetMapOptions>();
     CLI::App *getMapApp = wms.add_subcommand("getmap", "Fetch a map image from a WMS server");
