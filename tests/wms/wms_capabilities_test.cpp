@@ -59,34 +59,40 @@ std::string Outline(const char *document) {
     for (const auto &list : {c.getMapFormats, c.exceptionFormats})
         for (const std::string &format : list)
             out << format << ';';
-    for (const auto &[layer, depth] : FlattenWmsLayers(c)) {
-        out << '\n' << depth << ' ' << layer->name.value_or("-") << (layer->queryable ? " q" : "");
-        for (const std::string &crs : layer->crs)
+    ForEachWmsLayer(c, [&](const WmsLayerPath &path) {
+        const WmsLayer *layer = path.back();
+        out << '\n' << path.size() - 1 << ' ' << layer->name.value_or("-")
+            << (layer->queryable ? " q" : "");
+        for (const std::string &crs : EffectiveWmsCrs(path))
             out << ' ' << crs;
-        for (const WmsStyle &style : layer->styles) {
+        for (const WmsStyle &style : EffectiveWmsStyles(path)) {
             out << ' ' << style.name << '/' << style.title;
             for (const WmsLegendUrl &legend : style.legendUrls)
                 out << '/' << legend.href << '@' << legend.width << 'x' << legend.height;
         }
         if (const auto &g = layer->geographicBox)
             out << " geo " << g->west << ',' << g->south << ',' << g->east << ',' << g->north;
-        for (const WmsBoundingBox &b : layer->boundingBoxes)
+        for (const WmsBoundingBox &b : EffectiveWmsBoundingBoxes(path))
             out << ' ' << b.crs << '=' << b.minX << ',' << b.minY << ',' << b.maxX << ',' << b.maxY;
-        out << " scale " << layer->minScale.value_or(-1) << ".." << layer->maxScale.value_or(-1);
-    }
+        if (layer->scaleHint)
+            out << " hint " << layer->scaleHint->min << ".." << layer->scaleHint->max;
+        else
+            out << " scale " << layer->minScaleDenominator.value_or(-1) << ".."
+                << layer->maxScaleDenominator.value_or(-1);
+    });
     return out.str();
 }
 
-// Systems and styles add up without repeats; the geographic box, each per-CRS box and the
-// scale range (as a whole: roads states only a maximum) are replaced where a layer states them.
+// Systems and styles add up without repeats, and a child's style of the same name replaces the
+// parent's whole (its legend included); the geographic box, each per-CRS box, queryable and the
+// scale range (as a whole: roads states only a maximum) are inherited unless a layer states them.
 TEST(WmsCapabilities, Version130WithInheritance) {
-    const std::string inherited = " EPSG:4326 EPSG:3857 EPSG:32633 default/Default/"
-                                  "http://h/legend.png@20x10 thin/Thin geo ";
+    const std::string inherited = " q EPSG:4326 EPSG:3857 EPSG:32633 default/Not again thin/Thin geo ";
     EXPECT_EQ(Outline(kInherited130),
               "1.3.0|Roads & rivers|http://h/mapserv?map=/x.map&|image/png;image/svg+xml;XML;"
               "INIMAGE;\n0 - EPSG:4326 EPSG:3857 default/Default/http://h/legend.png@20x10 geo "
               "-10,35,30,60 EPSG:4326=35,-10,60,30 EPSG:3857=-1e+06,4e+06,3e+06,8e+06 scale "
-              "1000..1e+07\n1 roads q" +
+              "1000..1e+07\n1 roads" +
                   inherited +
                   "-10,35,30,60 EPSG:4326=35,-10,60,30 EPSG:3857=1,2,3,4 scale -1..500000\n"
                   "2 Stra\xC3\x9F"
@@ -95,12 +101,13 @@ TEST(WmsCapabilities, Version130WithInheritance) {
                   "13,52,14,53 EPSG:4326=35,-10,60,30 EPSG:3857=1,2,3,4 scale -1..500000");
 }
 
-// 1.1.1: a Latin-1 document read as UTF-8 text, space-separated SRS lists, the ScaleHint.
+// 1.1.1: a Latin-1 document read as UTF-8 text, space-separated SRS lists, the ScaleHint kept
+// as a hint (metres per pixel diagonal), never as scale denominators.
 TEST(WmsCapabilities, Version111WithoutNetwork) {
     EXPECT_EQ(Outline(kOlder111),
               "1.1.1|Old|http://h/old?|image/png;application/vnd.ogc.se_xml;\n0 - EPSG:4326 "
-              "EPSG:31468 geo 5,47,15,55 scale 0.5..100\n1 b\xC3\xA4"
-              "che EPSG:4326 EPSG:31468 EPSG:3857 geo 5,47,15,55 scale 0.5..100");
+              "EPSG:31468 geo 5,47,15,55 hint 0.5..100\n1 b\xC3\xA4"
+              "che EPSG:4326 EPSG:31468 EPSG:3857 geo 5,47,15,55 hint 0.5..100");
 }
 
 TEST(WmsCapabilities, RefusedDocuments) {
@@ -108,10 +115,16 @@ TEST(WmsCapabilities, RefusedDocuments) {
         const char *what, *document, *errorPart;
     };
     const Case cases[] = {
-        {"not XML", "<WMS_Capabilities version='1.3.0'>", "well-formed"},
+        {"not XML", "<WMS_Capabilities version='1.3.0'>\n <Layer></Laye>",
+         "well-formed XML document: Premature end of data in tag WMS_Capabilities line 1 "
+         "(line 2, column 16)"},
+        {"version 1.0.0",
+         "<WMT_MS_Capabilities version='1.0.0'><Capability><Request><Map/></Request>"
+         "</Capability></WMT_MS_Capabilities>",
+         "WMS version 1.0.0 is not supported"},
         {"entity declared",
          "<!DOCTYPE WMS_Capabilities [<!ENTITY a 'aaaa'>]><WMS_Capabilities>&a;</WMS_Capabilities>",
-         "well-formed"},
+         "declares an entity, which is refused (line 1"},
         {"external entity",
          "<!DOCTYPE x [<!ENTITY e SYSTEM 'file:///etc/passwd'>]><WMS_Capabilities>&e;"
          "</WMS_Capabilities>",
