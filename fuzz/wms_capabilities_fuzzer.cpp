@@ -19,8 +19,7 @@ void CheckLayers(const Geo::WmsCapabilities &capabilities) {
     Geo::ForEachWmsLayer(capabilities, [](const Geo::WmsLayerPath &path) {
         const std::vector<std::string> &own = path.back()->crs;
         for (std::size_t i = 0; i < own.size(); ++i)
-            Check(std::find(own.begin() + static_cast<long>(i) + 1, own.end(), own[i]) ==
-                      own.end(),
+            Check(std::find(own.begin() + static_cast<long>(i) + 1, own.end(), own[i]) == own.end(),
                   "system listed twice");
         const std::vector<std::string> crs = Geo::EffectiveWmsCrs(path);
         if (path.size() < 2)

@@ -60,7 +60,6 @@ std::string OnlineResource(const xmlNode *parent) {
     return resource ? Attribute(resource, "href") : std::string();
 }
 
-
 int ReadInteger(const std::string &text, const char *what) {
     const char *first = text.data();
     const char *last = first + text.size();
@@ -170,8 +169,7 @@ void ReadExtent(const xmlNode *element, WmsDimension &dimension) {
     dimension.hasExtent = true;
 }
 
-template <class Item, class Key>
-void ReplaceOrAdd(std::vector<Item> &list, Item item, Key key) {
+template <class Item, class Key> void ReplaceOrAdd(std::vector<Item> &list, Item item, Key key) {
     const auto same = std::find_if(list.begin(), list.end(),
                                    [&](const Item &held) { return key(held) == key(item); });
     if (same == list.end())
@@ -437,8 +435,7 @@ void Walk(const std::vector<WmsLayer> &layers, WmsLayerPath &path,
 // Down the path, each layer's own items replace those of the same key where they stand and
 // add the others at the end.
 template <class Item, class Key>
-std::vector<Item> Accumulate(const WmsLayerPath &path, std::vector<Item> WmsLayer::*list,
-                             Key key) {
+std::vector<Item> Accumulate(const WmsLayerPath &path, std::vector<Item> WmsLayer::*list, Key key) {
     std::vector<Item> out;
     for (const WmsLayer *layer : path)
         for (const Item &item : layer->*list)

@@ -8,8 +8,8 @@
 #include <mutex>
 #include <utility>
 
-#include <libxml/parser.h>
 #include <libxml/SAX2.h>
+#include <libxml/parser.h>
 #include <libxml/parserInternals.h>
 #include <libxml/xmlsave.h>
 
@@ -236,10 +236,12 @@ std::string FailureReason(const xmlParserCtxt &parser, const ParseState &state) 
         while (!reason.empty() && (reason.back() == '\n' || reason.back() == ' '))
             reason.pop_back();
     }
-    const int line = last.code != XML_ERR_OK ? last.line : xmlSAX2GetLineNumber(
-        const_cast<xmlParserCtxt *>(&parser));
-    const int column = last.code != XML_ERR_OK ? last.int2 : xmlSAX2GetColumnNumber(
-        const_cast<xmlParserCtxt *>(&parser));
+    const int line = last.code != XML_ERR_OK
+                         ? last.line
+                         : xmlSAX2GetLineNumber(const_cast<xmlParserCtxt *>(&parser));
+    const int column = last.code != XML_ERR_OK
+                           ? last.int2
+                           : xmlSAX2GetColumnNumber(const_cast<xmlParserCtxt *>(&parser));
     if (line > 0)
         reason += " (line " + std::to_string(line) + ", column " + std::to_string(column) + ")";
     return reason;

@@ -61,7 +61,8 @@ std::string Outline(const char *document) {
             out << format << ';';
     ForEachWmsLayer(c, [&](const WmsLayerPath &path) {
         const WmsLayer *layer = path.back();
-        out << '\n' << path.size() - 1 << ' ' << layer->name.value_or("-")
+        out << '\n'
+            << path.size() - 1 << ' ' << layer->name.value_or("-")
             << (layer->queryable ? " q" : "");
         for (const std::string &crs : EffectiveWmsCrs(path))
             out << ' ' << crs;
@@ -87,7 +88,8 @@ std::string Outline(const char *document) {
 // parent's whole (its legend included); the geographic box, each per-CRS box, queryable and the
 // scale range (as a whole: roads states only a maximum) are inherited unless a layer states them.
 TEST(WmsCapabilities, Version130WithInheritance) {
-    const std::string inherited = " q EPSG:4326 EPSG:3857 EPSG:32633 default/Not again thin/Thin geo ";
+    const std::string inherited =
+        " q EPSG:4326 EPSG:3857 EPSG:32633 default/Not again thin/Thin geo ";
     EXPECT_EQ(Outline(kInherited130),
               "1.3.0|Roads & rivers|http://h/mapserv?map=/x.map&|image/png;image/svg+xml;XML;"
               "INIMAGE;\n0 - EPSG:4326 EPSG:3857 default/Default/http://h/legend.png@20x10 geo "

@@ -1,6 +1,7 @@
 // vexogeo wms capabilities: the document as text for people and as streamed JSON.
 #include "wms_capabilities_output.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string_view>
@@ -412,10 +413,10 @@ std::string BoxText(double a, double b, double c, double d) {
 std::string LinkText(const Geo::WmsLegendUrl &link) {
     std::string text = link.href;
     if (!link.format.empty())
-        text += " (" + link.format + (link.width > 0 && link.height > 0
-                                          ? ", " + std::to_string(link.width) + "x" +
-                                                std::to_string(link.height)
-                                          : std::string()) +
+        text += " (" + link.format +
+                (link.width > 0 && link.height > 0
+                     ? ", " + std::to_string(link.width) + "x" + std::to_string(link.height)
+                     : std::string()) +
                 ")";
     return text;
 }
@@ -431,16 +432,17 @@ std::string FlagsText(const WmsLayer &layer) {
     if (layer.cascaded > 0)
         flags += " cascaded " + std::to_string(layer.cascaded);
     if (layer.fixedWidth > 0 || layer.fixedHeight > 0)
-        flags += " fixed " + std::to_string(layer.fixedWidth) + "x" +
-                 std::to_string(layer.fixedHeight);
+        flags +=
+            " fixed " + std::to_string(layer.fixedWidth) + "x" + std::to_string(layer.fixedHeight);
     return flags.empty() ? flags : " [" + flags.substr(1) + "]";
 }
 
 std::string ScaleText(const WmsLayer &layer) {
     std::string text;
     if (layer.minScaleDenominator || layer.maxScaleDenominator)
-        text = "1:" + (layer.minScaleDenominator ? FormatNumber(*layer.minScaleDenominator)
-                                                 : std::string("0")) +
+        text = "1:" +
+               (layer.minScaleDenominator ? FormatNumber(*layer.minScaleDenominator)
+                                          : std::string("0")) +
                " to 1:" +
                (layer.maxScaleDenominator ? FormatNumber(*layer.maxScaleDenominator)
                                           : std::string("any"));
@@ -454,8 +456,7 @@ std::string ScaleText(const WmsLayer &layer) {
 void StyleLines(COutputBuffer &out, const std::string &indent,
                 const std::vector<Geo::WmsStyle> &styles) {
     for (const Geo::WmsStyle &style : styles) {
-        Line(out, indent, "style: ",
-             style.name + (style.title.empty() ? "" : " — " + style.title));
+        Line(out, indent, "style: ", style.name + (style.title.empty() ? "" : " — " + style.title));
         Line(out, indent + "  ", "", style.abstract);
         for (const Geo::WmsLegendUrl &legend : style.legendUrls)
             Line(out, indent + "  ", "legend: ", LinkText(legend));
@@ -489,7 +490,19 @@ void LayerText(COutputBuffer &out, const WmsLayerPath &path, const std::string &
     if (box && (whole || !parent || !parent->geographicBox ||
                 std::memcmp(&*box, &*parent->geographicBox, sizeof *box) != 0))
         Line(out, inner, "extent: ", BoxText(box->west, box->south, box->east, box->north));
-    Line(out, inner, "crs: ", Joined(whole ? Geo::EffectiveWmsCrs(path) : layer.crs, " "));
+    std::vector<std::string> crs = layer.crs;
+    if (whole) {
+        crs = Geo::EffectiveWmsCrs(path);
+    } else if (parent) {
+        // A system the layer repeats from above is shown where it was first declared only.
+        const std::vector<std::string> inherited =
+            Geo::EffectiveWmsCrs(WmsLayerPath(path.begin(), path.end() - 1));
+        const std::unordered_set<std::string_view> above(inherited.begin(), inherited.end());
+        crs.erase(std::remove_if(crs.begin(), crs.end(),
+                                 [&](const std::string &c) { return above.count(c) > 0; }),
+                  crs.end());
+    }
+    Line(out, inner, "crs: ", Joined(crs, " "));
     for (const Geo::WmsBoundingBox &b :
          whole ? Geo::EffectiveWmsBoundingBoxes(path) : layer.boundingBoxes)
         Line(out, inner, "box: ",
@@ -497,8 +510,7 @@ void LayerText(COutputBuffer &out, const WmsLayerPath &path, const std::string &
                  (b.resX || b.resY ? " res " + FormatNumber(b.resX.value_or(0)) + "," +
                                          FormatNumber(b.resY.value_or(0))
                                    : std::string()));
-    const bool scaleOwn = !parent ||
-                          parent->minScaleDenominator != layer.minScaleDenominator ||
+    const bool scaleOwn = !parent || parent->minScaleDenominator != layer.minScaleDenominator ||
                           parent->maxScaleDenominator != layer.maxScaleDenominator ||
                           (parent->scaleHint.has_value() != layer.scaleHint.has_value()) ||
                           (layer.scaleHint && (parent->scaleHint->min != layer.scaleHint->min ||

@@ -78,8 +78,7 @@ int RunCapabilities(const CapabilitiesOptions &options) {
         COutputBuffer out;
         if (!options.m_layer.empty()) {
             if (!WriteLayer(capabilities, options.m_layer, json, out)) {
-                PrintError("wms capabilities",
-                           "no layer is named " + QuoteText(options.m_layer));
+                PrintError("wms capabilities", "no layer is named " + QuoteText(options.m_layer));
                 return kExitFailure;
             }
         } else if (json) {

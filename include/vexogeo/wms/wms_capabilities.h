@@ -21,8 +21,10 @@ struct WmsBoundingBox {
     double minY = 0.0;
     double maxX = 0.0;
     double maxY = 0.0;
-    std::optional<double> resX; ///< spatial resolution along x (units of `crs`); absent if not given
-    std::optional<double> resY; ///< spatial resolution along y (units of `crs`); absent if not given
+    std::optional<double>
+        resX; ///< spatial resolution along x (units of `crs`); absent if not given
+    std::optional<double>
+        resY; ///< spatial resolution along y (units of `crs`); absent if not given
 };
 
 /// Geographic extent in degrees: west, south, east, north.
@@ -113,9 +115,9 @@ struct WmsLayer {
     /// 1.3.0 Min/MaxScaleDenominator (inherited as a pair); absent in 1.1.1 documents.
     std::optional<double> minScaleDenominator;
     std::optional<double> maxScaleDenominator;
-    std::optional<WmsScaleHint> scaleHint;     ///< 1.1.1 only, inherited
-    std::vector<WmsDimension> dimensions;      ///< declared here
-    std::optional<WmsAttribution> attribution; ///< inherited
+    std::optional<WmsScaleHint> scaleHint;      ///< 1.1.1 only, inherited
+    std::vector<WmsDimension> dimensions;       ///< declared here
+    std::optional<WmsAttribution> attribution;  ///< inherited
     std::vector<WmsAuthorityUrl> authorityUrls; ///< declared here
     std::vector<WmsIdentifier> identifiers;     ///< this layer's own, never inherited
     std::vector<WmsMetadataUrl> metadataUrls;   ///< this layer's own, never inherited
@@ -157,10 +159,10 @@ struct WmsCapabilities {
     std::optional<WmsContact> contact;
     std::string fees;
     std::string accessConstraints;
-    std::optional<int> layerLimit; ///< 1.3.0: most layers one GetMap may ask for
-    std::optional<int> maxWidth;   ///< 1.3.0: widest image the server draws (pixels)
-    std::optional<int> maxHeight;  ///< 1.3.0: highest image the server draws (pixels)
-    std::string getMapUrl;         ///< the GetMap operation's `getUrl`
+    std::optional<int> layerLimit;          ///< 1.3.0: most layers one GetMap may ask for
+    std::optional<int> maxWidth;            ///< 1.3.0: widest image the server draws (pixels)
+    std::optional<int> maxHeight;           ///< 1.3.0: highest image the server draws (pixels)
+    std::string getMapUrl;                  ///< the GetMap operation's `getUrl`
     std::vector<std::string> getMapFormats; ///< the GetMap operation's formats
     std::vector<WmsOperation> operations;   ///< every request listed, in document order
     std::vector<std::string> exceptionFormats;
@@ -191,8 +193,7 @@ VEXOGEO_API void ForEachWmsLayer(const WmsCapabilities &capabilities,
                                  const std::function<void(const WmsLayerPath &)> &visit);
 
 /// @return the path of the first layer (depth first) named `name`; empty when none is.
-VEXOGEO_API WmsLayerPath FindWmsLayer(const WmsCapabilities &capabilities,
-                                      const std::string &name);
+VEXOGEO_API WmsLayerPath FindWmsLayer(const WmsCapabilities &capabilities, const std::string &name);
 
 /// The whole lists of the last layer of `path`, with the inheritance rules of WMS: systems and
 /// authority URLs add up (no repeats); a per-CRS box, a style or a dimension of the same name
