@@ -1,6 +1,7 @@
 // Reading capabilities documents: both versions, the inheritance rules, and hostile documents.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <sstream>
 
 #include <vexogeo/wms/wms_capabilities.h>
@@ -110,6 +111,67 @@ TEST(WmsCapabilities, Version111WithoutNetwork) {
               "1.1.1|Old|http://h/old?|image/png;application/vnd.ogc.se_xml;\n0 - EPSG:4326 "
               "EPSG:31468 geo 5,47,15,55 hint 0.5..100\n1 b\xC3\xA4"
               "che EPSG:4326 EPSG:31468 EPSG:3857 geo 5,47,15,55 hint 0.5..100");
+}
+
+WmsCapabilities ReadDocument(const std::string &name) {
+    std::ifstream file(std::string(VEXOGEO_TEST_SOURCE_DIR) + "/tests/data/wms/" + name,
+                       std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(file)), {});
+    WmsCapabilities capabilities;
+    std::string error;
+    EXPECT_TRUE(ParseWmsCapabilities(bytes, capabilities, error)) << name << ": " << error;
+    return capabilities;
+}
+
+std::string Dimensions(const WmsLayerPath &path) {
+    std::string out;
+    for (const WmsDimension &d : EffectiveWmsDimensions(path))
+        out += d.name + "[" + d.units + "|" + d.defaultValue + "|" + d.values + "]";
+    return out;
+}
+
+// What OWSLib does not read or does not inherit: dimensions replaced by name and inherited, a
+// 1.1.1 Extent joined to its ancestor's Dimension, authority URLs adding up, the service's
+// limits, every request (GetLegendGraphic in the SLD namespace included), and the same document
+// in UTF-16 with a byte-order mark read as in UTF-8.
+TEST(WmsCapabilities, WholeDocuments) {
+    const WmsCapabilities geoserver = ReadDocument("geoserver_style_130.xml");
+    EXPECT_EQ(geoserver.layerLimit.value_or(-1), 16);
+    EXPECT_EQ(geoserver.maxWidth.value_or(-1), 4096);
+    ASSERT_TRUE(geoserver.contact.has_value());
+    EXPECT_EQ(geoserver.contact->city, "Springfield");
+    EXPECT_EQ(Dimensions(FindWmsLayer(geoserver, "landuse_2024")),
+              "time[ISO8601|2024-01-01|2024-01-01]elevation[EPSG:5030|0|0,100,500]");
+    const WmsLayerPath roads = FindWmsLayer(geoserver, "roads");
+    std::string authorities;
+    for (const WmsAuthorityUrl &url : EffectiveWmsAuthorityUrls(roads))
+        authorities += url.name + " ";
+    EXPECT_EQ(authorities, "region osm ");
+    ASSERT_TRUE(roads.back()->attribution.has_value());
+    EXPECT_EQ(roads.back()->attribution->logo.value_or(WmsLegendUrl{}).width, 60);
+    EXPECT_EQ(EffectiveWmsBoundingBoxes(FindWmsLayer(geoserver, "transport"))[2].resX.value_or(0),
+              10.0);
+
+    const WmsCapabilities mapserver = ReadDocument("mapserver_style_111.xml");
+    EXPECT_EQ(Dimensions(FindWmsLayer(mapserver, "streams")), "time[ISO8601|2024|2000/2024/P1Y]");
+    const WmsLayer &lakes = *FindWmsLayer(mapserver, "lakes").back();
+    EXPECT_TRUE(lakes.opaque && lakes.noSubsets);
+    EXPECT_EQ(lakes.cascaded * 10000 + lakes.fixedWidth, 10512);
+    EXPECT_FALSE(lakes.minScaleDenominator.has_value());
+    EXPECT_EQ(lakes.scaleHint.value_or(WmsScaleHint{}).max, 2494.51424214819);
+    EXPECT_TRUE(FindWmsLayer(mapserver, "nope").empty());
+
+    const WmsCapabilities qgis = ReadDocument("qgis_style_130.xml");
+    std::string operations;
+    for (const WmsOperation &operation : qgis.operations)
+        operations += operation.name + ":" + std::to_string(operation.formats.size()) + " ";
+    EXPECT_EQ(operations, "GetCapabilities:1 GetMap:6 GetFeatureInfo:3 GetLegendGraphic:2 "
+                          "GetStyles:1 ");
+    const WmsCapabilities utf16 = ReadDocument("qgis_style_130_utf16.xml");
+    EXPECT_EQ(utf16.getMapFormats, qgis.getMapFormats);
+    EXPECT_EQ(FlattenWmsLayers(utf16).size(), 3u);
+    EXPECT_EQ(EffectiveWmsCrs(FindWmsLayer(utf16, "orthophoto")),
+              EffectiveWmsCrs(FindWmsLayer(qgis, "orthophoto")));
 }
 
 TEST(WmsCapabilities, RefusedDocuments) {

@@ -2,6 +2,7 @@
 #include "wms_capabilities_output.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <string_view>
@@ -406,8 +407,16 @@ std::string Joined(const std::vector<std::string> &items, const char *separator)
     return text;
 }
 
+// Numbers for people: the shortest digits that read back, never in exponent form (300000, not
+// 3e+05), unless the number is beyond what fixed notation writes in the room there is.
+std::string PlainNumber(double value) {
+    char text[400];
+    const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed);
+    return result.ec == std::errc() ? std::string(text, result.ptr) : FormatNumber(value);
+}
+
 std::string BoxText(double a, double b, double c, double d) {
-    return FormatNumber(a) + "," + FormatNumber(b) + "," + FormatNumber(c) + "," + FormatNumber(d);
+    return PlainNumber(a) + "," + PlainNumber(b) + "," + PlainNumber(c) + "," + PlainNumber(d);
 }
 
 std::string LinkText(const Geo::WmsLegendUrl &link) {
@@ -441,14 +450,14 @@ std::string ScaleText(const WmsLayer &layer) {
     std::string text;
     if (layer.minScaleDenominator || layer.maxScaleDenominator)
         text = "1:" +
-               (layer.minScaleDenominator ? FormatNumber(*layer.minScaleDenominator)
+               (layer.minScaleDenominator ? PlainNumber(*layer.minScaleDenominator)
                                           : std::string("0")) +
                " to 1:" +
-               (layer.maxScaleDenominator ? FormatNumber(*layer.maxScaleDenominator)
+               (layer.maxScaleDenominator ? PlainNumber(*layer.maxScaleDenominator)
                                           : std::string("any"));
     if (layer.scaleHint)
         text += std::string(text.empty() ? "" : "; ") + "hint " +
-                FormatNumber(layer.scaleHint->min) + " to " + FormatNumber(layer.scaleHint->max) +
+                PlainNumber(layer.scaleHint->min) + " to " + PlainNumber(layer.scaleHint->max) +
                 " m per pixel diagonal";
     return text;
 }
@@ -507,8 +516,8 @@ void LayerText(COutputBuffer &out, const WmsLayerPath &path, const std::string &
          whole ? Geo::EffectiveWmsBoundingBoxes(path) : layer.boundingBoxes)
         Line(out, inner, "box: ",
              b.crs + " " + BoxText(b.minX, b.minY, b.maxX, b.maxY) +
-                 (b.resX || b.resY ? " res " + FormatNumber(b.resX.value_or(0)) + "," +
-                                         FormatNumber(b.resY.value_or(0))
+                 (b.resX || b.resY ? " res " + PlainNumber(b.resX.value_or(0)) + "," +
+                                         PlainNumber(b.resY.value_or(0))
                                    : std::string()));
     const bool scaleOwn = !parent || parent->minScaleDenominator != layer.minScaleDenominator ||
                           parent->maxScaleDenominator != layer.maxScaleDenominator ||
