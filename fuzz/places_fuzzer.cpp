@@ -10,6 +10,7 @@
 #include "geocoding/place_cache.h"
 #include "geocoding/place_parser.h"
 #include "net/transfer.h"
+#include "text/server_text.h"
 
 #include "fuzz_support.h"
 
@@ -18,6 +19,9 @@ namespace {
 using VexoGeoFuzz::Check;
 
 void CheckPlace(const Geo::Place &place) {
+    Check(Geo::IsValidUtf8(place.m_displayName) && Geo::IsValidUtf8(place.m_class) &&
+              Geo::IsValidUtf8(place.m_type) && Geo::IsValidUtf8(place.m_osmType.value_or("")),
+          "a place's text is not UTF-8");
     Check(std::isfinite(place.m_latitude) && std::isfinite(place.m_longitude), "point");
     for (const double value : place.m_boundingBox)
         Check(std::isfinite(value), "box");
@@ -71,7 +75,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             CheckPlace(place);
     }
 
-    const std::string clean = Geo::CleanServerText(input, 64);
+    const std::string clean = Geo::ToSafeLine(input, 64);
+    Check(Geo::IsValidUtf8(clean) && Geo::IsValidUtf8(Geo::ToValidUtf8(input)), "invalid UTF-8");
     Check(clean.size() <= 64 * 4 + 3, "cleaned text too long");
     for (const char c : clean) {
         const auto byte = static_cast<unsigned char>(c);

@@ -20,8 +20,8 @@ using VexoGeoFuzz::Check;
 std::string RoundTripUtf8(const std::string &text) {
     std::vector<wchar_t> wide;
     std::vector<char> narrow;
-    Check(Geo::ConvertToWide(Geo::CP_UTF8, text.c_str(), wide), "decode never fails");
-    Check(Geo::ConvertToMultiByte(Geo::CP_UTF8, wide.data(), narrow), "encode never fails");
+    Check(Geo::ConvertToWide(Geo::kCodePageUtf8, text.c_str(), wide), "decode never fails");
+    Check(Geo::ConvertToMultiByte(Geo::kCodePageUtf8, wide.data(), narrow), "encode never fails");
     return narrow.data();
 }
 

@@ -7,7 +7,7 @@
 #
 #   core      build the library, the tool and the tests and pass every ctest case, including the
 #             independent oracles (cs2cs, GeodSolve), the Windows-1252 locale and the peak-memory
-#             check (GNU time), and ccache: everything `scripts/run-tests --quick` and the sanitizer
+#             check (GNU time), ccache and clang-format: everything `scripts/run-tests --quick` and the sanitizer
 #             stages need
 #   fuzz      clang with libFuzzer, for scripts/run-fuzzers
 #   valgrind  Valgrind and python3, for scripts/run-valgrind
@@ -17,7 +17,7 @@
 # VEXOGEO_EXTRA_PACKAGES adds packages to whatever is asked for.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ pkg-config ccache
+packages=(cmake ninja-build g++ pkg-config ccache clang-format
     libproj-dev proj-data proj-bin
     libgeographiclib-dev geographiclib-tools
     libcurl4-openssl-dev rapidjson-dev libxml2-dev libcli11-dev

@@ -34,6 +34,15 @@ def test_geocoding_through_a_loopback_fake(serve):
             call()
 
 
+def test_missing_members_are_none_and_broken_text_is_repaired(serve):
+    body = (b'[{"lat":"1","lon":"2","boundingbox":["0","1","2","3"],'
+            b'"display_name":"A\\ud800B \xe9 \xc3\xa9"}]')
+    base, _ = serve({"/search": (200, "application/json", body)})
+    place, = vexogeo.Geocoder(base + "/search", use_cache=False).search("x")
+    assert place.display_name == "A\ufffdB \ufffd \xe9"
+    assert (place.importance, place.osm_type, place.osm_id) == (None, None, None)
+
+
 @pytest.mark.parametrize("status,body,kind", [
     (429, b"slow down", "rate_limited"),
     (500, b"broken", "http_status"),

@@ -16,7 +16,8 @@ from . import _vexogeo
 
 @dataclasses.dataclass(frozen=True)
 class Place:
-    """One place of an answer. Texts are as the service sent them."""
+    """One place of an answer. Texts are the service's (a sequence that is not UTF-8 became
+    U+FFFD); members the service did not send are None, never made up."""
 
     display_name: str
     latitude: float  #: degrees
@@ -25,9 +26,9 @@ class Place:
     bounding_box: Tuple[float, float, float, float]
     osm_class: str = ""  #: main OSM tag key, e.g. "boundary"; empty when not sent
     osm_type_tag: str = ""  #: main OSM tag value, e.g. "administrative"
-    importance: float = 0.0  #: the service's ranking, 0 when not sent
-    osm_type: str = ""  #: "node", "way" or "relation"; empty when not sent
-    osm_id: int = 0  #: 0 when not sent
+    importance: Optional[float] = None  #: the service's ranking, None when not sent
+    osm_type: Optional[str] = None  #: "node", "way" or "relation"; None when not sent
+    osm_id: Optional[int] = None  #: None when not sent
 
     @property
     def address(self) -> str:

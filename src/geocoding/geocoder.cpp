@@ -9,6 +9,7 @@
 #include "geocoding/request_gate.h"
 #include "text/ascii.h"
 #include "text/code_page.h"
+#include "text/server_text.h"
 #include "text/url_text.h"
 
 #include <atomic>
@@ -20,6 +21,8 @@ namespace {
 
 constexpr int kMaxLimit = 50;
 constexpr int kMaxZoom = 18;
+// Bytes of a failed answer's body quoted in the error's text.
+constexpr std::size_t kMaxQuotedAnswer = 200;
 
 [[noreturn]] void ThrowInvalid(const std::string &message) {
     throw GeocodingError(GeocodingErrorKind::InvalidArgument, message);
@@ -65,8 +68,8 @@ std::string DescribeStatus(long status) {
 std::string Place::GetDisplayNameInProcessCodePage() const {
     std::vector<wchar_t> wide;
     std::vector<char> narrow;
-    if (ConvertToWide(CP_UTF8, m_displayName.c_str(), wide) &&
-        ConvertToMultiByte(CP_ACP, wide.data(), narrow)) {
+    if (ConvertToWide(kCodePageUtf8, m_displayName.c_str(), wide) &&
+        ConvertToMultiByte(kCodePageAnsi, wide.data(), narrow)) {
         return narrow.data();
     }
     return std::string();
@@ -158,7 +161,7 @@ std::vector<Place> CGeocoder::Impl::Fetch(const std::string &url, AnswerKind kin
         std::string message = DescribeStatus(answer.m_status);
         if (answer.m_retryAfterSeconds >= 0)
             message += ", retry after " + FormatNumber(answer.m_retryAfterSeconds) + " s";
-        const std::string text = CleanServerText(answer.m_body);
+        const std::string text = ToSafeLine(answer.m_body, kMaxQuotedAnswer);
         if (!text.empty())
             message += ": " + text;
         throw GeocodingError(errorKind, message, answer.m_status, answer.m_retryAfterSeconds);
@@ -189,7 +192,7 @@ CGeocoder::CGeocoder(GeocoderOptions options) : m_impl(std::make_unique<Impl>())
     }
     for (const auto &code : options.m_countryCodes) {
         if (!IsCountryCode(code))
-            ThrowInvalid("'" + CleanServerText(code, 20) + "' is not a two-letter country code");
+            ThrowInvalid("'" + ToSafeLine(code, 20) + "' is not a two-letter country code");
     }
     if (options.m_endpoint.empty())
         options.m_endpoint = GetConfiguredSearchUrl();
@@ -236,6 +239,8 @@ std::optional<Place> CGeocoder::Reverse(double longitude, double latitude, int z
         ThrowInvalid("the coordinate is not finite");
     if (latitude < -90 || latitude > 90)
         ThrowInvalid("the latitude " + FormatNumber(latitude) + " lies outside -90 to 90");
+    if (longitude < -180 || longitude > 180)
+        ThrowInvalid("the longitude " + FormatNumber(longitude) + " lies outside -180 to 180");
     if (zoom < 0 || zoom > kMaxZoom)
         ThrowInvalid("the zoom must lie between 0 and 18, not " + std::to_string(zoom));
     const std::string url = StartQuery(m_impl->m_reverseUrl) + "lat=" + FormatNumber(latitude) +
@@ -251,7 +256,8 @@ void CGeocoder::Cancel() const noexcept { ++m_impl->m_generation; }
 std::string CGeocoder::ToUtf8(const std::string &text) {
     std::vector<wchar_t> wide;
     std::vector<char> utf8;
-    if (ConvertToWide(CP_ACP, text.c_str(), wide) && ConvertToMultiByte(CP_UTF8, wide.data(), utf8))
+    if (ConvertToWide(kCodePageAnsi, text.c_str(), wide) &&
+        ConvertToMultiByte(kCodePageUtf8, wide.data(), utf8))
         return utf8.data();
     return std::string();
 }

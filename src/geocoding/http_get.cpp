@@ -4,42 +4,10 @@
 #include <vexogeo/geocoding/geocoder.h>
 
 #include "net/transfer.h"
-#include "text/ascii.h"
 
 #include <algorithm>
 
 namespace Geo {
-
-std::string CleanServerText(const std::string &text, std::size_t maxBytes) {
-    std::string clean;
-    const std::size_t kept = std::min(text.size(), maxBytes);
-    clean.reserve(kept + 8);
-    for (std::size_t i = 0; i < kept; ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (byte == '\t' || byte == '\n' || byte == '\r') {
-            clean += ' ';
-        } else if (byte == '\\') {
-            clean += "\\\\";
-        } else if (byte < 0x20 || byte == 0x7F) {
-            clean += "\\x";
-            AppendHexByte(clean, byte, true);
-        } else {
-            clean += static_cast<char>(byte);
-        }
-    }
-    // A cut through a UTF-8 sequence leaves its lead bytes; drop them so the line stays valid.
-    if (kept < text.size()) {
-        std::size_t end = clean.size();
-        std::size_t back = 0;
-        while (back < 3 && back < end &&
-               (static_cast<unsigned char>(clean[end - 1 - back]) & 0xC0) == 0x80)
-            ++back;
-        if (back < end && static_cast<unsigned char>(clean[end - 1 - back]) >= 0xC0)
-            clean.resize(end - 1 - back);
-        clean += "...";
-    }
-    return clean;
-}
 
 HttpGetAnswer HttpGet(const HttpGetRequest &request) {
     const auto now = std::chrono::steady_clock::now();

@@ -28,10 +28,6 @@ struct HttpGetAnswer {
 /// the cap, Transfer for any other failure (with libcurl's text).
 HttpGetAnswer HttpGet(const HttpGetRequest &request);
 
-/// `text` cut to `maxBytes` (with "…" appended when cut) on one line: control bytes and
-/// backslashes written as \xNN and \\, tabs and line breaks as blanks.
-std::string CleanServerText(const std::string &text, std::size_t maxBytes = 200);
-
 } // namespace Geo
 
 #endif

@@ -29,7 +29,7 @@ std::string ToProcessCodePage(const char *text) {
     std::vector<wchar_t> wide;
     std::vector<char> narrow;
     if (ConvertToWide(kWindows1252, text, wide) &&
-        ConvertToMultiByte(CP_ACP, wide.data(), narrow)) {
+        ConvertToMultiByte(kCodePageAnsi, wide.data(), narrow)) {
         return narrow.data();
     }
     return text;
@@ -116,8 +116,8 @@ std::string ToQueryText(const std::string &query) {
     std::vector<char> utf8;
     {
         std::vector<wchar_t> wide;
-        if (!ConvertToWide(CP_ACP, query.c_str(), wide) ||
-            !ConvertToMultiByte(CP_UTF8, wide.data(), utf8)) {
+        if (!ConvertToWide(kCodePageAnsi, query.c_str(), wide) ||
+            !ConvertToMultiByte(kCodePageUtf8, wide.data(), utf8)) {
             return std::string();
         }
     }

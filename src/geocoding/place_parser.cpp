@@ -2,11 +2,12 @@
 #include "geocoding/place_parser.h"
 
 #include "geocoding/geocoding_settings.h"
-#include "geocoding/http_get.h"
+#include "text/server_text.h"
 
 #include <rapidjson/document.h>
 #include <rapidjson/error/en.h>
 
+#include <charconv>
 #include <cmath>
 
 namespace Geo {
@@ -35,11 +36,12 @@ const rapidjson::Value *FindMember(const rapidjson::Value &object, const char *n
     return member == object.MemberEnd() ? nullptr : &member->value;
 }
 
-std::string ReadText(const rapidjson::Value &object, const char *name) {
+// A text member as well-formed UTF-8; none when it is missing or not a string.
+std::optional<std::string> ReadText(const rapidjson::Value &object, const char *name) {
     const rapidjson::Value *value = FindMember(object, name);
     if (value == nullptr || !value->IsString())
-        return std::string();
-    return std::string(value->GetString(), value->GetStringLength());
+        return std::nullopt;
+    return ToValidUtf8(std::string_view(value->GetString(), value->GetStringLength()));
 }
 
 std::optional<Place> ReadPlace(const rapidjson::Value &element) {
@@ -57,11 +59,11 @@ std::optional<Place> ReadPlace(const rapidjson::Value &element) {
         if (!ReadNumber((*box)[i], place.m_boundingBox[i]))
             return std::nullopt;
     }
-    place.m_displayName = ReadText(element, "display_name");
-    place.m_class = ReadText(element, "class");
+    place.m_displayName = ReadText(element, "display_name").value_or(std::string());
+    place.m_class = ReadText(element, "class").value_or(std::string());
     if (place.m_class.empty())
-        place.m_class = ReadText(element, "category"); // format=jsonv2
-    place.m_type = ReadText(element, "type");
+        place.m_class = ReadText(element, "category").value_or(std::string()); // format=jsonv2
+    place.m_type = ReadText(element, "type").value_or(std::string());
     place.m_osmType = ReadText(element, "osm_type");
     if (const rapidjson::Value *importance = FindMember(element, "importance")) {
         double value = 0;
@@ -72,22 +74,32 @@ std::optional<Place> ReadPlace(const rapidjson::Value &element) {
         if (id->IsUint64()) {
             place.m_osmId = id->GetUint64();
         } else if (id->IsString()) {
-            double value = 0;
-            if (ParseDecimal(id->GetString(), value) && value >= 0 && value < 1.8e19 &&
-                std::floor(value) == value)
-                place.m_osmId = static_cast<std::uint64_t>(value);
+            // Read as an integer: a double would round ids past 2^53.
+            std::uint64_t value = 0;
+            const char *first = id->GetString();
+            const char *last = first + id->GetStringLength();
+            const auto result = std::from_chars(first, last, value);
+            if (result.ec == std::errc() && result.ptr == last && first != last)
+                place.m_osmId = value;
         }
     }
     return place;
 }
 
-// Parses an answer as JSON, iteratively so that deep nesting cannot exhaust the stack.
+// Parses an answer as JSON, iteratively so that deep nesting cannot exhaust the stack, and with
+// full precision so that a number reads as the double nearest to the digits sent. A lone
+// surrogate escape in one name becomes U+FFFD instead of failing the whole answer.
 void ParseAnswer(const std::string &body, rapidjson::Document &document) {
-    document.Parse<rapidjson::kParseIterativeFlag>(body.data(), body.size());
+    constexpr unsigned kFlags = rapidjson::kParseIterativeFlag | rapidjson::kParseFullPrecisionFlag;
+    std::string repaired;
+    if (ReplaceLoneSurrogateEscapes(body, repaired))
+        document.Parse<kFlags>(repaired.data(), repaired.size());
+    else
+        document.Parse<kFlags>(body.data(), body.size());
     if (document.HasParseError()) {
         ThrowNotNominatim(std::string(rapidjson::GetParseError_En(document.GetParseError())) +
                           " at byte " + std::to_string(document.GetErrorOffset()) + ": " +
-                          CleanServerText(body, 60));
+                          ToSafeLine(body, 60));
     }
 }
 
@@ -97,7 +109,7 @@ std::vector<Place> ParsePlaces(const std::string &body) {
     rapidjson::Document document;
     ParseAnswer(body, document);
     if (!document.IsArray())
-        ThrowNotNominatim("expected a list of places: " + CleanServerText(body, 60));
+        ThrowNotNominatim("expected a list of places: " + ToSafeLine(body, 60));
     std::vector<Place> places;
     places.reserve(document.Size());
     for (const auto &element : document.GetArray()) {
@@ -113,12 +125,12 @@ std::optional<Place> ParseReversePlace(const std::string &body) {
     rapidjson::Document document;
     ParseAnswer(body, document);
     if (!document.IsObject())
-        ThrowNotNominatim("expected one place: " + CleanServerText(body, 60));
+        ThrowNotNominatim("expected one place: " + ToSafeLine(body, 60));
     if (document.HasMember("error"))
         return std::nullopt;
     auto place = ReadPlace(document);
     if (!place)
-        ThrowNotNominatim("the object is not a place: " + CleanServerText(body, 60));
+        ThrowNotNominatim("the object is not a place: " + ToSafeLine(body, 60));
     return place;
 }
 

@@ -1,6 +1,7 @@
 // Reading of a search answer: the JSON array of places into SearchOutput records.
 #include "geocoding/nominatim_request.h"
 #include "text/code_page.h"
+#include "text/server_text.h"
 
 #include <rapidjson/document.h>
 
@@ -33,7 +34,8 @@ bool ReadBoundingNumber(const rapidjson::Value &value, double &number) {
 std::string ToDisplayName(const char *utf8, std::vector<wchar_t> &wide, std::vector<char> &narrow) {
     wide.clear();
     narrow.clear();
-    if (ConvertToWide(CP_UTF8, utf8, wide) && ConvertToMultiByte(CP_ACP, wide.data(), narrow)) {
+    if (ConvertToWide(kCodePageUtf8, utf8, wide) &&
+        ConvertToMultiByte(kCodePageAnsi, wide.data(), narrow)) {
         return narrow.data();
     }
     return std::string();
@@ -46,8 +48,11 @@ std::vector<Nominatim::SearchOutput> ParseSearchResults(const std::string &body)
     rapidjson::Document document;
     // The iterative parser keeps its nesting on the heap: the recursive one takes a stack frame
     // per "[" or "{" and overflows the caller's stack on an answer nested a hundred thousand
-    // levels deep. It reads the same JSON.
-    document.Parse<rapidjson::kParseIterativeFlag>(body.c_str());
+    // levels deep. It reads the same JSON. A lone surrogate escape ("\ud800"), which RapidJSON
+    // refuses, is read as U+FFFD so that one bad name does not empty the whole answer.
+    std::string repaired;
+    const bool lone = ReplaceLoneSurrogateEscapes(std::string_view(body.c_str()), repaired);
+    document.Parse<rapidjson::kParseIterativeFlag>(lone ? repaired.c_str() : body.c_str());
     if (document.HasParseError() || !document.IsArray()) {
         return results;
     }

@@ -2,7 +2,6 @@
 // answers the caller's default.
 #include "module/registry_location.h"
 
-#include <algorithm>
 #include <vector>
 
 namespace Geo {
@@ -33,13 +32,13 @@ std::string RegistryLocation::ReadString(const std::string &name,
     if (!key.Open(m_hive, m_basePath + m_subPath) || !key.QueryValueSize(name, size)) {
         return defaultValue;
     }
-    // One zero byte more than the value, so the text always ends.
+    // The store applies the text rules (first NUL, an editor's marks). A value that grew since
+    // its size was asked reads as empty; the spare byte keeps the buffer real for an empty value.
     std::vector<char> buffer(size + 1, '\0');
-    std::size_t read = 0;
+    std::size_t length = 0;
     std::string result;
-    if (key.QueryValue(name, buffer.data(), size, read)) {
-        // The text ends at its first zero byte: a registry string stores its terminator too.
-        result.assign(buffer.data(), std::find(buffer.data(), buffer.data() + read, '\0'));
+    if (key.QueryValue(name, buffer.data(), size, length)) {
+        result.assign(buffer.data(), length);
     }
     return result;
 }

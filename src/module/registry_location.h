@@ -20,8 +20,9 @@ struct RegistryLocation {
     bool KeyExists() const;
     /// @return true when the key exists and holds a value `name`.
     bool ValueExists(const std::string &name) const;
-    /// The value's bytes up to the first NUL, without one trailing line feed; empty when the
-    /// value changed between its size query and its read.
+    /// The value's text (`Platform::TakeSettingText`: up to the first NUL; from a file, without
+    /// an editor's byte order mark and line breaks); empty when the value grew between its size
+    /// query and its read.
     /// @return `defaultValue` when the key cannot be opened or holds no value `name`.
     std::string ReadString(const std::string &name, const std::string &defaultValue) const;
 };

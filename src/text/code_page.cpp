@@ -62,42 +62,4 @@ bool ConvertToMultiByte(unsigned codePage, const wchar_t *text, std::vector<char
                        length * kExpectedBytesPerCharacter);
 }
 
-bool IsValidUtf8(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        // Each lead byte allows a narrower range for the first continuation byte: that range
-        // rules out overlong forms, surrogates and code points past U+10FFFF.
-        std::size_t extra = 0;
-        unsigned char low = 0x80;
-        unsigned char high = 0xBF;
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        }
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            extra = 1;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            extra = 2;
-            low = lead == 0xE0 ? 0xA0 : 0x80;
-            high = lead == 0xED ? 0x9F : 0xBF;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            extra = 3;
-            low = lead == 0xF0 ? 0x90 : 0x80;
-            high = lead == 0xF4 ? 0x8F : 0xBF;
-        } else {
-            return false;
-        }
-        if (text.size() - i <= extra)
-            return false;
-        for (std::size_t k = 1; k <= extra; ++k) {
-            const auto byte = static_cast<unsigned char>(text[i + k]);
-            if (byte < (k == 1 ? low : 0x80) || byte > (k == 1 ? high : 0xBF))
-                return false;
-        }
-        i += extra + 1;
-    }
-    return true;
-}
-
 } // namespace Geo

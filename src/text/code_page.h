@@ -7,10 +7,12 @@
 
 namespace Geo {
 
+// The code pages by the numbers Windows gives them (its CP_ACP and CP_UTF8), under names of our
+// own: <windows.h> defines those two as macros, which would rewrite any declaration of ours.
 /// The process's narrow encoding (the codeset of the environment's LC_CTYPE locale).
-constexpr unsigned CP_ACP = 0;
+constexpr unsigned kCodePageAnsi = 0;
 /// UTF-8.
-constexpr unsigned CP_UTF8 = 65001;
+constexpr unsigned kCodePageUtf8 = 65001;
 
 /// Converts `text` (up to its first NUL) from `codePage` into `out`, which ends in a zero.
 /// Invalid input becomes U+FFFD; never refused. `out` is expected empty on entry.
@@ -20,10 +22,6 @@ bool ConvertToWide(unsigned codePage, const char *text, std::vector<wchar_t> &ou
 /// the code page lacks. `out` is expected empty on entry and ends in a zero byte.
 /// @return false for a null `text` or a failed conversion (then `out` is left as it was).
 bool ConvertToMultiByte(unsigned codePage, const wchar_t *text, std::vector<char> &out);
-
-/// @return true when `text` is well-formed UTF-8 (no overlong forms, surrogates or code points
-/// past U+10FFFF).
-bool IsValidUtf8(std::string_view text);
 
 } // namespace Geo
 

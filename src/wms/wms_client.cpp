@@ -9,6 +9,7 @@
 #include "platform/file_writer.h"
 #include "platform/regular_file.h"
 #include "text/ascii.h"
+#include "text/server_text.h"
 #include "text/url_text.h"
 #include "wms/xml_reading.h"
 #include "xml/xml_access.h"
@@ -152,9 +153,10 @@ void CheckImage(const Net::Answer &answer, const CWmsUrl &request, const std::st
     const std::string wanted = MediaType(request.GetFormat());
     const std::string got = MediaType(answer.m_contentType);
     if (!EqualsIgnoringAsciiCase(wanted, got))
-        throw CWmsError(WmsErrorKind::WrongContentType, got,
-                        "The server answered with content type \"" + answer.m_contentType +
-                            "\" instead of \"" + request.GetFormat() + "\".");
+        throw CWmsError(WmsErrorKind::WrongContentType, ToValidUtf8(got),
+                        "The server answered with content type \"" +
+                            ToValidUtf8(answer.m_contentType) + "\" instead of \"" +
+                            request.GetFormat() + "\".");
 }
 
 WmsCapabilities ReadCapabilities(const std::string &bytes) {

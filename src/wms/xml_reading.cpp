@@ -1,6 +1,8 @@
 // Reading WMS XML answers off a libxml2 tree.
 #include "wms/xml_reading.h"
 
+#include "text/server_text.h"
+
 #include <memory>
 
 namespace Geo::Wms {
@@ -24,7 +26,9 @@ std::string Trimmed(const xmlChar *text) {
     for (const char *c = first; *c; ++c)
         if (!IsBlank(*c))
             last = c + 1;
-    return std::string(first, last);
+    // libxml2 hands out UTF-8 it has checked; the repair only guards hosts against a parser
+    // that let a bad sequence through (recovery, a mislabelled encoding).
+    return ToValidUtf8(std::string_view(first, static_cast<std::size_t>(last - first)));
 }
 
 } // namespace

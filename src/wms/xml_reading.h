@@ -13,6 +13,7 @@ namespace Geo::Wms {
 bool IsElement(const xmlNode *node, const char *name);
 // @return the first child element with local name `name`, or null.
 const xmlNode *FirstChild(const xmlNode *node, const char *name);
+// Texts come back as well-formed UTF-8 (`ToValidUtf8`).
 // @return the whole text content, blanks trimmed at both ends.
 std::string TrimmedContent(const xmlNode *node);
 // @return the attribute `name` (any namespace), blanks trimmed; empty when missing.

@@ -68,8 +68,8 @@ std::string Utf8ToNarrow(const xmlChar *utf8) {
         return std::string();
     std::vector<wchar_t> wide;
     std::vector<char> narrow;
-    if (!ConvertToWide(CP_UTF8, AsChars(utf8), wide) ||
-        !ConvertToMultiByte(CP_ACP, wide.data(), narrow))
+    if (!ConvertToWide(kCodePageUtf8, AsChars(utf8), wide) ||
+        !ConvertToMultiByte(kCodePageAnsi, wide.data(), narrow))
         throw CXmlError(XmlErrorCode::Conversion);
     return std::string(narrow.data());
 }
@@ -86,13 +86,13 @@ std::string NarrowToUtf8(const std::string &text) {
     if (text.empty() || text[0] == '\0')
         return std::string();
     std::vector<wchar_t> wide;
-    if (!ConvertToWide(CP_ACP, text.c_str(), wide))
+    if (!ConvertToWide(kCodePageAnsi, text.c_str(), wide))
         throw CXmlError(XmlErrorCode::Conversion);
     for (const wchar_t *c = wide.data(); *c; ++c)
         if (!IsXmlCharacter(*c))
             throw CXmlError(XmlErrorCode::InvalidCharacter);
     std::vector<char> utf8;
-    if (!ConvertToMultiByte(CP_UTF8, wide.data(), utf8))
+    if (!ConvertToMultiByte(kCodePageUtf8, wide.data(), utf8))
         throw CXmlError(XmlErrorCode::Conversion);
     return std::string(utf8.data());
 }

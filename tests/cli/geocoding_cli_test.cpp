@@ -80,6 +80,44 @@ TEST(GeocodingCli, ReverseInTheToolsXyOrder) {
             Service(none.SearchUrl())}});
 }
 
+// A service's text reaches the terminal as one escaped line per place; JSON carries it exactly,
+// numbers with every digit and without members the service did not send.
+TEST(GeocodingCli, HostileNamesStayOnTheirLine) {
+    const LoopbackServer server(
+        Answering(200, "[{\"lat\":\"1\",\"lon\":\"2\",\"boundingbox\":[\"0\",\"1\",\"2\",\"3\"],"
+                       "\"importance\":0.9744633789338841,\"display_name\":\"A\xE9"
+                       "B \xC3\xA9\\u001b]0;x\\u0007\\nC \\ud800\"}]"));
+    const std::string name = "A\xEF\xBF\xBD"
+                             "B \xC3\xA9";
+    Check(
+        {{"geocode x --no-cache", "", "2 1\t0 1 2 3\t" + name + "\\x1b]0;x\\x07\\nC \xEF\xBF\xBD\n",
+          0, "", Service(server.SearchUrl())},
+         {"geocode x --no-cache --format json", "",
+          "[\n  {\"display_name\": \"" + name +
+              "\\u001b]0;x\\u0007\\nC \xEF\xBF\xBD\", \"importance\": 0.9744633789338841, "
+              "\"lat\": 1, \"lon\": 2, \"boundingbox\": [0, 1, 2, 3]}\n]\n",
+          0, "", Service(server.SearchUrl())}});
+}
+
+// --timeout is read by one check for every command: finite, above 0, at most a day.
+TEST(GeocodingCli, EveryCommandChecksItsTimeoutAlike) {
+    const std::string commands[] = {
+        "geocode Wien", "reverse 1 2", "wms capabilities http://127.0.0.1:9/",
+        "wms getmap --address http://127.0.0.1:9/ --layers a --crs EPSG:4326 --bbox 0,0,1,1 "
+        "--width 1 --height 1 -o map.png"};
+    for (const std::string &command : commands) {
+        // The diagnostic names the command: "geocode", "reverse", "wms getmap"…
+        const std::string context = command.substr(0, command.find(' ', command[0] == 'w' ? 4 : 0));
+        for (const char *value : {"0", "-1", "1e300", "86400.5", "inf"})
+            Check({{command + " --timeout " + value, "", "", 2,
+                    "vexogeo: " + context +
+                        ": --timeout: expected seconds above 0 and up to 86400, not *"}});
+    }
+    Check({{"reverse 181 0", "", "", 2,
+            "vexogeo: reverse: LON: expected a number from -180 to 180, not '181'\n"},
+           {"reverse -180.5 0", "", "", 2, "vexogeo: reverse: LON: *"}});
+}
+
 TEST(GeocodingCli, EveryFailureIsOneCleanLine) {
     const LocalSocket silent(true), refusing(false);
     const LoopbackServer html(Answering(200, "<html>Log in to the Wi-Fi</html>"));
@@ -116,6 +154,7 @@ TEST(GeocodingCli, EveryFailureIsOneCleanLine) {
         {"geocode Wien --format JSON", "", "", 2, "*", h},
         {"geocode", "", "", 2, "*", h},
         {"reverse nan 1", "", "", 2, "vexogeo: reverse: LON: *", h},
+        {"reverse 180.1 1", "", "", 2, "vexogeo: reverse: LON: *", h},
         {"reverse 1 91", "", "", 2, "vexogeo: reverse: LAT: *", h},
         {"reverse 1 2 --zoom 19", "", "", 2, "vexogeo: reverse: --zoom: *", h},
     });

@@ -1,5 +1,6 @@
 // Code-page conversions: Windows-1252 and UTF-8 against wide text, substitution on both sides.
 #include "text/code_page.h"
+#include "text/server_text.h"
 
 #include <gtest/gtest.h>
 
@@ -34,16 +35,17 @@ TEST(CodePage, Windows1252AndUtf8) {
     };
     for (const auto &c : kCases) {
         EXPECT_EQ(Wide(k1252, c.windows1252), c.wide);
-        EXPECT_EQ(Narrow(CP_UTF8, c.wide), c.utf8);
-        EXPECT_EQ(Wide(CP_UTF8, c.utf8), c.wide);
+        EXPECT_EQ(Narrow(kCodePageUtf8, c.wide), c.utf8);
+        EXPECT_EQ(Wide(kCodePageUtf8, c.utf8), c.wide);
         EXPECT_EQ(Narrow(k1252, c.wide), c.windows1252);
     }
     // Longer than one conversion chunk: the converter must go on where it stopped.
     EXPECT_EQ(Wide(k1252, std::string(5000, '\xF6')), std::wstring(5000, L'\u00F6'));
     EXPECT_EQ(Narrow(k1252, std::wstring(5000, L'\u00F6')), std::string(5000, '\xF6'));
-    EXPECT_EQ(Narrow(CP_UTF8, L"\u00E9\u6771\U0001F600"), "\xC3\xA9\xE6\x9D\xB1\xF0\x9F\x98\x80");
+    EXPECT_EQ(Narrow(kCodePageUtf8, L"\u00E9\u6771\U0001F600"),
+              "\xC3\xA9\xE6\x9D\xB1\xF0\x9F\x98\x80");
     // These test processes run with LC_ALL=C.UTF-8.
-    EXPECT_EQ(Narrow(CP_ACP, L"\u6771"), "\xE6\x9D\xB1");
+    EXPECT_EQ(Narrow(kCodePageAnsi, L"\u6771"), "\xE6\x9D\xB1");
 }
 
 TEST(CodePage, InvalidInputAndMissingCharactersAreSubstituted) {
@@ -64,23 +66,24 @@ TEST(CodePage, InvalidInputAndMissingCharactersAreSubstituted) {
         {"\xF0\x9F\x98\x80\xF0\x9F\x98", L"\U0001F600\uFFFD"},
     };
     for (const auto &c : kInvalid) {
-        EXPECT_EQ(Wide(CP_UTF8, c.utf8), c.wide) << c.utf8;
+        EXPECT_EQ(Wide(kCodePageUtf8, c.utf8), c.wide) << c.utf8;
         EXPECT_FALSE(IsValidUtf8(c.utf8)) << c.utf8;
     }
     for (const char *valid : {"", "K\xC3\xB6ln \xE2\x82\xAC \xF0\x9F\x98\x80 \xF4\x8F\xBF\xBF"})
         EXPECT_TRUE(IsValidUtf8(valid)) << valid;
-    EXPECT_EQ(Wide(CP_UTF8, "\xEF\xBB\xBFWien"), L"\uFEFFWien"); // a byte order mark is a character
+    // A byte order mark is a character.
+    EXPECT_EQ(Wide(kCodePageUtf8, "\xEF\xBB\xBFWien"), L"\uFEFFWien");
 
     EXPECT_EQ(Narrow(k1252, L"\u0141\u00F3d\u017A \u6771 \U0001F600"), "?\363d? ? ?");
     const wchar_t noCharacters[] = {L'a', wchar_t(0xD800), wchar_t(0x110000), L'\0'};
-    EXPECT_EQ(Narrow(CP_UTF8, noCharacters), "a\xEF\xBF\xBD\xEF\xBF\xBD");
+    EXPECT_EQ(Narrow(kCodePageUtf8, noCharacters), "a\xEF\xBF\xBD\xEF\xBF\xBD");
 }
 
 TEST(CodePage, FailuresLeaveTheOutputAlone) {
     std::vector<wchar_t> wide{L'x'};
     std::vector<char> narrow{'x'};
-    EXPECT_FALSE(ConvertToWide(CP_UTF8, nullptr, wide));
-    EXPECT_FALSE(ConvertToMultiByte(CP_UTF8, nullptr, narrow));
+    EXPECT_FALSE(ConvertToWide(kCodePageUtf8, nullptr, wide));
+    EXPECT_FALSE(ConvertToMultiByte(kCodePageUtf8, nullptr, narrow));
     EXPECT_FALSE(ConvertToWide(12345, "abc", wide));
     EXPECT_FALSE(ConvertToMultiByte(12345, L"abc", narrow));
     EXPECT_EQ(wide, std::vector<wchar_t>{L'x'});

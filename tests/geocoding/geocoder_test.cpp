@@ -147,7 +147,8 @@ TEST_F(Geocoder, RequestsAsTheServiceDocumentsThem) {
                   std::make_tuple(48.2083537, 16.3725042, 0.8875, std::uint64_t{109166}));
         EXPECT_EQ(p.m_boundingBox,
                   (std::array<double, 4>{48.1182699, 48.3230999, 16.1826199, 16.5774999}));
-        EXPECT_EQ(p.m_class + "/" + p.m_type + "/" + p.m_osmType + "/" + p.m_displayName,
+        EXPECT_EQ(p.m_class + "/" + p.m_type + "/" + p.m_osmType.value_or("-") + "/" +
+                      p.m_displayName,
                   "boundary/administrative/relation/Wien, \xC3\x96sterreich");
         EXPECT_EQ(p.GetDisplayNameInProcessCodePage(), p.m_displayName); // UTF-8 process
     }
@@ -177,6 +178,8 @@ TEST_F(Geocoder, BadArgumentsAreRefusedBeforeAnyRequest) {
         [&] { geocoder.Reverse(std::nan(""), 48); },
         [&] { geocoder.Reverse(16, inf); },
         [&] { geocoder.Reverse(16, 91); },
+        [&] { geocoder.Reverse(180.5, 48); },
+        [&] { geocoder.Reverse(-181, 48); },
         [&] { geocoder.Reverse(16, 48, 19); },
         [&] { geocoder.Reverse(16, 48, -1); },
         [&] { construct([](GeocoderOptions &o) { o.m_limit = 51; }); },
@@ -204,7 +207,7 @@ TEST_F(Geocoder, FailuresAreTypedAndOneCleanLine) {
         std::string start; ///< the message's beginning
     } kCases[] = {
         {Answering(403, "Blocked\n<b>policy</b>"), GeocodingErrorKind::Blocked, 403, -1,
-         "HTTP 403: the service refuses this application or address (blocked): Blocked <b>"},
+         "HTTP 403: the service refuses this application or address (blocked): Blocked\\n<b>"},
         {Answering(429, "slow down", "7"), GeocodingErrorKind::RateLimited, 429, 7,
          "HTTP 429: too many requests (rate limited), retry after 7 s: slow down"},
         {Answering(500, huge), GeocodingErrorKind::HttpStatus, 500, -1, "HTTP 500: \\x1b[31mxxx"},
@@ -244,6 +247,35 @@ TEST_F(Geocoder, FailuresAreTypedAndOneCleanLine) {
     EXPECT_TRUE(CGeocoder(Uncached(empty.SearchUrl())).Search("nowhere").empty());
     const LoopbackServer none(Answering(200, R"({"error":"Unable to geocode"})"));
     EXPECT_FALSE(CGeocoder(Uncached(none.SearchUrl())).Reverse(0, 0).has_value());
+}
+
+// A hostile or broken service: its text reaches the host as well-formed UTF-8 with every
+// well-formed character kept, its numbers with every digit, and nothing it did not send is made
+// up. One bad name costs neither its place nor the answer.
+TEST_F(Geocoder, HostileTextArrivesRepairedAndNothingIsMadeUp) {
+    const std::string body =
+        R"([{"lat":"52.1","lon":"13.1","boundingbox":["52","53","13","14"],)"
+        R"("display_name":"A\u001b]0;x\u0007\nB \ud800 \udc00x \ud83d\ude00 \u0085",)"
+        "\"class\":\"A\xE9"
+        "B \xC3\xA9\",\"type\":\"\xF0\x9F\x98\",\"osm_type\":\"\xED\xA0\x80\","
+        R"("importance":0.9744633789338841,"osm_id":"18446744073709551615"},)"
+        R"({"lat":"1","lon":"2","boundingbox":["0","1","2","3"],"display_name":"\\ud800"}])";
+    const LoopbackServer server(Answering(200, body));
+    const auto places = CGeocoder(Uncached(server.SearchUrl())).Search("x");
+    ASSERT_EQ(places.size(), 2u);
+    const Place &p = places[0];
+    EXPECT_EQ(p.m_displayName,
+              "A\x1b]0;x\x07\nB \xEF\xBF\xBD \xEF\xBF\xBDx \xF0\x9F\x98\x80 \xC2\x85");
+    EXPECT_EQ(p.m_class, "A\xEF\xBF\xBD"
+                         "B \xC3\xA9");
+    EXPECT_EQ(p.m_type, "\xEF\xBF\xBD");
+    EXPECT_EQ(p.m_osmType, "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
+    EXPECT_EQ(p.m_importance, 0.9744633789338841);
+    EXPECT_EQ(p.m_osmId, std::uint64_t{18446744073709551615u});
+    const Place &q = places[1];
+    EXPECT_EQ(q.m_displayName, "\\ud800"); // an escaped backslash, not an escape
+    EXPECT_EQ(q.m_class + q.m_type, "");
+    EXPECT_FALSE(q.m_importance || q.m_osmType || q.m_osmId);
 }
 
 TEST_F(Geocoder, RetryAfterHoldsTheGate) {

@@ -12,6 +12,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using Platform::SettingsHive;
+using Platform::SettingsValueForm;
+using Platform::TakeSettingText;
 
 void SetVariable(const char *name, const char *value) {
     value ? setenv(name, value, 1) : unsetenv(name);
@@ -74,6 +76,23 @@ TEST_F(SettingsStore, ValueIsTheFileTextUpToItsFirstNul) {
     for (const auto &[bytes, text] : kCases) {
         Write("Language", bytes);
         EXPECT_EQ(m_user.ReadString("Language", "default"), text) << bytes;
+    }
+}
+
+// The same rules for the registry's bytes: the text ends at the first NUL, and nothing else is
+// taken away: a byte order mark or line break a program stored is part of its value.
+TEST(SettingsText, RegistryBytesEndAtTheFirstNulOnly) {
+    const std::string bomEnglish = "\xEF\xBB\xBF" + std::string("English");
+    const std::pair<std::string, std::string> kCases[] = {
+        {std::string("English\0", 8), "English"},
+        {bomEnglish, bomEnglish},
+        {"English\r\n", "English\r\n"},
+        {std::string("\x04\x03\0\x01", 4), "\x04\x03"},
+        {"", ""}};
+    for (auto [bytes, text] : kCases) {
+        const std::size_t length =
+            TakeSettingText(bytes.data(), bytes.size(), SettingsValueForm::ProgramBytes);
+        EXPECT_EQ(bytes.substr(0, length), text) << bytes;
     }
 }
 

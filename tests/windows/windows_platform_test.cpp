@@ -162,10 +162,10 @@ TEST(WindowsCodePage, DISABLED_ProcessCodePageFromTheEnvironment) {
     ASSERT_EQ(GetACP(), is1250 ? 1250u : 1252u);
 
     std::vector<wchar_t> wide;
-    ASSERT_TRUE(ConvertToWide(CP_ACP, "\xF5", wide));
+    ASSERT_TRUE(ConvertToWide(kCodePageAnsi, "\xF5", wide));
     EXPECT_EQ(wide, (std::vector<wchar_t>{is1250 ? L'\x0151' : L'\x00F5', 0}));
     std::vector<char> narrow;
-    ASSERT_TRUE(ConvertToMultiByte(CP_ACP, L"\x0151\x00F5\x20AC", narrow));
+    ASSERT_TRUE(ConvertToMultiByte(kCodePageAnsi, L"\x0151\x00F5\x20AC", narrow));
     // The character a code page lacks is '?', never a look-alike ("best fit" would give o).
     EXPECT_EQ(std::string(narrow.data()), is1250 ? "\xF5?\x80" : "?\xF5\x80");
 

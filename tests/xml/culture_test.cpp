@@ -57,7 +57,7 @@ TEST(XmlCulture, NamesFollowTheInstallationLanguage) {
 // encodings, characters the code page lacks (Ł, ź) become '?', and saving writes UTF-8.
 TEST(XmlCodePage, TextCrossesInTheProcessCodePage) {
     std::vector<char> probe;
-    ASSERT_TRUE(ConvertToMultiByte(CP_ACP, L"\u00df\u20ac", probe));
+    ASSERT_TRUE(ConvertToMultiByte(kCodePageAnsi, L"\u00df\u20ac", probe));
     ASSERT_STREQ(probe.data(), "\xdf\x80") << "run through CTest with a Windows-1252 locale";
     const std::string sz = "\xdf", oAcute = "\xf3", uUmlaut = "\xfc", euro = "\x80";
 

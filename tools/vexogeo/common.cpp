@@ -4,8 +4,11 @@
 #include "platform/regular_file.h"
 #include "text/ascii.h"
 #include "text/code_page.h"
+#include "text/server_text.h"
 
 #include <vexogeo/vexogeo.h>
+
+#include <CLI/CLI.hpp>
 
 #include <algorithm>
 #include <cerrno>
@@ -29,29 +32,8 @@ void AppendHex(std::string &out, unsigned char byte) {
 
 // The length of the UTF-8 sequence at [`p`, `last`), 0 when none starts there.
 std::size_t Utf8Length(const unsigned char *p, const unsigned char *last) {
-    const unsigned char c = *p;
-    std::size_t length = 0;
-    if (c < 0x80)
-        return 1;
-    if (c >= 0xC2 && c <= 0xDF)
-        length = 2;
-    else if (c >= 0xE0 && c <= 0xEF)
-        length = 3;
-    else if (c >= 0xF0 && c <= 0xF4)
-        length = 4;
-    else
-        return 0;
-    if (static_cast<std::size_t>(last - p) < length)
-        return 0;
-    for (std::size_t k = 1; k < length; ++k) {
-        if ((p[k] & 0xC0) != 0x80)
-            return 0;
-    }
-    // Overlong forms and UTF-16 surrogates are not text.
-    if ((c == 0xE0 && p[1] < 0xA0) || (c == 0xED && p[1] >= 0xA0) || (c == 0xF0 && p[1] < 0x90) ||
-        (c == 0xF4 && p[1] >= 0x90))
-        return 0;
-    return length;
+    return Geo::Utf8SequenceLength(
+        std::string_view(reinterpret_cast<const char *>(p), static_cast<std::size_t>(last - p)));
 }
 
 // Appends at most `limit` bytes of `text` with every byte a terminal could act on escaped. A
@@ -178,12 +160,6 @@ std::string QuoteText(std::string_view text, std::size_t limit) {
     return quoted;
 }
 
-std::string TerminalLine(std::string_view text) {
-    std::string line;
-    AppendEscaped(line, text, text.size(), false);
-    return line;
-}
-
 int FinishOutput(const std::string &context, int code) {
     const bool flushed = std::fflush(stdout) == 0;
     if (!flushed && g_outputError == 0)
@@ -203,7 +179,7 @@ std::string ToTerminalText(const std::string &text) {
     std::vector<wchar_t> wide;
     std::vector<char> utf8;
     if (!Geo::ConvertToWide(kWindows1252, text.c_str(), wide) ||
-        !Geo::ConvertToMultiByte(Geo::CP_UTF8, wide.data(), utf8))
+        !Geo::ConvertToMultiByte(Geo::kCodePageUtf8, wide.data(), utf8))
         return text;
     return std::string(utf8.data());
 }
@@ -301,36 +277,25 @@ std::string DescribeKind(const Geo::CCoordinateSystem &system) {
 }
 
 std::string JsonString(std::string_view text) {
-    std::string out = "\"";
-    out.reserve(text.size() + 2);
-    for (const char c : text) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20) {
-                char escaped[8];
-                std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-                out += escaped;
-            } else {
-                out += c;
-            }
-        }
+    std::string out;
+    Geo::AppendJsonString(out, text);
+    return out;
+}
+
+std::string ServerLine(std::string_view text) { return Geo::ToSafeLine(text); }
+
+void AddTimeoutOption(CLI::App &app, double &seconds, const std::string &description) {
+    app.add_option("--timeout", seconds, description);
+}
+
+bool ReadTimeout(double seconds, std::chrono::milliseconds &timeout, std::string &error) {
+    // NaN fails every comparison, so the test is written to pass only the good range.
+    if (!(seconds > 0 && seconds <= kMaxTimeoutSeconds)) {
+        error = "--timeout: expected seconds above 0 and up to 86400, not " + FormatNumber(seconds);
+        return false;
     }
-    return out + "\"";
+    timeout = std::chrono::milliseconds(static_cast<long long>(std::ceil(seconds * 1000)));
+    return true;
 }
 
 std::string JsonNumber(double value) {

@@ -5,6 +5,7 @@
 
 #include "crs/system_ref.h"
 
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -47,13 +48,13 @@ constexpr std::size_t kMaxQuoted = 120;
 /// "\\"); text longer than `limit` bytes is cut and says how long it was.
 std::string QuoteText(std::string_view text, std::size_t limit = kMaxQuoted);
 
-/// Server text as one line safe for a terminal: line breaks become blanks, other control bytes
-/// and bytes that are not UTF-8 are escaped as by `QuoteText`; nothing is cut.
-std::string TerminalLine(std::string_view text);
-
 /// Writes out standard output and reports a write that failed, now or before, under `context`.
 /// @return `code`, or kExitFailure in place of kExitSuccess when the output was lost.
 int FinishOutput(const std::string &context, int code);
+
+/// Text a server sent (a place name, a layer title) as one printable line: valid UTF-8 with
+/// control characters escaped visibly, as `Geo::ToSafeLine` writes it.
+std::string ServerLine(std::string_view text);
 
 /// Text produced by the library for people (its localized table is Windows-1252) as UTF-8 for
 /// the terminal; text that already is valid UTF-8 comes back unchanged.
@@ -72,7 +73,8 @@ char *FormatNumber(char *out, double value, int precision);
 /// As above, as a string.
 std::string FormatNumber(double value, int precision = kShortest);
 
-/// `text`, UTF-8, as a JSON string with its quotes: '"', '\\' and control bytes escaped.
+/// `text` as a JSON string with its quotes, exactly (`Geo::AppendJsonString`): made valid UTF-8,
+/// '"', '\\' and control characters escaped.
 std::string JsonString(std::string_view text);
 
 /// `value` as a JSON number in its shortest exact form; null for infinities and NaN, which
@@ -86,6 +88,17 @@ const char *ParseNumber(const char *first, const char *last, double &value);
 bool ParseNumber(std::string_view text, double &value);
 /// Reads exactly `count` numbers separated by commas ("1,2,3,4"). @return false otherwise.
 bool ParseNumberList(std::string_view text, std::size_t count, std::vector<double> &values);
+
+/// Longest --timeout any command accepts (seconds): a day.
+constexpr double kMaxTimeoutSeconds = 86400;
+
+/// Adds "--timeout SECONDS" to `app`, stored in `seconds`, explained by `description`.
+void AddTimeoutOption(CLI::App &app, double &seconds, const std::string &description);
+
+/// The one check of every command's --timeout: finite, above 0 and at most a day.
+/// @return false with `error` set to the usage message (exit 2) for any other value; else
+/// true with `timeout` the seconds rounded up to whole milliseconds.
+bool ReadTimeout(double seconds, std::chrono::milliseconds &timeout, std::string &error);
 
 /// One counted reference on a coordinate system; copies share it, the last one releases it.
 using CSystemRef = Geo::CSystemRef;

@@ -3,13 +3,22 @@
 
 #include "common.h"
 
-#include <cstdio>
+#include <cstdint>
+#include <optional>
 
 namespace VexoGeoCli {
 namespace {
 
-// Place texts are in the process code page; JSON wants UTF-8.
-std::string JsonText(const std::string &text) { return JsonString(ToTerminalText(text)); }
+// ", "name": value" for a member the service sent; nothing for one it did not.
+template <typename T>
+std::string OptionalMember(const char *name, const std::optional<T> &value,
+                           std::string (*write)(const T &)) {
+    return value ? std::string(", \"") + name + "\": " + write(*value) : std::string();
+}
+
+std::string WriteText(const std::string &text) { return JsonString(text); }
+std::string WriteNumber(const double &value) { return JsonNumber(value); }
+std::string WriteId(const std::uint64_t &value) { return std::to_string(value); }
 
 std::string Position(double longitude, double latitude) {
     return "[" + JsonNumber(longitude) + ", " + JsonNumber(latitude) + "]";
@@ -36,16 +45,22 @@ std::string FormatPlaces(const std::vector<Geo::Place> &places, GeocodeFormat fo
             const auto &box = place.m_boundingBox;
             out += FormatNumber(place.m_longitude) + " " + FormatNumber(place.m_latitude) + "\t" +
                    FormatNumber(box[0]) + " " + FormatNumber(box[1]) + " " + FormatNumber(box[2]) +
-                   " " + FormatNumber(box[3]) + "\t" + ToTerminalText(place.m_displayName) + "\n";
+                   " " + FormatNumber(box[3]) + "\t" + ServerLine(place.m_displayName) + "\n";
         }
         return out;
     }
+    // Members the service did not send are left out (an empty class or type counts as not
+    // sent); none is made up.
     const auto members = [](const Geo::Place &place) {
-        return "\"display_name\": " + JsonText(place.m_displayName) +
-               ", \"class\": " + JsonText(place.m_class) + ", \"type\": " + JsonText(place.m_type) +
-               ", \"importance\": " + JsonNumber(place.m_importance) +
-               ", \"osm_type\": " + JsonText(place.m_osmType) +
-               ", \"osm_id\": " + std::to_string(place.m_osmId);
+        const auto text = [](const std::string &value) {
+            return value.empty() ? std::optional<std::string>() : std::optional<std::string>(value);
+        };
+        return "\"display_name\": " + JsonString(place.m_displayName) +
+               OptionalMember("class", text(place.m_class), WriteText) +
+               OptionalMember("type", text(place.m_type), WriteText) +
+               OptionalMember("importance", place.m_importance, WriteNumber) +
+               OptionalMember("osm_type", place.m_osmType, WriteText) +
+               OptionalMember("osm_id", place.m_osmId, WriteId);
     };
     if (format == GeocodeFormat::Json) {
         out = "[";

@@ -5,14 +5,14 @@
 
 #include <CLI/CLI.hpp>
 
-#include <cmath>
+#include <algorithm>
 
 namespace VexoGeoCli {
 
 void AddSharedGeocodingOptions(CLI::App &app, SharedGeocodingOptions &options) {
-    app.add_option("--timeout", options.m_timeout,
-                   "Seconds to wait for the answer, the wait for the request's turn included "
-                   "(default 30)");
+    AddTimeoutOption(app, options.m_timeout,
+                     "Seconds to wait for the answer, the wait for the request's turn included "
+                     "(default 30, at most 86400)");
     app.add_option("--endpoint", options.m_endpoint,
                    "The service's search URL (…/search); default $VEXOGEO_NOMINATIM_URL, the "
                    "setting NominatimUrl or the built-in one");
@@ -29,13 +29,9 @@ bool ReadSharedGeocodingOptions(const SharedGeocodingOptions &options,
         error = "--format: expected text, json or geojson, not " + QuoteText(options.m_format);
         return false;
     }
-    if (!std::isfinite(options.m_timeout) || options.m_timeout <= 0 || options.m_timeout > 86400) {
-        error = "--timeout: expected seconds above 0 and up to 86400, not " +
-                FormatNumber(options.m_timeout);
+    std::chrono::milliseconds milliseconds{0};
+    if (!ReadTimeout(options.m_timeout, milliseconds, error))
         return false;
-    }
-    const auto milliseconds =
-        std::chrono::milliseconds(static_cast<long long>(std::ceil(options.m_timeout * 1000)));
     geocoder.m_totalTimeout = milliseconds;
     geocoder.m_connectTimeout = std::min(geocoder.m_connectTimeout, milliseconds);
     geocoder.m_endpoint = options.m_endpoint;

@@ -7,7 +7,6 @@
 
 #include <CLI/CLI.hpp>
 
-#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -35,10 +34,10 @@ int RunReverse(const ReverseOptions &options) {
         return usage(error);
     double longitude = 0;
     double latitude = 0;
-    if (!ParseNumber(options.m_longitude, longitude) || !std::isfinite(longitude))
-        return usage("LON: expected a finite number, not " + QuoteText(options.m_longitude));
-    if (!ParseNumber(options.m_latitude, latitude) || !std::isfinite(latitude) || latitude < -90 ||
-        latitude > 90)
+    if (!ParseNumber(options.m_longitude, longitude) || !(longitude >= -180 && longitude <= 180))
+        return usage("LON: expected a number from -180 to 180, not " +
+                     QuoteText(options.m_longitude));
+    if (!ParseNumber(options.m_latitude, latitude) || !(latitude >= -90 && latitude <= 90))
         return usage("LAT: expected a number from -90 to 90, not " + QuoteText(options.m_latitude));
     if (options.m_zoom < 0 || options.m_zoom > 18)
         return usage("--zoom: expected 0 to 18, not " + std::to_string(options.m_zoom));

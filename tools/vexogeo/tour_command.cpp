@@ -350,14 +350,14 @@ bool CTour::TryGeocoding() {
             Print("    the service answered, but found no place\n");
         for (const auto &result : attempt.m_results) {
             const auto &box = result.m_boundingBox;
-            Print("    " + ToTerminalText(result.m_displayName) + "\n      latitude " +
+            Print("    " + ServerLine(ToTerminalText(result.m_displayName)) + "\n      latitude " +
                   FormatNumber(box[0]) + " to " + FormatNumber(box[1]) + ", longitude " +
                   FormatNumber(box[2]) + " to " + FormatNumber(box[3]) + "\n");
         }
         return true;
     case SearchAttempt::Outcome::Failed:
         Print("    The geocoding service is unreachable from here (" +
-              ToTerminalText(attempt.m_message) +
+              ServerLine(ToTerminalText(attempt.m_message)) +
               "); the search is skipped and the tour goes on.\n");
         return true;
     case SearchAttempt::Outcome::TimedOut:

@@ -396,7 +396,7 @@ void Line(COutputBuffer &out, const std::string &indent, std::string_view label,
         return;
     out.Append(indent);
     out.Append(label);
-    out.Append(TerminalLine(text));
+    out.Append(ServerLine(text));
     out.Append('\n');
 }
 
@@ -486,9 +486,9 @@ void LayerText(COutputBuffer &out, const WmsLayerPath &path, const std::string &
                bool whole) {
     const WmsLayer &layer = *path.back();
     out.Append(indent);
-    out.Append(layer.name ? TerminalLine(*layer.name) : std::string("(category)"));
+    out.Append(layer.name ? ServerLine(*layer.name) : std::string("(category)"));
     out.Append(" — ");
-    out.Append(TerminalLine(layer.title));
+    out.Append(ServerLine(layer.title));
     out.Append(FlagsText(layer));
     out.Append('\n');
     const std::string inner = indent + "  ";
@@ -583,7 +583,7 @@ void WriteCapabilitiesJson(const Geo::WmsCapabilities &capabilities, COutputBuff
 }
 
 void WriteCapabilitiesText(const Geo::WmsCapabilities &c, COutputBuffer &out) {
-    out.Append("WMS " + TerminalLine(c.version) + ": " + TerminalLine(c.title) + "\n");
+    out.Append("WMS " + ServerLine(c.version) + ": " + ServerLine(c.title) + "\n");
     Line(out, "  ", "", c.abstract);
     Line(out, "  ", "keywords: ", Joined(c.keywords, ", "));
     Line(out, "  ", "home: ", c.onlineResource);

@@ -47,9 +47,10 @@ bool IsUrl(const std::string &text) {
     return text.compare(0, 7, "http://") == 0 || text.compare(0, 8, "https://") == 0;
 }
 
-Geo::WmsClientOptions ClientOptions(double timeoutSeconds) {
+// The client's limits with the checked time-out (at most a day, so it fits a long).
+Geo::WmsClientOptions ClientOptions(std::chrono::milliseconds timeout) {
     Geo::WmsClientOptions options;
-    options.totalTimeoutMs = static_cast<long>(std::ceil(timeoutSeconds * 1000.0));
+    options.totalTimeoutMs = static_cast<long>(timeout.count());
     options.connectTimeoutMs = std::min(options.connectTimeoutMs, options.totalTimeoutMs);
     return options;
 }
@@ -65,12 +66,14 @@ void PrintWmsError(const std::string &context, const Geo::CWmsError &error) {
 }
 
 int RunCapabilities(const CapabilitiesOptions &options) {
-    if (!(options.m_timeout > 0)) {
-        PrintError("wms capabilities", "--timeout must be a positive number of seconds");
+    std::chrono::milliseconds timeout{0};
+    std::string usage;
+    if (!ReadTimeout(options.m_timeout, timeout, usage)) {
+        PrintError("wms capabilities", usage);
         return kExitUsage;
     }
     try {
-        const Geo::CWmsClient client(ClientOptions(options.m_timeout));
+        const Geo::CWmsClient client(ClientOptions(timeout));
         const Geo::WmsCapabilities capabilities =
             IsUrl(options.m_source) ? client.GetCapabilities(options.m_source)
                                     : client.LoadCapabilitiesFile(options.m_source);
@@ -147,8 +150,10 @@ int RunGetMap(const GetMapOptions &options) {
         PrintError(context, "--width and --height must be positive");
         return kExitUsage;
     }
-    if (!(options.m_timeout > 0)) {
-        PrintError(context, "--timeout must be a positive number of seconds");
+    std::chrono::milliseconds timeout{0};
+    std::string usage;
+    if (!ReadTimeout(options.m_timeout, timeout, usage)) {
+        PrintError(context, usage);
         return kExitUsage;
     }
     Geo::CWmsUrl request;
@@ -181,7 +186,7 @@ int RunGetMap(const GetMapOptions &options) {
             PrintError(context, "-o FILE is needed unless --print-url is given");
             return kExitUsage;
         }
-        const Geo::CWmsClient client(ClientOptions(options.m_timeout));
+        const Geo::CWmsClient client(ClientOptions(timeout));
         if (options.m_output == "-" || Geo::Platform::IsOutputStream(options.m_output))
             return WriteMapToStream(client, request, options.m_output);
         client.GetMapToFile(request, options.m_output);
@@ -208,8 +213,8 @@ Command AddWmsClientSubcommands(CLI::App &wms) {
         ->check(CLI::IsMember({"text", "json"}));
     capabilitiesApp->add_option("--layer", capabilities->m_layer,
                                 "Show the layer of this name whole, inherited values included");
-    capabilitiesApp->add_option("--timeout", capabilities->m_timeout,
-                                "Seconds before the request is given up (default 60)");
+    AddTimeoutOption(*capabilitiesApp, capabilities->m_timeout,
+                     "Seconds before the request is given up (default 60, at most 86400)");
     capabilitiesApp->footer(
         "Asks for version 1.3.0 and accepts the version the server answers with (1.1.1 or "
         "1.3.0; 1.0.0 is refused). Text lists the service, its requests and the layers depth "
@@ -237,8 +242,8 @@ Command AddWmsClientSubcommands(CLI::App &wms) {
     getMapApp->add_option("--format", getMap->m_format, "Image format (default image/png)");
     getMapApp->add_flag("--transparent", getMap->m_transparent, "Ask for a transparent image");
     getMapApp->add_option("--bgcolor", getMap->m_bgColor, "Background colour 0xRRGGBB");
-    getMapApp->add_option("--timeout", getMap->m_timeout,
-                          "Seconds before the request is given up (default 60)");
+    AddTimeoutOption(*getMapApp, getMap->m_timeout,
+                     "Seconds before the request is given up (default 60, at most 86400)");
     getMapApp->add_option("-o,--output", getMap->m_output,
                           "Image file to write, or - for standard output");
     getMapApp->add_flag("--print-url", getMap->m_printUrl, "Print the request URL, fetch nothing");

@@ -16,7 +16,9 @@
 
 namespace Geo {
 
-/// One place of a geocoding answer. Texts are UTF-8 as the service sent them.
+/// One place of a geocoding answer. Texts are the service's, as well-formed UTF-8: a sequence
+/// that is not UTF-8 (or an escaped lone surrogate) became U+FFFD, the rest is kept. Members
+/// the service did not send are absent, never made up.
 struct VEXOGEO_API Place {
     double m_latitude = 0;  ///< the place's point (degrees)
     double m_longitude = 0; ///< the place's point (degrees)
@@ -25,9 +27,9 @@ struct VEXOGEO_API Place {
     std::string m_displayName; ///< the full name (UTF-8)
     std::string m_class;       ///< main OSM tag key, e.g. "boundary"; empty when not sent
     std::string m_type;        ///< main OSM tag value, e.g. "administrative"; empty when not sent
-    double m_importance = 0;   ///< the service's ranking, 0 when not sent
-    std::string m_osmType;     ///< "node", "way" or "relation"; empty when not sent
-    std::uint64_t m_osmId = 0; ///< 0 when not sent
+    std::optional<double> m_importance;   ///< the service's ranking; none when not sent
+    std::optional<std::string> m_osmType; ///< "node", "way" or "relation"; none when not sent
+    std::optional<std::uint64_t> m_osmId; ///< none when not sent (or not a whole number)
 
     /// The display name in the process code page; characters it lacks become '?'.
     /// @return the empty text when the name cannot be converted.
@@ -117,8 +119,9 @@ class VEXOGEO_API CGeocoder {
     std::vector<Place> Search(const StructuredQuery &query) const;
     /// The place at `longitude`, `latitude` (degrees) at detail `zoom` (0 country to 18
     /// building). @return no place where the service has none.
-    /// @throw GeocodingError for a non-finite coordinate or a zoom outside 0 to 18 (before any
-    /// request) and every failed request.
+    /// @throw GeocodingError for a non-finite coordinate, a longitude outside -180 to 180, a
+    /// latitude outside -90 to 90 or a zoom outside 0 to 18 (before any request) and every
+    /// failed request.
     std::optional<Place> Reverse(double longitude, double latitude, int zoom = 18) const;
 
     /// Ends the requests of this geocoder running now, on any thread, within about 100 ms;

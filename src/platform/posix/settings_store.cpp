@@ -109,26 +109,6 @@ bool ReadAll(int handle, char *buffer, std::size_t capacity, std::size_t &size) 
     }
 }
 
-// A value file holds its text as an editor saves it: Windows editors put a UTF-8 byte order mark
-// before it, and any editor a line ending after it (line feed, carriage return and line feed, or
-// a carriage return alone; sometimes an empty line more). None of that is part of the value.
-// Like a registry string, the text ends at its first NUL. Blanks are kept: they are text.
-// @return the length of the text, moved to the start of `buffer`.
-std::size_t ExtractValueText(char *buffer, std::size_t size) {
-    static const char kByteOrderMark[] = "\xEF\xBB\xBF";
-    std::size_t start = 0;
-    if (size >= 3 && std::equal(kByteOrderMark, kByteOrderMark + 3, buffer)) {
-        start = 3;
-    }
-    std::size_t end =
-        static_cast<std::size_t>(std::find(buffer + start, buffer + size, '\0') - buffer);
-    while (end > start && (buffer[end - 1] == '\n' || buffer[end - 1] == '\r')) {
-        --end;
-    }
-    std::copy(buffer + start, buffer + end, buffer);
-    return end - start;
-}
-
 } // namespace
 
 std::string GetHiveFolder(SettingsHive hive) {
@@ -149,22 +129,22 @@ std::string GetHiveFolder(SettingsHive hive) {
 SettingsKey::~SettingsKey() { Close(); }
 
 SettingsKey::SettingsKey(SettingsKey &&other) noexcept : m_handle(other.m_handle) {
-    other.m_handle = -1;
+    other.m_handle = kClosed;
 }
 
 SettingsKey &SettingsKey::operator=(SettingsKey &&other) noexcept {
     if (this != &other) {
         Close();
         m_handle = other.m_handle;
-        other.m_handle = -1;
+        other.m_handle = kClosed;
     }
     return *this;
 }
 
 void SettingsKey::Close() {
-    if (m_handle >= 0) {
-        close(static_cast<int>(m_handle));
-        m_handle = -1;
+    if (IsOpen()) {
+        close(m_handle);
+        m_handle = kClosed;
     }
 }
 
@@ -189,7 +169,7 @@ bool SettingsKey::Open(const SettingsKey &parent, const std::string &path) {
         Close();
         return false;
     }
-    const int handle = OpenFolder(static_cast<int>(parent.m_handle), folder);
+    const int handle = OpenFolder(parent.m_handle, folder);
     Close();
     m_handle = handle;
     return IsOpen();
@@ -197,7 +177,7 @@ bool SettingsKey::Open(const SettingsKey &parent, const std::string &path) {
 
 bool SettingsKey::QueryValueSize(const std::string &name, std::size_t &size) const {
     std::size_t found = 0;
-    const CDescriptor value(OpenValue(static_cast<int>(m_handle), name, found));
+    const CDescriptor value(OpenValue(m_handle, name, found));
     if (value.Get() < 0) {
         return false;
     }
@@ -208,11 +188,11 @@ bool SettingsKey::QueryValueSize(const std::string &name, std::size_t &size) con
 bool SettingsKey::QueryValue(const std::string &name, char *buffer, std::size_t capacity,
                              std::size_t &size) const {
     std::size_t ignored = 0;
-    const CDescriptor value(OpenValue(static_cast<int>(m_handle), name, ignored));
+    const CDescriptor value(OpenValue(m_handle, name, ignored));
     if (value.Get() < 0 || !ReadAll(value.Get(), buffer, capacity, size)) {
         return false;
     }
-    size = ExtractValueText(buffer, size);
+    size = TakeSettingText(buffer, size, SettingsValueForm::EditorFile);
     return true;
 }
 

@@ -2,6 +2,8 @@
 // page 0 is CP_ACP, the process's ANSI code page.
 #include "platform/code_page_conversion.h"
 
+#include "text/code_page.h"
+
 #include <climits>
 
 #include <windows.h>
@@ -10,6 +12,8 @@ namespace Geo::Platform {
 namespace {
 
 static_assert(sizeof(wchar_t) == 2, "wide text is UTF-16 on this platform");
+// The library's code-page numbers go to the system unchanged.
+static_assert(kCodePageAnsi == CP_ACP && kCodePageUtf8 == CP_UTF8, "Windows code-page numbers");
 
 bool FitsInt(std::size_t count) { return count <= static_cast<std::size_t>(INT_MAX); }
 

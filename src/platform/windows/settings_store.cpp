@@ -3,29 +3,14 @@
 #include "platform/settings_store.h"
 
 #include <algorithm>
+#include <type_traits>
 
 #include <windows.h>
 
 namespace Geo::Platform {
 namespace {
 
-// The predefined root keys are sign-extended values with the top bit set, which the store's
-// handle field would read as "not open"; bit 63 is cleared for storage and restored from bit 62,
-// which no handle the registry returns otherwise carries.
-constexpr std::uintptr_t kTopBit = std::uintptr_t(1) << 63;
-constexpr std::uintptr_t kMarkerBit = std::uintptr_t(1) << 62;
-
-std::intptr_t ToStored(HKEY key) {
-    return static_cast<std::intptr_t>(reinterpret_cast<std::uintptr_t>(key) & ~kTopBit);
-}
-
-HKEY FromStored(std::intptr_t stored) {
-    auto bits = static_cast<std::uintptr_t>(stored);
-    if ((bits & kMarkerBit) != 0) {
-        bits |= kTopBit;
-    }
-    return reinterpret_cast<HKEY>(bits);
-}
+static_assert(std::is_same_v<HKEY, HKEY__ *>, "the settings key holds an HKEY as it is");
 
 HKEY RootOf(SettingsHive hive) {
     return hive == SettingsHive::CurrentUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
@@ -64,47 +49,42 @@ std::string GetHiveFolder(SettingsHive hive) {
 SettingsKey::~SettingsKey() { Close(); }
 
 SettingsKey::SettingsKey(SettingsKey &&other) noexcept : m_handle(other.m_handle) {
-    other.m_handle = -1;
+    other.m_handle = kClosed;
 }
 
 SettingsKey &SettingsKey::operator=(SettingsKey &&other) noexcept {
     if (this != &other) {
         Close();
         m_handle = other.m_handle;
-        other.m_handle = -1;
+        other.m_handle = kClosed;
     }
     return *this;
 }
 
 void SettingsKey::Close() {
-    if (m_handle >= 0) {
-        RegCloseKey(FromStored(m_handle));
-        m_handle = -1;
+    if (IsOpen()) {
+        RegCloseKey(m_handle);
+        m_handle = kClosed;
     }
 }
 
 bool SettingsKey::Open(SettingsHive hive, const std::string &path) {
     Close();
-    const HKEY key = OpenBelow(RootOf(hive), path);
-    if (key != nullptr) {
-        m_handle = ToStored(key);
-    }
+    m_handle = OpenBelow(RootOf(hive), path);
     return IsOpen();
 }
 
 bool SettingsKey::Open(const SettingsKey &parent, const std::string &path) {
-    const HKEY key = parent.IsOpen() ? OpenBelow(FromStored(parent.m_handle), path) : nullptr;
+    const HKEY key = parent.IsOpen() ? OpenBelow(parent.m_handle, path) : nullptr;
     Close();
-    if (key != nullptr) {
-        m_handle = ToStored(key);
-    }
+    m_handle = key;
     return IsOpen();
 }
 
 bool SettingsKey::QueryValueSize(const std::string &name, std::size_t &size) const {
     DWORD found = 0;
     if (!IsOpen() || !IsValueName(name) ||
-        RegQueryValueExA(FromStored(m_handle), name.c_str(), nullptr, nullptr, nullptr, &found) !=
+        RegQueryValueExA(m_handle, name.c_str(), nullptr, nullptr, nullptr, &found) !=
             ERROR_SUCCESS) {
         return false;
     }
@@ -117,11 +97,11 @@ bool SettingsKey::QueryValue(const std::string &name, char *buffer, std::size_t 
     // Any type is read as its bytes; a value longer than the buffer answers ERROR_MORE_DATA.
     DWORD count = static_cast<DWORD>(std::min<std::size_t>(capacity, MAXDWORD));
     if (!IsOpen() || !IsValueName(name) ||
-        RegQueryValueExA(FromStored(m_handle), name.c_str(), nullptr, nullptr,
-                         reinterpret_cast<BYTE *>(buffer), &count) != ERROR_SUCCESS) {
+        RegQueryValueExA(m_handle, name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE *>(buffer),
+                         &count) != ERROR_SUCCESS) {
         return false;
     }
-    size = count;
+    size = TakeSettingText(buffer, count, SettingsValueForm::ProgramBytes);
     return true;
 }
 
