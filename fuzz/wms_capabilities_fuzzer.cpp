@@ -13,21 +13,28 @@ namespace {
 
 using VexoGeoFuzz::Check;
 
-// Inheritance: every system of a layer's parent is also the layer's, and none is listed twice.
-void CheckLayers(const std::vector<Geo::WmsLayer> &layers, const Geo::WmsLayer *parent) {
-    for (const Geo::WmsLayer &layer : layers) {
-        for (std::size_t i = 0; i < layer.crs.size(); ++i)
-            Check(std::find(layer.crs.begin() + static_cast<long>(i) + 1, layer.crs.end(),
-                            layer.crs[i]) == layer.crs.end(),
+// A layer declares no system twice; its effective systems start with its parent's, and every
+// inherited list keeps at least what the parent has.
+void CheckLayers(const Geo::WmsCapabilities &capabilities) {
+    Geo::ForEachWmsLayer(capabilities, [](const Geo::WmsLayerPath &path) {
+        const std::vector<std::string> &own = path.back()->crs;
+        for (std::size_t i = 0; i < own.size(); ++i)
+            Check(std::find(own.begin() + static_cast<long>(i) + 1, own.end(), own[i]) == own.end(),
                   "system listed twice");
-        if (parent) {
-            Check(layer.crs.size() >= parent->crs.size(), "systems lost");
-            Check(std::equal(parent->crs.begin(), parent->crs.end(), layer.crs.begin()),
-                  "inherited systems first");
-            Check(layer.styles.size() >= parent->styles.size(), "styles lost");
-        }
-        CheckLayers(layer.children, &layer);
-    }
+        const std::vector<std::string> crs = Geo::EffectiveWmsCrs(path);
+        if (path.size() < 2)
+            return;
+        const Geo::WmsLayerPath parent(path.begin(), path.end() - 1);
+        const std::vector<std::string> inherited = Geo::EffectiveWmsCrs(parent);
+        Check(crs.size() >= inherited.size() &&
+                  std::equal(inherited.begin(), inherited.end(), crs.begin()),
+              "inherited systems first");
+        Check(Geo::EffectiveWmsStyles(path).size() >= Geo::EffectiveWmsStyles(parent).size(),
+              "styles lost");
+        Check(Geo::EffectiveWmsDimensions(path).size() >=
+                  Geo::EffectiveWmsDimensions(parent).size(),
+              "dimensions lost");
+    });
 }
 
 } // namespace
@@ -38,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     Geo::WmsCapabilities capabilities;
     std::string error;
     if (Geo::ParseWmsCapabilities(input, capabilities, error)) {
-        CheckLayers(capabilities.layers, nullptr);
+        CheckLayers(capabilities);
         for (const auto &entry : Geo::FlattenWmsLayers(capabilities))
             Check(entry.second >= 0 && entry.first != nullptr, "flattened layer");
     } else {

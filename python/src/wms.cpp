@@ -25,6 +25,33 @@ Geo::WmsClientOptions Options(double connectTimeout, double timeout, std::size_t
     return options;
 }
 
+// Python's layers carry their whole lists (crs, styles, boxes, dimensions, authority URLs), as
+// OWSLib's do: Python users read one layer at a time without its ancestors.
+void Resolve(const std::vector<Geo::WmsLayer> &layers, Geo::WmsLayerPath &path,
+             std::vector<Geo::WmsLayer> &resolved) {
+    for (const Geo::WmsLayer &layer : layers) {
+        path.push_back(&layer);
+        Geo::WmsLayer copy = layer;
+        copy.crs = Geo::EffectiveWmsCrs(path);
+        copy.styles = Geo::EffectiveWmsStyles(path);
+        copy.boundingBoxes = Geo::EffectiveWmsBoundingBoxes(path);
+        copy.dimensions = Geo::EffectiveWmsDimensions(path);
+        copy.authorityUrls = Geo::EffectiveWmsAuthorityUrls(path);
+        copy.children.clear();
+        Resolve(layer.children, path, copy.children);
+        resolved.push_back(std::move(copy));
+        path.pop_back();
+    }
+}
+
+Geo::WmsCapabilities Resolved(Geo::WmsCapabilities capabilities) {
+    Geo::WmsLayerPath path;
+    std::vector<Geo::WmsLayer> layers;
+    Resolve(capabilities.layers, path, layers);
+    capabilities.layers = std::move(layers);
+    return capabilities;
+}
+
 Geo::WmsCapabilities ParseBytes(const py::bytes &bytes) {
     const std::string text = bytes;
     Geo::WmsCapabilities capabilities;
@@ -36,14 +63,15 @@ Geo::WmsCapabilities ParseBytes(const py::bytes &bytes) {
     }
     if (!ok)
         Raise("WmsError", py::make_tuple(error, "invalid_document", "", error));
-    return capabilities;
+    return Resolved(std::move(capabilities));
 }
 
 Geo::WmsCapabilities Fetch(const std::string &address, bool isFile, double connectTimeout,
                            double timeout, std::size_t maxBytes) {
     const Geo::CWmsClient client(Options(connectTimeout, timeout, maxBytes));
     const py::gil_scoped_release unlocked;
-    return isFile ? client.LoadCapabilitiesFile(address) : client.GetCapabilities(address);
+    return Resolved(isFile ? client.LoadCapabilitiesFile(address)
+                           : client.GetCapabilities(address));
 }
 
 Geo::CWmsUrl Request(const std::string &address, const std::string &version,
@@ -142,8 +170,8 @@ void RegisterWms(py::module_ &m) {
         .def_readonly("geographic_box", &WmsLayer::geographicBox)
         .def_readonly("bounding_boxes", &WmsLayer::boundingBoxes)
         .def_readonly("styles", &WmsLayer::styles)
-        .def_readonly("min_scale", &WmsLayer::minScale)
-        .def_readonly("max_scale", &WmsLayer::maxScale)
+        .def_readonly("min_scale_denominator", &WmsLayer::minScaleDenominator)
+        .def_readonly("max_scale_denominator", &WmsLayer::maxScaleDenominator)
         .def_readonly("children", &WmsLayer::children);
     py::class_<WmsCapabilities>(m, "WmsCapabilities")
         .def_readonly("version", &WmsCapabilities::version)

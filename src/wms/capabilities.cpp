@@ -1,10 +1,12 @@
-// Reading a WMS GetCapabilities document (1.1.1 and 1.3.0) into the layer tree, with the
-// inheritance rules of WMS applied while walking down.
+// Reading a WMS GetCapabilities document (1.1.1 and 1.3.0) into the layer tree; single values
+// are inherited while walking down, lists on demand through the Effective* functions.
 #include <vexogeo/wms/wms_capabilities.h>
 
 #include <algorithm>
 #include <charconv>
 #include <stdexcept>
+#include <string_view>
+#include <unordered_set>
 
 #include "wms/xml_reading.h"
 #include "xml/xml_access.h"
@@ -58,21 +60,68 @@ std::string OnlineResource(const xmlNode *parent) {
     return resource ? Attribute(resource, "href") : std::string();
 }
 
+int ReadInteger(const std::string &text, const char *what) {
+    const char *first = text.data();
+    const char *last = first + text.size();
+    if (first != last && *first == '+')
+        ++first;
+    int value = 0;
+    const auto result = std::from_chars(first, last, value);
+    if (result.ec != std::errc() || result.ptr != last || value < 0)
+        throw CNumberError(std::string("The capabilities hold \"") + text + "\" where " + what +
+                           " should be a whole number.");
+    return value;
+}
+
+std::optional<int> OptionalInteger(const xmlNode *element, const char *what) {
+    if (!element)
+        return std::nullopt;
+    return ReadInteger(TrimmedContent(element), what);
+}
+
+// Boolean layer attributes are written "1"/"0" by most servers and "true"/"false" by some.
+void ReadFlag(const xmlNode *element, const char *name, bool &flag) {
+    bool present = false;
+    const std::string text = Attribute(element, name, &present);
+    if (present)
+        flag = text == "1" || text == "true";
+}
+
+void ReadCount(const xmlNode *element, const char *name, int &count) {
+    bool present = false;
+    const std::string text = Attribute(element, name, &present);
+    if (present)
+        count = ReadInteger(text, name);
+}
+
+std::vector<std::string> Keywords(const xmlNode *parent) {
+    std::vector<std::string> keywords;
+    const xmlNode *list = FirstChild(parent, "KeywordList");
+    if (list)
+        for (const xmlNode *child = list->children; child; child = child->next)
+            if (IsElement(child, "Keyword"))
+                AddUnique(keywords, TrimmedContent(child));
+    return keywords;
+}
+
+// A LegendURL or LogoURL: Format, OnlineResource and the pixel size as attributes.
+WmsLegendUrl ReadLink(const xmlNode *element) {
+    WmsLegendUrl link;
+    link.format = TrimmedContent(FirstChild(element, "Format"));
+    link.href = OnlineResource(element);
+    link.width = ReadSize(element, "width");
+    link.height = ReadSize(element, "height");
+    return link;
+}
+
 WmsStyle ReadStyle(const xmlNode *element) {
     WmsStyle style;
     style.name = TrimmedContent(FirstChild(element, "Name"));
     style.title = TrimmedContent(FirstChild(element, "Title"));
     style.abstract = TrimmedContent(FirstChild(element, "Abstract"));
-    for (const xmlNode *child = element->children; child; child = child->next) {
-        if (!IsElement(child, "LegendURL"))
-            continue;
-        WmsLegendUrl legend;
-        legend.format = TrimmedContent(FirstChild(child, "Format"));
-        legend.href = OnlineResource(child);
-        legend.width = ReadSize(child, "width");
-        legend.height = ReadSize(child, "height");
-        style.legendUrls.push_back(std::move(legend));
-    }
+    for (const xmlNode *child = element->children; child; child = child->next)
+        if (IsElement(child, "LegendURL"))
+            style.legendUrls.push_back(ReadLink(child));
     return style;
 }
 
@@ -85,6 +134,13 @@ WmsBoundingBox ReadBox(const xmlNode *element) {
     box.minY = ReadNumber(Attribute(element, "miny"), "miny");
     box.maxX = ReadNumber(Attribute(element, "maxx"), "maxx");
     box.maxY = ReadNumber(Attribute(element, "maxy"), "maxy");
+    bool present = false;
+    std::string res = Attribute(element, "resx", &present);
+    if (present)
+        box.resX = ReadNumber(res, "resx");
+    res = Attribute(element, "resy", &present);
+    if (present)
+        box.resY = ReadNumber(res, "resy");
     return box;
 }
 
@@ -100,39 +156,106 @@ void SplitInto(std::vector<std::string> &list, const std::string &text) {
     }
 }
 
+// The attributes that describe a dimension's extent: 1.3.0 Dimension and 1.1.1 Extent.
+void ReadExtent(const xmlNode *element, WmsDimension &dimension) {
+    bool present = false;
+    const std::string value = Attribute(element, "default", &present);
+    if (present)
+        dimension.defaultValue = value;
+    ReadFlag(element, "multipleValues", dimension.multipleValues);
+    ReadFlag(element, "nearestValue", dimension.nearestValue);
+    ReadFlag(element, "current", dimension.current);
+    dimension.values = TrimmedContent(element);
+    dimension.hasExtent = true;
+}
+
+template <class Item, class Key> void ReplaceOrAdd(std::vector<Item> &list, Item item, Key key) {
+    const auto same = std::find_if(list.begin(), list.end(),
+                                   [&](const Item &held) { return key(held) == key(item); });
+    if (same == list.end())
+        list.push_back(std::move(item));
+    else
+        *same = std::move(item);
+}
+
+// A 1.1.1 Extent names a dimension declared by the layer or an ancestor: the declaration's
+// units join the extent's values in one dimension of the layer's own list.
+void AddExtent(const xmlNode *element, const WmsLayerPath &ancestors, WmsLayer &layer) {
+    WmsDimension dimension;
+    dimension.name = Attribute(element, "name");
+    const auto named = [&](const WmsDimension &d) { return d.name == dimension.name; };
+    auto own = std::find_if(layer.dimensions.begin(), layer.dimensions.end(), named);
+    if (own != layer.dimensions.end()) {
+        ReadExtent(element, *own);
+        return;
+    }
+    for (auto ancestor = ancestors.rbegin(); ancestor != ancestors.rend(); ++ancestor) {
+        const auto &list = (*ancestor)->dimensions;
+        const auto declared = std::find_if(list.begin(), list.end(), named);
+        if (declared != list.end()) {
+            dimension = *declared;
+            break;
+        }
+    }
+    ReadExtent(element, dimension);
+    layer.dimensions.push_back(std::move(dimension));
+}
+
+WmsAttribution ReadAttribution(const xmlNode *element) {
+    WmsAttribution attribution;
+    attribution.title = TrimmedContent(FirstChild(element, "Title"));
+    attribution.href = OnlineResource(element);
+    if (const xmlNode *logo = FirstChild(element, "LogoURL"))
+        attribution.logo = ReadLink(logo);
+    return attribution;
+}
+
 // Nesting beyond this is refused rather than recursed into (libxml2 itself stops at 256).
 constexpr int kMaxDepth = 200;
 
-void ReadLayer(const xmlNode *element, const WmsLayer *parent, std::vector<WmsLayer> &siblings,
-               int depth) {
-    if (depth > kMaxDepth)
+void ReadLayer(const xmlNode *element, WmsLayerPath &ancestors, std::vector<WmsLayer> &siblings) {
+    if (ancestors.size() > static_cast<std::size_t>(kMaxDepth))
         throw CNumberError("The capabilities nest layers too deeply.");
     siblings.emplace_back();
     WmsLayer &layer = siblings.back();
-    if (parent) {
-        layer.crs = parent->crs;
-        layer.geographicBox = parent->geographicBox;
-        layer.boundingBoxes = parent->boundingBoxes;
-        layer.styles = parent->styles;
-        layer.minScale = parent->minScale;
-        layer.maxScale = parent->maxScale;
+    // Single values are inherited here; lists stay each layer's own (see the Effective* calls).
+    if (!ancestors.empty()) {
+        const WmsLayer &parent = *ancestors.back();
+        layer.queryable = parent.queryable;
+        layer.opaque = parent.opaque;
+        layer.noSubsets = parent.noSubsets;
+        layer.cascaded = parent.cascaded;
+        layer.fixedWidth = parent.fixedWidth;
+        layer.fixedHeight = parent.fixedHeight;
+        layer.geographicBox = parent.geographicBox;
+        layer.minScaleDenominator = parent.minScaleDenominator;
+        layer.maxScaleDenominator = parent.maxScaleDenominator;
+        layer.scaleHint = parent.scaleHint;
+        layer.attribution = parent.attribution;
     }
-    const std::string queryable = Attribute(element, "queryable");
-    layer.queryable = queryable == "1" || queryable == "true";
+    ReadFlag(element, "queryable", layer.queryable);
+    ReadFlag(element, "opaque", layer.opaque);
+    ReadFlag(element, "noSubsets", layer.noSubsets);
+    ReadCount(element, "cascaded", layer.cascaded);
+    ReadCount(element, "fixedWidth", layer.fixedWidth);
+    ReadCount(element, "fixedHeight", layer.fixedHeight);
     bool scaleGiven = false;
     std::optional<double> minScale, maxScale;
-    std::vector<const xmlNode *> childLayers;
+    std::vector<const xmlNode *> childLayers, extents;
     for (const xmlNode *child = element->children; child; child = child->next) {
         if (child->type != XML_ELEMENT_NODE)
             continue;
-        const char *name = reinterpret_cast<const char *>(child->name);
-        const std::string_view tag(name);
+        const std::string_view tag(reinterpret_cast<const char *>(child->name));
         if (tag == "Name") {
             layer.name = TrimmedContent(child);
         } else if (tag == "Title") {
             layer.title = TrimmedContent(child);
         } else if (tag == "Abstract") {
             layer.abstract = TrimmedContent(child);
+        } else if (tag == "KeywordList") {
+            for (const xmlNode *keyword = child->children; keyword; keyword = keyword->next)
+                if (IsElement(keyword, "Keyword"))
+                    AddUnique(layer.keywords, TrimmedContent(keyword));
         } else if (tag == "CRS" || tag == "SRS") {
             SplitInto(layer.crs, TrimmedContent(child));
         } else if (tag == "EX_GeographicBoundingBox") {
@@ -148,20 +271,11 @@ void ReadLayer(const xmlNode *element, const WmsLayer *parent, std::vector<WmsLa
             const WmsBoundingBox read = ReadBox(child);
             layer.geographicBox = WmsGeographicBox{read.minX, read.minY, read.maxX, read.maxY};
         } else if (tag == "BoundingBox") {
-            WmsBoundingBox box = ReadBox(child);
-            // A box for a system replaces the inherited one for that system.
-            auto &boxes = layer.boundingBoxes;
-            boxes.erase(std::remove_if(boxes.begin(), boxes.end(),
-                                       [&](const WmsBoundingBox &b) { return b.crs == box.crs; }),
-                        boxes.end());
-            boxes.push_back(std::move(box));
+            ReplaceOrAdd(layer.boundingBoxes, ReadBox(child),
+                         [](const WmsBoundingBox &b) -> const std::string & { return b.crs; });
         } else if (tag == "Style") {
-            WmsStyle style = ReadStyle(child);
-            auto &styles = layer.styles;
-            const auto same = std::find_if(styles.begin(), styles.end(),
-                                           [&](const WmsStyle &s) { return s.name == style.name; });
-            if (same == styles.end())
-                styles.push_back(std::move(style));
+            ReplaceOrAdd(layer.styles, ReadStyle(child),
+                         [](const WmsStyle &s) -> const std::string & { return s.name; });
         } else if (tag == "MinScaleDenominator") {
             scaleGiven = true;
             minScale = ReadNumber(TrimmedContent(child), "MinScaleDenominator");
@@ -169,47 +283,134 @@ void ReadLayer(const xmlNode *element, const WmsLayer *parent, std::vector<WmsLa
             scaleGiven = true;
             maxScale = ReadNumber(TrimmedContent(child), "MaxScaleDenominator");
         } else if (tag == "ScaleHint") {
-            scaleGiven = true;
-            minScale = ReadNumber(Attribute(child, "min"), "ScaleHint min");
-            maxScale = ReadNumber(Attribute(child, "max"), "ScaleHint max");
+            layer.scaleHint = WmsScaleHint{ReadNumber(Attribute(child, "min"), "ScaleHint min"),
+                                           ReadNumber(Attribute(child, "max"), "ScaleHint max")};
+        } else if (tag == "Dimension") {
+            WmsDimension dimension;
+            dimension.name = Attribute(child, "name");
+            dimension.units = Attribute(child, "units");
+            dimension.unitSymbol = Attribute(child, "unitSymbol");
+            // A 1.3.0 Dimension carries its extent; a 1.1.1 one is empty, its Extent follows.
+            if (child->children)
+                ReadExtent(child, dimension);
+            ReplaceOrAdd(layer.dimensions, std::move(dimension),
+                         [](const WmsDimension &d) -> const std::string & { return d.name; });
+        } else if (tag == "Extent") {
+            extents.push_back(child);
+        } else if (tag == "Attribution") {
+            layer.attribution = ReadAttribution(child);
+        } else if (tag == "AuthorityURL") {
+            layer.authorityUrls.push_back({Attribute(child, "name"), OnlineResource(child)});
+        } else if (tag == "Identifier") {
+            layer.identifiers.push_back({Attribute(child, "authority"), TrimmedContent(child)});
+        } else if (tag == "MetadataURL") {
+            layer.metadataUrls.push_back({Attribute(child, "type"),
+                                          TrimmedContent(FirstChild(child, "Format")),
+                                          OnlineResource(child)});
         } else if (tag == "Layer") {
             childLayers.push_back(child);
         }
     }
     if (scaleGiven) {
-        layer.minScale = minScale;
-        layer.maxScale = maxScale;
+        layer.minScaleDenominator = minScale;
+        layer.maxScaleDenominator = maxScale;
     }
+    for (const xmlNode *extent : extents)
+        AddExtent(extent, ancestors, layer);
+    // Reserved once, so that the path's pointers to this layer stay valid below it.
     layer.children.reserve(childLayers.size());
+    ancestors.push_back(&layer);
     for (const xmlNode *child : childLayers)
-        ReadLayer(child, &layer, layer.children, depth + 1);
+        ReadLayer(child, ancestors, layer.children);
+    ancestors.pop_back();
+}
+
+void ReadService(const xmlNode *service, WmsCapabilities &capabilities) {
+    capabilities.serviceName = TrimmedContent(FirstChild(service, "Name"));
+    capabilities.title = TrimmedContent(FirstChild(service, "Title"));
+    capabilities.abstract = TrimmedContent(FirstChild(service, "Abstract"));
+    capabilities.keywords = Keywords(service);
+    capabilities.onlineResource = OnlineResource(service);
+    capabilities.fees = TrimmedContent(FirstChild(service, "Fees"));
+    capabilities.accessConstraints = TrimmedContent(FirstChild(service, "AccessConstraints"));
+    capabilities.layerLimit = OptionalInteger(FirstChild(service, "LayerLimit"), "LayerLimit");
+    capabilities.maxWidth = OptionalInteger(FirstChild(service, "MaxWidth"), "MaxWidth");
+    capabilities.maxHeight = OptionalInteger(FirstChild(service, "MaxHeight"), "MaxHeight");
+    const xmlNode *information = FirstChild(service, "ContactInformation");
+    if (!information)
+        return;
+    WmsContact contact;
+    const xmlNode *primary = FirstChild(information, "ContactPersonPrimary");
+    contact.person = TrimmedContent(FirstChild(primary, "ContactPerson"));
+    contact.organization = TrimmedContent(FirstChild(primary, "ContactOrganization"));
+    contact.position = TrimmedContent(FirstChild(information, "ContactPosition"));
+    const xmlNode *address = FirstChild(information, "ContactAddress");
+    contact.addressType = TrimmedContent(FirstChild(address, "AddressType"));
+    contact.address = TrimmedContent(FirstChild(address, "Address"));
+    contact.city = TrimmedContent(FirstChild(address, "City"));
+    contact.stateOrProvince = TrimmedContent(FirstChild(address, "StateOrProvince"));
+    contact.postCode = TrimmedContent(FirstChild(address, "PostCode"));
+    contact.country = TrimmedContent(FirstChild(address, "Country"));
+    contact.telephone = TrimmedContent(FirstChild(information, "ContactVoiceTelephone"));
+    contact.fax = TrimmedContent(FirstChild(information, "ContactFacsimileTelephone"));
+    contact.email = TrimmedContent(FirstChild(information, "ContactElectronicMailAddress"));
+    capabilities.contact = std::move(contact);
+}
+
+WmsOperation ReadOperation(const xmlNode *element) {
+    WmsOperation operation;
+    operation.name = reinterpret_cast<const char *>(element->name);
+    for (const xmlNode *child = element->children; child; child = child->next) {
+        if (IsElement(child, "Format")) {
+            AddUnique(operation.formats, TrimmedContent(child));
+        } else if (IsElement(child, "DCPType")) {
+            // The first address of each method counts; later DCPTypes repeat or add methods.
+            const xmlNode *http = FirstChild(child, "HTTP");
+            if (operation.getUrl.empty())
+                operation.getUrl = OnlineResource(FirstChild(http, "Get"));
+            if (operation.postUrl.empty())
+                operation.postUrl = OnlineResource(FirstChild(http, "Post"));
+        }
+    }
+    return operation;
 }
 
 void ReadCapabilities(const xmlNode *root, WmsCapabilities &capabilities) {
     capabilities.version = Attribute(root, "version");
-    const xmlNode *service = FirstChild(root, "Service");
-    capabilities.title = TrimmedContent(FirstChild(service, "Title"));
-    capabilities.abstract = TrimmedContent(FirstChild(service, "Abstract"));
+    ReadService(FirstChild(root, "Service"), capabilities);
     const xmlNode *capability = FirstChild(root, "Capability");
-    const xmlNode *getMap = FirstChild(FirstChild(capability, "Request"), "GetMap");
-    if (getMap) {
-        for (const xmlNode *child = getMap->children; child; child = child->next) {
-            if (IsElement(child, "Format"))
-                AddUnique(capabilities.getMapFormats, TrimmedContent(child));
-            else if (IsElement(child, "DCPType") && capabilities.getMapUrl.empty())
-                capabilities.getMapUrl =
-                    OnlineResource(FirstChild(FirstChild(child, "HTTP"), "Get"));
+    if (const xmlNode *request = FirstChild(capability, "Request"))
+        for (const xmlNode *child = request->children; child; child = child->next)
+            if (child->type == XML_ELEMENT_NODE)
+                capabilities.operations.push_back(ReadOperation(child));
+    for (const WmsOperation &operation : capabilities.operations)
+        if (operation.name == "GetMap") {
+            capabilities.getMapUrl = operation.getUrl;
+            capabilities.getMapFormats = operation.formats;
+            break;
         }
-    }
     const xmlNode *exception = FirstChild(capability, "Exception");
     if (exception)
         for (const xmlNode *child = exception->children; child; child = child->next)
             if (IsElement(child, "Format"))
                 AddUnique(capabilities.exceptionFormats, TrimmedContent(child));
-    if (capability)
-        for (const xmlNode *child = capability->children; child; child = child->next)
-            if (IsElement(child, "Layer"))
-                ReadLayer(child, nullptr, capabilities.layers, 0);
+    if (!capability)
+        return;
+    std::vector<const xmlNode *> layers;
+    for (const xmlNode *child = capability->children; child; child = child->next)
+        if (IsElement(child, "Layer"))
+            layers.push_back(child);
+    capabilities.layers.reserve(layers.size());
+    WmsLayerPath ancestors;
+    for (const xmlNode *layer : layers)
+        ReadLayer(layer, ancestors, capabilities.layers);
+}
+
+// 1.1.0, 1.1.1 and 1.3.0 share the structure read here; 1.0.0 names its requests and formats
+// differently (Map, <PNG/>), which would read as a service without GetMap.
+bool IsSupportedVersion(const std::string &version) {
+    return version.empty() || version.compare(0, 4, "1.1.") == 0 ||
+           version.compare(0, 4, "1.3.") == 0 || version == "1.1" || version == "1.3";
 }
 
 void Flatten(const std::vector<WmsLayer> &layers, int depth,
@@ -220,14 +421,37 @@ void Flatten(const std::vector<WmsLayer> &layers, int depth,
     }
 }
 
+void Walk(const std::vector<WmsLayer> &layers, WmsLayerPath &path,
+          const std::function<bool(const WmsLayerPath &)> &visit) {
+    for (const WmsLayer &layer : layers) {
+        path.push_back(&layer);
+        const bool more = visit(path) && (Walk(layer.children, path, visit), true);
+        path.pop_back();
+        if (!more)
+            return;
+    }
+}
+
+// Down the path, each layer's own items replace those of the same key where they stand and
+// add the others at the end.
+template <class Item, class Key>
+std::vector<Item> Accumulate(const WmsLayerPath &path, std::vector<Item> WmsLayer::*list, Key key) {
+    std::vector<Item> out;
+    for (const WmsLayer *layer : path)
+        for (const Item &item : layer->*list)
+            ReplaceOrAdd(out, item, key);
+    return out;
+}
+
 } // namespace
 
 bool ParseWmsCapabilities(const std::string &bytes, WmsCapabilities &capabilities,
                           std::string &error) {
     try {
-        const Xml::DocumentPtr document = Xml::ParseXmlBytes(bytes);
+        std::string reason;
+        const Xml::DocumentPtr document = Xml::ParseXmlBytes(bytes, reason);
         if (!document) {
-            error = "The capabilities are not a well-formed XML document (or declare entities).";
+            error = "The capabilities are not a well-formed XML document: " + reason;
             return false;
         }
         std::string code, text;
@@ -239,6 +463,12 @@ bool ParseWmsCapabilities(const std::string &bytes, WmsCapabilities &capabilitie
         const xmlNode *root = xmlDocGetRootElement(document.get());
         if (!IsElement(root, "WMS_Capabilities") && !IsElement(root, "WMT_MS_Capabilities")) {
             error = "The document is not a WMS capabilities document.";
+            return false;
+        }
+        const std::string version = Attribute(root, "version");
+        if (!IsSupportedVersion(version)) {
+            error = "WMS version " + version +
+                    " is not supported: the capabilities of versions 1.1.1 and 1.3.0 are read.";
             return false;
         }
         WmsCapabilities read;
@@ -258,6 +488,56 @@ FlattenWmsLayers(const WmsCapabilities &capabilities) {
     std::vector<std::pair<const WmsLayer *, int>> out;
     Flatten(capabilities.layers, 0, out);
     return out;
+}
+
+void ForEachWmsLayer(const WmsCapabilities &capabilities,
+                     const std::function<void(const WmsLayerPath &)> &visit) {
+    WmsLayerPath path;
+    Walk(capabilities.layers, path, [&](const WmsLayerPath &p) {
+        visit(p);
+        return true;
+    });
+}
+
+WmsLayerPath FindWmsLayer(const WmsCapabilities &capabilities, const std::string &name) {
+    WmsLayerPath path, found;
+    Walk(capabilities.layers, path, [&](const WmsLayerPath &p) {
+        if (p.back()->name && *p.back()->name == name)
+            found = p;
+        return found.empty();
+    });
+    return found;
+}
+
+std::vector<std::string> EffectiveWmsCrs(const WmsLayerPath &path) {
+    // Large lists (thousands of systems at the root) are checked for repeats through a set.
+    std::vector<std::string> out;
+    std::unordered_set<std::string_view> seen;
+    for (const WmsLayer *layer : path)
+        for (const std::string &crs : layer->crs)
+            if (seen.insert(crs).second)
+                out.push_back(crs);
+    return out;
+}
+
+std::vector<WmsBoundingBox> EffectiveWmsBoundingBoxes(const WmsLayerPath &path) {
+    return Accumulate(path, &WmsLayer::boundingBoxes,
+                      [](const WmsBoundingBox &b) -> const std::string & { return b.crs; });
+}
+
+std::vector<WmsStyle> EffectiveWmsStyles(const WmsLayerPath &path) {
+    return Accumulate(path, &WmsLayer::styles,
+                      [](const WmsStyle &s) -> const std::string & { return s.name; });
+}
+
+std::vector<WmsDimension> EffectiveWmsDimensions(const WmsLayerPath &path) {
+    return Accumulate(path, &WmsLayer::dimensions,
+                      [](const WmsDimension &d) -> const std::string & { return d.name; });
+}
+
+std::vector<WmsAuthorityUrl> EffectiveWmsAuthorityUrls(const WmsLayerPath &path) {
+    return Accumulate(path, &WmsLayer::authorityUrls,
+                      [](const WmsAuthorityUrl &a) -> const std::string & { return a.name; });
 }
 
 } // namespace Geo

@@ -166,12 +166,14 @@ void CheckImage(const Net::Answer &answer, const std::string &head, const CWmsUr
 }
 
 WmsCapabilities ReadCapabilities(const std::string &bytes) {
-    ThrowServiceException(bytes);
     WmsCapabilities capabilities;
     std::string error;
-    if (!ParseWmsCapabilities(bytes, capabilities, error))
-        throw CWmsError(WmsErrorKind::InvalidDocument, "", error);
-    return capabilities;
+    if (ParseWmsCapabilities(bytes, capabilities, error))
+        return capabilities;
+    // Only a refused document is parsed again, for a service exception's code and text: a
+    // large capabilities document is parsed once.
+    ThrowServiceException(bytes);
+    throw CWmsError(WmsErrorKind::InvalidDocument, "", error);
 }
 
 } // namespace

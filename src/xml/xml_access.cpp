@@ -8,6 +8,7 @@
 #include <mutex>
 #include <utility>
 
+#include <libxml/SAX2.h>
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
 #include <libxml/xmlsave.h>
@@ -221,6 +222,31 @@ struct ParseState {
     bool m_overLimit = false;
 };
 
+// Why a parse failed, in libxml2's words where it has any, with its line and column.
+std::string FailureReason(const xmlParserCtxt &parser, const ParseState &state) {
+    if (state.m_overLimit)
+        return "the document is past the parser's limits on size, nodes or attributes";
+    const xmlError &last = parser.lastError;
+    std::string reason;
+    if (last.code == XML_ERR_OK || !last.message) {
+        // Only an entity declaration stops the parse without an error of libxml2's own.
+        reason = "the document declares an entity, which is refused";
+    } else {
+        reason = last.message;
+        while (!reason.empty() && (reason.back() == '\n' || reason.back() == ' '))
+            reason.pop_back();
+    }
+    const int line = last.code != XML_ERR_OK
+                         ? last.line
+                         : xmlSAX2GetLineNumber(const_cast<xmlParserCtxt *>(&parser));
+    const int column = last.code != XML_ERR_OK
+                           ? last.int2
+                           : xmlSAX2GetColumnNumber(const_cast<xmlParserCtxt *>(&parser));
+    if (line > 0)
+        reason += " (line " + std::to_string(line) + ", column " + std::to_string(column) + ")";
+    return reason;
+}
+
 ParseState &StateOf(void *context) {
     return *static_cast<ParseState *>(static_cast<xmlParserCtxt *>(context)->_private);
 }
@@ -305,7 +331,7 @@ void ProcessingInstructionWithinLimits(void *context, const xmlChar *target, con
         StateOf(context).m_processingInstruction(context, target, data);
 }
 
-xmlDoc *ParseDocument(const std::string &bytes) {
+xmlDoc *ParseDocument(const std::string &bytes, std::string *reason = nullptr) {
     ParseState state{bytes};
     std::unique_ptr<xmlParserCtxt, ParserContextDeleter> parser(xmlCreateIOParserCtxt(
         nullptr, nullptr, ReadPiece, CloseNothing, &state, XML_CHAR_ENCODING_NONE));
@@ -342,6 +368,8 @@ xmlDoc *ParseDocument(const std::string &bytes) {
     // A parser that runs out of memory, or into its limit on text assembled from pieces, stops
     // where it is without marking the document malformed: what it built so far is cut short.
     if (!parser->wellFormed || parser->disableSAX || state.m_overLimit) {
+        if (reason)
+            *reason = FailureReason(*parser, state);
         xmlFreeDoc(document);
         return nullptr;
     }
@@ -403,6 +431,12 @@ bool LoadXmlDocument(DocumentPtr &document, const std::string &path) {
 DocumentPtr ParseXmlBytes(const std::string &bytes) {
     EnsureXmlInitialised();
     return DocumentPtr(ParseDocument(bytes));
+}
+
+DocumentPtr ParseXmlBytes(const std::string &bytes, std::string &reason) {
+    EnsureXmlInitialised();
+    reason = "the parser could not start";
+    return DocumentPtr(ParseDocument(bytes, &reason));
 }
 
 xmlNode *SelectSingleElement(const xmlDoc *document, const char *name) {

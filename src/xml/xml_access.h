@@ -72,6 +72,9 @@ bool LoadXmlDocument(DocumentPtr &document, const std::string &path);
 /// Parses `bytes` with the same locked-down parser as `LoadXmlDocument` (no network, no DTD
 /// loading, no entity declarations). @return null for a parse error or an allocation failure.
 DocumentPtr ParseXmlBytes(const std::string &bytes);
+/// As above; for null, `reason` says why: libxml2's message with its line and column, a
+/// refused entity declaration, or a limit passed.
+DocumentPtr ParseXmlBytes(const std::string &bytes, std::string &reason);
 
 /// @return the first child element named `name` (no namespace, case-sensitive) of the document,
 /// that is its document element if it has that name; null when none. Raises for a null document.

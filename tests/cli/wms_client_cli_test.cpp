@@ -145,6 +145,52 @@ TEST(CliWmsClient, CapabilitiesAsJson) {
     EXPECT_EQ(layers[2]["styles"].Size(), 2u);
     EXPECT_EQ(layers[2]["wgs84_bbox"][0].GetDouble(), 13.0);
     EXPECT_TRUE(layers[1]["queryable"].GetBool());
+    EXPECT_TRUE(layers[2]["queryable"].GetBool()); // inherited
+    EXPECT_EQ(layers[2]["parent"].GetInt(), 1);
+    EXPECT_STREQ(layers[2]["style_details"][0]["title"].GetString(), "Not again");
+    EXPECT_EQ(layers[2]["max_scale_denominator"].GetDouble(), 5e5);
+    EXPECT_TRUE(layers[2]["min_scale_denominator"].IsNull());
+    EXPECT_TRUE(layers[2]["scale_hint"].IsNull());
+}
+
+// Text for people: one layer whole with what it inherits (units of a 1.1.1 Extent from the
+// parent's Dimension, the ScaleHint apart from scale denominators, the parent's attribution and
+// systems); the tree shows a repeated system only where it is first declared; a missing layer
+// and a 1.0.0 document fail with exit 1.
+TEST(CliWmsClient, CapabilitiesAsText) {
+    const std::string data = std::string(VEXOGEO_TEST_SOURCE_DIR) + "/tests/data/wms/";
+    Check({
+        {"wms capabilities " + data + "mapserver_style_111.xml --layer streams", "",
+         "streams \xE2\x80\x94 Streams [queryable]\n"
+         "  Streams and brooks (B\xC3\xA4" "che)\n"
+         "  keywords: streams\n"
+         "  extent: 6.1,51.5,11.2,54.9\n"
+         "  crs: EPSG:4326 EPSG:3857 EPSG:25832 EPSG:31467\n"
+         "  box: EPSG:4326 5.8,51.2,11.6,55.1\n"
+         "  box: EPSG:25832 300000,5700000,700000,6100000 res 25,25\n"
+         "  scale: hint 0.1 to 500 m per pixel diagonal\n"
+         "  style: default \xE2\x80\x94 default\n"
+         "    legend: http://gis.example.net/cgi-bin/mapserv?map=/srv/rivers.map&version=1.1.1&"
+         "service=WMS&request=GetLegendGraphic&layer=streams&format=image/png&STYLE=default "
+         "(image/png, 76x22)\n"
+         "  dimension: time (ISO8601) = 2000/2024/P1Y, default 2024\n"
+         "  attribution: Water Board <http://example.net/water>\n"
+         "  authority: water http://example.net/ids\n"
+         "  identifier: water S-1\n"
+         "  metadata: http://example.net/meta/streams.xml (FGDC, text/xml)\n"},
+        {"wms capabilities " + data + "mapserver_style_111.xml --layer nope", "", "", 1,
+         "vexogeo: wms capabilities: no layer is named 'nope'*"},
+        {"wms capabilities " + data + "wms_100.xml", "", "", 1,
+         "vexogeo: wms capabilities: WMS version 1.0.0 is not supported*"},
+    });
+    const Outcome tree = RunTool("wms capabilities " + data + "geoserver_style_130.xml");
+    ASSERT_EQ(tree.exitCode, 0) << tree.err;
+    EXPECT_NE(tree.out.find("      roads \xE2\x80\x94 Roads [queryable]\n        Motorways to "
+                            "tracks\n        keywords: roads, features\n        box: EPSG:3857"),
+              std::string::npos)
+        << tree.out; // roads repeats EPSG:4326 and EPSG:3857: no crs line of its own
+    EXPECT_NE(tree.out.find("limits: at most 16 layers per map, images up to 4096x3072\n"),
+              std::string::npos);
 }
 
 // -o: a file is replaced (the library's writer, tests/platform); "-" is standard output, and a

@@ -11,12 +11,15 @@
 #include "text/ascii.h"
 #include "text/url_text.h"
 #include "wms/image_format.h"
+#include "stream.h"
+#include "wms_capabilities_output.h"
 
 #include <proj.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 namespace VexoGeoCli {
@@ -26,6 +29,7 @@ struct CapabilitiesOptions {
     std::string m_source;
     std::string m_format = "text";
     std::string m_version = "1.3.0";
+    std::string m_layer;
     double m_timeout = 60.0;
 };
 
@@ -49,78 +53,6 @@ struct GetMapOptions {
 
 // The versions this client speaks, for --version.
 const std::vector<std::string> kVersions{"1.1.1", "1.3.0"};
-
-std::string JsonList(const std::vector<std::string> &items) {
-    std::string out = "[";
-    for (std::size_t i = 0; i < items.size(); ++i)
-        out += (i ? "," : "") + JsonString(items[i]);
-    return out + "]";
-}
-
-std::string CapabilitiesJson(const Geo::WmsCapabilities &capabilities) {
-    std::string out = "{\"version\":" + JsonString(capabilities.version) +
-                      ",\"title\":" + JsonString(capabilities.title) +
-                      ",\"getmap_url\":" + JsonString(capabilities.getMapUrl) +
-                      ",\"formats\":" + JsonList(capabilities.getMapFormats) + ",\"layers\":[";
-    bool first = true;
-    for (const auto &[layer, depth] : Geo::FlattenWmsLayers(capabilities)) {
-        out += first ? "" : ",";
-        first = false;
-        out += "{\"name\":" + (layer->name ? JsonString(*layer->name) : std::string("null")) +
-               ",\"title\":" + JsonString(layer->title) + ",\"depth\":" + std::to_string(depth) +
-               ",\"queryable\":" + (layer->queryable ? "true" : "false") +
-               ",\"crs\":" + JsonList(layer->crs) + ",\"wgs84_bbox\":";
-        if (layer->geographicBox) {
-            const Geo::WmsGeographicBox &box = *layer->geographicBox;
-            out += "[" + JsonNumber(box.west) + "," + JsonNumber(box.south) + "," +
-                   JsonNumber(box.east) + "," + JsonNumber(box.north) + "]";
-        } else {
-            out += "null";
-        }
-        std::vector<std::string> styles;
-        for (const Geo::WmsStyle &style : layer->styles)
-            styles.push_back(style.name);
-        out += ",\"styles\":" + JsonList(styles) + "}";
-    }
-    return out + "]}\n";
-}
-
-// Every text of the document on one escaped line of its own: a title with a line break or an
-// ESC sequence cannot start a line of its own or act on the terminal.
-std::string CapabilitiesText(const Geo::WmsCapabilities &capabilities) {
-    std::string out =
-        "WMS " + ServerLine(capabilities.version) + ": " + ServerLine(capabilities.title) + "\n";
-    if (!capabilities.abstract.empty())
-        out += "  " + ServerLine(capabilities.abstract) + "\n";
-    out += "GetMap: " + ServerLine(capabilities.getMapUrl) + "\nformats:";
-    for (const std::string &format : capabilities.getMapFormats)
-        out += " " + ServerLine(format);
-    out += "\nexceptions:";
-    for (const std::string &format : capabilities.exceptionFormats)
-        out += " " + ServerLine(format);
-    out += "\nlayers:\n";
-    for (const auto &[layer, depth] : Geo::FlattenWmsLayers(capabilities)) {
-        const std::string indent(static_cast<std::size_t>(depth) * 2 + 2, ' ');
-        out += indent + (layer->name ? ServerLine(*layer->name) : std::string("(category)")) +
-               " — " + ServerLine(layer->title) + (layer->queryable ? " [queryable]" : "") + "\n";
-        if (layer->geographicBox) {
-            const Geo::WmsGeographicBox &box = *layer->geographicBox;
-            out += indent + "  extent: " + FormatNumber(box.west) + "," + FormatNumber(box.south) +
-                   "," + FormatNumber(box.east) + "," + FormatNumber(box.north) + "\n";
-        }
-        out += indent + "  crs:";
-        for (const std::string &crs : layer->crs)
-            out += " " + ServerLine(crs);
-        out += "\n";
-        if (!layer->styles.empty()) {
-            out += indent + "  styles:";
-            for (const Geo::WmsStyle &style : layer->styles)
-                out += " " + ServerLine(style.name);
-            out += "\n";
-        }
-    }
-    return out;
-}
 
 // The client's limits with the checked time-out (at most a day, so it fits a long).
 Geo::WmsClientOptions ClientOptions(std::chrono::milliseconds timeout) {
@@ -153,10 +85,22 @@ int RunCapabilities(const CapabilitiesOptions &options) {
             Geo::HasHttpScheme(options.m_source)
                 ? client.GetCapabilities(options.m_source, options.m_version)
                 : client.LoadCapabilitiesFile(options.m_source);
-        const std::string out = options.m_format == "json" ? CapabilitiesJson(capabilities)
-                                                           : CapabilitiesText(capabilities);
-        std::fputs(out.c_str(), stdout);
-        return kExitSuccess;
+        const bool json = options.m_format == "json";
+        COutputBuffer out;
+        if (!options.m_layer.empty()) {
+            if (!WriteLayer(capabilities, options.m_layer, json, out)) {
+                PrintError("wms capabilities", "no layer is named " + QuoteText(options.m_layer));
+                return kExitFailure;
+            }
+        } else if (json) {
+            WriteCapabilitiesJson(capabilities, out);
+        } else {
+            WriteCapabilitiesText(capabilities, out);
+        }
+        if (out.Flush())
+            return kExitSuccess;
+        PrintError("wms capabilities",
+                   std::string("cannot write the output: ") + std::strerror(out.GetError()));
     } catch (const Geo::CWmsError &error) {
         PrintWmsError("wms capabilities", error);
     } catch (const std::exception &error) {
@@ -385,16 +329,22 @@ Command AddWmsClientSubcommands(CLI::App &wms) {
         ->add_option("--version", capabilities->m_version,
                      "Version to ask a server for: 1.1.1 or 1.3.0 (default)")
         ->check(CLI::IsMember(kVersions));
+    capabilitiesApp->add_option("--layer", capabilities->m_layer,
+                                "Show the layer of this name whole, inherited values included");
     AddTimeoutOption(*capabilitiesApp, capabilities->m_timeout,
                      "Seconds before the request is given up (default 60, at most 86400)");
     capabilitiesApp->footer(
-        "Asks for version 1.3.0 (or --version) and accepts the version the server answers with; "
-        "SERVICE, REQUEST and VERSION already in the address are replaced, other parameters "
-        "(map=...) kept. A SOURCE starting with http:// or https:// (in any case) is a server, "
-        "anything else a file. Layers are "
-        "listed depth first with inherited systems, boxes and styles.\n\nExamples:\n"
+        "Asks for version 1.3.0 (or --version) and accepts the version the server answers with "
+        "(1.1.1 or 1.3.0; 1.0.0 is refused); SERVICE, REQUEST and VERSION already in the address "
+        "are replaced, other parameters (map=...) kept. A SOURCE starting with http:// or https:// "
+        "(in any case) is a server, anything else a file. Text lists the service, its requests and the layers depth "
+        "first, each showing only what it declares itself: systems, boxes, styles and "
+        "dimensions are inherited by the layers below, and --layer NAME shows one layer whole. "
+        "JSON (schema in docs/wms.md) gives every layer its effective values (crs as OWSLib "
+        "gives it) and is written as it is produced.\n\nExamples:\n"
         "  vexogeo wms capabilities 'https://example.org/mapserv?map=/srv/x.map&'\n"
-        "  vexogeo wms capabilities caps.xml --format json");
+        "  vexogeo wms capabilities caps.xml --format json\n"
+        "  vexogeo wms capabilities caps.xml --layer roads");
 
     auto getMap = std::make_shared<GetMapOptions>();
     CLI::App *getMapApp = wms.add_subcommand("getmap", "Fetch a map image from a WMS server");
