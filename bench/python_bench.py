@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """The Python package against pyproj in the same run: 1M points EPSG:4326 -> EPSG:32633
-(Transformer.transform), 1M pairs Geodesic.inverse against pyproj.Geod.inv, and the overhead
-of a one-point call. Each figure is the best of --runs runs (other work on a shared machine only
+(Transformer.transform), 1M pairs Geodesic.inverse against pyproj.Geod.inv, the overhead
+of a one-point call, and the first two again with the library's threads=2 on two cores or more.
+Each figure is the best of --runs runs (other work on a shared machine only
 ever adds time). Prints a table; --csv writes rows as bench/cli_bench.sh does (measure,
 vexogeo, reference, ratio, limit, verdict). Exit status 1 when a target is missed.
 
@@ -12,6 +13,7 @@ that mean something), or leave PYTHONPATH unset for an installed package."""
 
 import argparse
 import csv
+import os
 import sys
 import time
 
@@ -61,6 +63,17 @@ def main():
         ("one-point transform call", best(args.runs, one_point(ours.transform)) / one,
          best(args.runs, one_point(theirs.transform)) / one, 2.0),
     ]
+    # The library's own threads (2 cores: at least 1.7x pyproj's one thread).
+    if (os.cpu_count() or 1) >= 2:
+        ours2 = vexogeo.Transformer("EPSG:4326", "EPSG:32633", threads=2)
+        geodesic2 = vexogeo.Geodesic("EPSG:4326", threads=2)
+        rows += [
+            ("transform 1M points, threads=2", best(args.runs, lambda: ours2.transform(lon, lat)),
+             best(args.runs, lambda: theirs.transform(lon, lat)), 1 / 1.7),
+            ("geodesic inverse 1M pairs, threads=2",
+             best(args.runs, lambda: geodesic2.inverse(lon, lat, lon2, lat2)),
+             best(args.runs, lambda: geod.inv(lon, lat, lon2, lat2)), 1 / 1.7),
+        ]
     failed = False
     table = []
     print(f"{'measure':36} {'vexogeo':>12} {'pyproj':>12} {'speed-up':>9} {'target':>8}")

@@ -142,6 +142,14 @@ class Converter {
     bool BadArea() const { return m_badArea; }
     bool Has() const { return m_has; }
 
+    /// Threads a large transform splits over (0: the cores available); each thread gets its own
+    /// PROJ context and copy of the transformation.
+    void SetThreads(unsigned count) {
+        const Lock lock(ProjMutex());
+        m_converter->SetThreadCount(count);
+    }
+    unsigned GetThreads() const { return m_converter->GetThreadCount(); }
+
     /// Transforms columns in place. @return false when the library transformed no point.
     bool Transform(bool inverse, const py::array &x, const py::array &y, const py::object &z) {
         const DoubleColumn cx = Column(x, "x", true), cy = Column(y, "y", true);
@@ -268,6 +276,7 @@ void RegisterCrs(py::module_ &m) {
              py::arg("source"), py::arg("target"), py::arg("allow_ballpark"), py::arg("area"))
         .def_property_readonly("bad_area", &Converter::BadArea)
         .def_property_readonly("has_transformation", &Converter::Has)
+        .def_property("threads", &Converter::GetThreads, &Converter::SetThreads)
         .def("transform", &Converter::Transform, py::arg("inverse"), py::arg("x"), py::arg("y"),
              py::arg("z"))
         .def("point", &Converter::Point)

@@ -30,6 +30,13 @@ class Geodesic {
 
     bool Measurable() const { return m_measurable; }
 
+    /// Threads a large batch splits over (0: the cores available).
+    void SetThreads(unsigned count) {
+        const Lock lock(ProjMutex());
+        m_geodesic->SetThreadCount(count);
+    }
+    unsigned GetThreads() const { return m_geodesic->GetThreadCount(); }
+
     /// Fills `distance`, `azimuth1`, `azimuth2` for the pairs of the four input columns.
     std::uint64_t Inverse(const py::array &x1, const py::array &y1, const py::array &x2,
                           const py::array &y2, const py::array &distance, const py::array &azimuth1,
@@ -95,6 +102,7 @@ void RegisterGeodesic(py::module_ &m) {
     py::class_<Geodesic>(m, "Geodesic", "Geodesic measurement on one working system.")
         .def(py::init<const System &>(), py::arg("system"))
         .def_property_readonly("measurable", &Geodesic::Measurable)
+        .def_property("threads", &Geodesic::GetThreads, &Geodesic::SetThreads)
         .def("inverse", &Geodesic::Inverse)
         .def("line_length", &Geodesic::LineLength)
         .def("polygon_area", &Geodesic::PolygonArea);

@@ -159,3 +159,28 @@ def test_arrays_of_every_shape_and_kind():
 def test_operation_used():
     op = vexogeo.Transformer(4326, 32633).operation
     assert op == ("axis order change (2D) + UTM zone 33N", 0.0, False, [])
+
+
+def test_library_threads_give_the_bits_of_one_thread():
+    rng = np.random.default_rng(7)
+    n = 40_000
+    lon, lat = rng.uniform(-200, 200, n), rng.uniform(-95, 95, n)
+    lon[::97] = np.nan
+    one = vexogeo.Transformer("EPSG:4326", "EPSG:32633").transform(lon, lat)
+    many = vexogeo.Transformer("EPSG:4326", "EPSG:32633", threads=3)
+    for a, b in zip(one, many.transform(lon, lat)):
+        np.testing.assert_array_equal(a, b)
+    again = pickle.loads(pickle.dumps(many))
+    assert again._converter.threads == 3
+    for a, b in zip(one, again.transform(lon, lat)):
+        np.testing.assert_array_equal(a, b)
+
+    lon2, lat2 = rng.uniform(-180, 180, n), rng.uniform(-90, 90, n)
+    single = vexogeo.Geodesic().inverse(lon, lat, lon2, lat2)
+    split = pickle.loads(pickle.dumps(vexogeo.Geodesic(threads=2)))
+    assert split._geodesic.threads == 2
+    for a, b in zip(single, split.inverse(lon, lat, lon2, lat2)):
+        np.testing.assert_array_equal(a, b)
+    for bad in (-1, 1.5, True):
+        with pytest.raises(ValueError):
+            vexogeo.Transformer("EPSG:4326", "EPSG:32633", threads=bad)

@@ -19,6 +19,7 @@ class Converter:
                  area: Optional[Tuple[float, float, float, float]]) -> None: ...
     bad_area: bool
     has_transformation: bool
+    threads: int
     def transform(self, inverse: bool, x: npt.NDArray[np.float64], y: npt.NDArray[np.float64],
                   z: Optional[npt.NDArray[np.float64]]) -> bool: ...
     def point(self, inverse: bool, x: float, y: float) -> Tuple[float, float]: ...
@@ -34,6 +35,7 @@ def search_crs(text: str, authority: str, kinds: List[str],
 class Geodesic:
     def __init__(self, system: System) -> None: ...
     measurable: bool
+    threads: int
     def inverse(self, x1: npt.NDArray[np.float64], y1: npt.NDArray[np.float64],
                 x2: npt.NDArray[np.float64], y2: npt.NDArray[np.float64],
                 distance: npt.NDArray[np.float64], azimuth1: npt.NDArray[np.float64],

@@ -32,11 +32,12 @@ constexpr std::size_t kLarge = 64 << 10; // beyond every limit the tests set
 std::string FolderOf(const std::string &path) { return path.substr(0, path.rfind('/') + 1); }
 std::string NameOf(const std::string &path) { return path.substr(path.rfind('/') + 1); }
 
-// Answers GET /N with an image of N bytes that starts with kNew.
+// Answers GET /N with a PNG signature, kNew and N more bytes (the client checks the signature).
 const VexoGeoTest::LoopbackServer &MapServer() {
     static const VexoGeoTest::LoopbackServer server(
         [](const httplib::Request &request, httplib::Response &response) {
-            response.set_content(kNew + std::string(std::stoul(request.path.substr(1)), 'p'),
+            response.set_content(std::string("\x89PNG\r\n\x1a\n") + kNew +
+                                     std::string(std::stoul(request.path.substr(1)), 'p'),
                                  "image/png");
         });
     return server;

@@ -180,20 +180,22 @@ TEST_F(MapServerTest, CapabilitiesListWhatTheMapfileDeclares) {
         const auto &formats = document->getMapFormats;
         EXPECT_NE(std::find(formats.begin(), formats.end(), "image/png"), formats.end());
         std::set<std::string> names;
-        for (const auto &[layer, depth] : FlattenWmsLayers(*document)) {
-            if (!layer->name || depth < 2)
-                continue;
+        ForEachWmsLayer(*document, [&](const WmsLayerPath &path) {
+            const WmsLayer *layer = path.back();
+            if (!layer->name || path.size() < 3)
+                return;
             names.insert(*layer->name);
             // Systems declared once for the whole map reach every layer by inheritance.
+            const std::vector<std::string> systems = EffectiveWmsCrs(path);
             for (const char *crs : {"EPSG:4326", "EPSG:3857", "EPSG:32633"})
-                EXPECT_NE(std::find(layer->crs.begin(), layer->crs.end(), crs), layer->crs.end())
+                EXPECT_NE(std::find(systems.begin(), systems.end(), crs), systems.end())
                     << *layer->name << " lacks " << crs;
             // The extent the mapfile declares for the map, which its layers inherit.
             ASSERT_TRUE(layer->geographicBox.has_value()) << *layer->name;
             const auto &box = *layer->geographicBox;
             EXPECT_EQ((std::array<double, 4>{box.west, box.south, box.east, box.north}),
                       (std::array<double, 4>{-10, 35, 30, 60}));
-        }
+        });
         EXPECT_EQ(names, declared);
     }
 }

@@ -20,12 +20,15 @@ CWmsUrl Request(const std::string &address, const char *crs) {
     return VexoGeoTest::GetMapRequest(address, "1.3.0", crs, {10, 50, 1, 2}, crs, 4, 4);
 }
 
+const std::string kPng = "\x89PNG\r\n\x1a\n";
+
 TEST(WmsConcurrency, ThreadsAgreeWithOneThread) {
-    // The server answers each request with its own query, so every thread can check its bytes.
+    // The server answers each request with a PNG signature and its own query, so every thread can
+    // check its bytes.
     const VexoGeoTest::LoopbackServer server(
         [](const httplib::Request &request, httplib::Response &response) {
             if (request.has_param("REQUEST") && request.get_param_value("REQUEST") == "GetMap")
-                response.set_content(request.target, "image/png");
+                response.set_content(kPng + request.target, "image/png");
             else
                 response.set_content("<WMS_Capabilities version='1.3.0'><Capability><Layer>"
                                      "<CRS>EPSG:4326</CRS><Layer><Name>a</Name></Layer></Layer>"
@@ -45,8 +48,9 @@ TEST(WmsConcurrency, ThreadsAgreeWithOneThread) {
                 const std::string url = request.GetRequestUrl();
                 const std::string image = client.GetMap(request);
                 const WmsCapabilities capabilities = client.GetCapabilities(address);
-                if (url.substr(url.find("/wms")) != image || capabilities.layers.size() != 1 ||
-                    capabilities.layers[0].children[0].crs.size() != 1)
+                if (kPng + url.substr(url.find("/wms")) != image ||
+                    capabilities.layers.size() != 1 || capabilities.layers[0].crs.size() != 1 ||
+                    capabilities.layers[0].children.size() != 1)
                     ++failures;
             }
         });
