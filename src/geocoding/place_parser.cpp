@@ -91,11 +91,17 @@ std::optional<Place> ReadPlace(const rapidjson::Value &element) {
 // surrogate escape in one name becomes U+FFFD instead of failing the whole answer.
 void ParseAnswer(const std::string &body, rapidjson::Document &document) {
     constexpr unsigned kFlags = rapidjson::kParseIterativeFlag | rapidjson::kParseFullPrecisionFlag;
+    // JSON has no raw NUL, and the parse reads up to the first one (RapidJSON's sized reader
+    // trips the undefined-behaviour checker inside its own stack).
+    const std::size_t nul = body.find('\0');
+    if (nul != std::string::npos)
+        ThrowNotNominatim("a NUL byte at byte " + std::to_string(nul) + ": " +
+                          ToSafeLine(body, 60));
     std::string repaired;
     if (ReplaceLoneSurrogateEscapes(body, repaired))
-        document.Parse<kFlags>(repaired.data(), repaired.size());
+        document.Parse<kFlags>(repaired.c_str());
     else
-        document.Parse<kFlags>(body.data(), body.size());
+        document.Parse<kFlags>(body.c_str());
     if (document.HasParseError()) {
         ThrowNotNominatim(std::string(rapidjson::GetParseError_En(document.GetParseError())) +
                           " at byte " + std::to_string(document.GetErrorOffset()) + ": " +

@@ -46,9 +46,11 @@ bool PercentDecode(std::string_view text, std::string &out) {
 }
 
 void AppendQuerySeparator(std::string &url) {
-    if (url.find('?') == std::string::npos)
+    const std::size_t question = url.find('?');
+    if (question == std::string::npos)
         url += '?';
-    else if (url.back() != '?' && url.back() != '&')
+    // A '?' inside the query ("?b?") ends a parameter's text, not the address: it needs the '&'.
+    else if (url.back() != '&' && !(url.back() == '?' && question + 1 == url.size()))
         url += '&';
 }
 

@@ -20,8 +20,8 @@ void AppendPercentEncoded(std::string &out, std::string_view value,
 /// digits.
 bool PercentDecode(std::string_view text, std::string &out);
 
-/// Makes `url` ready for its next "name=value": appends "?" when it has no query yet, "&" when
-/// its query does not already end in "?" or "&", and nothing otherwise.
+/// Makes `url` ready for its next "name=value": appends "?" when it has no query yet, nothing
+/// when it ends in "&" or in the "?" that starts its query, and "&" otherwise.
 void AppendQuerySeparator(std::string &url);
 
 /// @return true when `text` starts with "http://" or "https://" in any case ("HTTP://h/wms").
