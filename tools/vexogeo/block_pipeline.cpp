@@ -1,6 +1,7 @@
 // Ordered block pipeline: one reader and writer (the calling thread), a pool of workers.
 #include "block_pipeline.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
@@ -32,26 +33,40 @@ class CJobReader {
         job.m_text.clear();
         job.m_output.clear();
         job.m_diagnostics.clear();
+        job.m_numbers.clear();
         for (std::uint64_t &count : job.m_counts)
             count = 0;
         std::uint64_t nextLine = 0;
         bool any = false;
+        // A block that cannot join a job waits in `m_pending` for the next one; every other
+        // block goes straight from the reader's buffer into the job.
         while (job.m_text.size() < kJobBytes) {
-            if (!m_pending && !ReadPending())
+            InputBlock block;
+            std::vector<HeldDiagnostic> said;
+            if (m_pending) {
+                block.m_text = m_pending->m_text;
+                block.m_name = m_pending->m_name;
+                block.m_firstOfFile = m_pending->m_firstOfFile;
+                block.m_firstLine = m_pending->m_firstLine;
+                said = std::move(m_pending->m_diagnostics);
+            } else if (!ReadNext(block, said)) {
                 break;
-            PendingBlock &next = *m_pending;
-            if (any && (next.m_firstOfFile || next.m_name != job.m_block.m_name ||
-                        next.m_firstLine != nextLine || !next.m_diagnostics.empty()))
+            }
+            if (any && (block.m_firstOfFile || block.m_name != job.m_block.m_name ||
+                        block.m_firstLine != nextLine || !said.empty())) {
+                // Only a block just read gets here: a held one always starts its job.
+                Hold(block, said);
                 break;
+            }
             if (!any) {
-                job.m_block.m_name = next.m_name;
-                job.m_block.m_firstOfFile = next.m_firstOfFile;
-                job.m_block.m_firstLine = next.m_firstLine;
-                job.m_diagnostics = std::move(next.m_diagnostics);
+                job.m_block.m_name = block.m_name;
+                job.m_block.m_firstOfFile = block.m_firstOfFile;
+                job.m_block.m_firstLine = block.m_firstLine;
+                job.m_diagnostics = std::move(said);
                 any = true;
             }
-            job.m_text += next.m_text;
-            nextLine = next.m_firstLine + CountLines(next.m_text);
+            job.m_text.append(block.m_text.data(), block.m_text.size());
+            nextLine = block.m_firstLine + CountLines(block.m_text);
             m_pending.reset();
             // A last line without its '\n' ends the input it belongs to.
             if (job.m_text.back() != '\n')
@@ -65,16 +80,13 @@ class CJobReader {
     std::vector<HeldDiagnostic> &Trailing() { return m_trailing; }
 
   private:
-    static std::uint64_t CountLines(const std::string &text) {
-        std::uint64_t lines = 0;
-        for (const char c : text)
-            lines += c == '\n' ? 1 : 0;
+    static std::uint64_t CountLines(std::string_view text) {
+        const auto lines = static_cast<std::uint64_t>(std::count(text.begin(), text.end(), '\n'));
         return lines + (!text.empty() && text.back() != '\n' ? 1 : 0);
     }
 
-    bool ReadPending() {
-        std::vector<HeldDiagnostic> said;
-        InputBlock block;
+    // The next block of the reader and what the reader said before it.
+    bool ReadNext(InputBlock &block, std::vector<HeldDiagnostic> &said) {
         bool read = false;
         {
             const CDiagnosticCapture capture(&said);
@@ -85,13 +97,17 @@ class CJobReader {
                 m_trailing.push_back(std::move(d));
             return false;
         }
+        return true;
+    }
+
+    // Keeps `block` (which points into the reader's buffer) for the next job.
+    void Hold(const InputBlock &block, std::vector<HeldDiagnostic> &said) {
         m_pending.emplace();
-        m_pending->m_text.assign(block.m_text);
+        m_pending->m_text.assign(block.m_text.data(), block.m_text.size());
         m_pending->m_name = block.m_name;
         m_pending->m_firstOfFile = block.m_firstOfFile;
         m_pending->m_firstLine = block.m_firstLine;
         m_pending->m_diagnostics = std::move(said);
-        return true;
     }
 
     CLineReader &m_reader;
@@ -132,8 +148,9 @@ void RunBlocks(CLineReader &reader, unsigned threads, const BlockWork &work,
         return;
     }
 
-    // A ring of jobs: the writer waits for the oldest, the workers take the next in line.
-    const std::size_t slots = static_cast<std::size_t>(threads) + 1;
+    // A ring of jobs: the writer waits for the oldest, the workers take the next in line. Two
+    // jobs per worker let a worker go on while an older job of another is still running.
+    const std::size_t slots = 2 * static_cast<std::size_t>(threads) + 2;
     std::vector<std::unique_ptr<BlockJob>> ring;
     for (std::size_t i = 0; i < slots; ++i)
         ring.push_back(std::make_unique<BlockJob>());

@@ -14,8 +14,10 @@
 
 namespace VexoGeoCli {
 
-/// Lines gathered into one job (bytes): large enough that a thread's work dwarfs the hand-over.
-constexpr std::size_t kJobBytes = 1024 * 1024;
+/// Lines gathered into one job (bytes): large enough that a thread's work dwarfs the hand-over,
+/// small enough that a job's text and output stay in the core's cache and that the threads
+/// share the end of the input evenly. The reader's blocks are about this size.
+constexpr std::size_t kJobBytes = 96 * 1024;
 
 /// One block of lines and everything its work produced.
 struct BlockJob {
@@ -24,6 +26,7 @@ struct BlockJob {
     std::string m_output; ///< what goes to standard output, in the lines' order
     std::vector<HeldDiagnostic> m_diagnostics; ///< what goes to standard error, in order
     std::uint64_t m_counts[4] = {};            ///< the command's tallies of this block
+    std::vector<double> m_numbers;             ///< values the work hands to the writer
 };
 
 /// The work on one block on lane `lane` (the thread's own; 0 when running alone).
@@ -34,10 +37,9 @@ using BlockEmit = std::function<bool(BlockJob &job)>;
 
 /// Reads `reader` in jobs of about `kJobBytes` of whole lines of one input, runs `work` on
 /// each on `threads` threads (1: on the calling thread, job by job) and `emit` on each in input
-/// order; at most one job per thread and one more are in
-/// flight, so memory stays bounded whatever the
-/// input. Diagnostics the reader writes go with the job they come before; those after the last
-/// job are written at the end. The same jobs and the same order for every thread count.
+/// order; at most two jobs per thread and two more are in flight, so memory stays bounded
+/// whatever the input. Diagnostics the reader writes go with the job they come before; those after
+/// the last job are written at the end. The same jobs and the same order for every thread count.
 void RunBlocks(CLineReader &reader, unsigned threads, const BlockWork &work, const BlockEmit &emit);
 
 /// Writes a job's held diagnostics on standard error: those of a limited class only while

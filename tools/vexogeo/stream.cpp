@@ -14,8 +14,10 @@
 namespace VexoGeoCli {
 namespace {
 
-constexpr std::size_t kReadSize = 256 * 1024;
+// A block is at most twice this: about one job of the block pipeline.
+constexpr std::size_t kReadSize = 64 * 1024;
 constexpr std::size_t kOutputCapacity = 1024 * 1024;
+constexpr std::size_t kDirectBytes = 32 * 1024;
 #ifdef _WIN32
 // Files are read as their bytes, as on POSIX; Windows handles are not inherited by default.
 constexpr int kOpenFlags = O_RDONLY | O_BINARY;
@@ -210,9 +212,9 @@ std::string FormatLineError(const std::string &context, const std::string &name,
 COutputBuffer::COutputBuffer(int fd)
     : m_fd(fd), m_data(new char[kOutputCapacity]), m_capacity(kOutputCapacity) {}
 
-COutputBuffer::COutputBuffer(std::string *capture)
-    : m_fd(-1), m_pCapture(capture), m_data(new char[kOutputCapacity]),
-      m_capacity(kOutputCapacity) {}
+COutputBuffer::COutputBuffer(std::string *capture, std::size_t capacity)
+    : m_fd(-1), m_pCapture(capture), m_data(new char[capacity > 0 ? capacity : kOutputCapacity]),
+      m_capacity(capacity > 0 ? capacity : kOutputCapacity) {}
 
 COutputBuffer::~COutputBuffer() { Flush(); }
 
@@ -228,7 +230,8 @@ char *COutputBuffer::Reserve(std::size_t count) {
 }
 
 void COutputBuffer::Append(std::string_view text) {
-    if (text.size() > m_capacity / 2) {
+    // A large piece (a whole block's output) goes out as it is rather than through the buffer.
+    if (text.size() > std::min(m_capacity / 2, kDirectBytes)) {
         Flush();
         WriteOut(text.data(), text.size());
         return;

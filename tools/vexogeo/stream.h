@@ -104,8 +104,9 @@ class COutputBuffer {
   public:
     /// Writes to `fd` (standard output by default).
     explicit COutputBuffer(int fd = 1);
-    /// Appends to `capture` instead of writing to a file.
-    explicit COutputBuffer(std::string *capture);
+    /// Appends to `capture` instead of writing to a file, through a buffer of `capacity` bytes
+    /// (0: the size a file gets).
+    explicit COutputBuffer(std::string *capture, std::size_t capacity = 0);
     ~COutputBuffer();
     COutputBuffer(const COutputBuffer &) = delete;
     COutputBuffer &operator=(const COutputBuffer &) = delete;

@@ -28,6 +28,12 @@ struct BlockLine {
 };
 
 char *Copy(char *out, const char *first, const char *last) {
+    // Mostly a separator of one byte, or nothing: no call for that.
+    if (last - first <= 2) {
+        while (first != last)
+            *out++ = *first++;
+        return out;
+    }
     const auto size = static_cast<std::size_t>(last - first);
     std::memcpy(out, first, size);
     return out + size;
@@ -79,28 +85,46 @@ std::unique_ptr<Geo::CConverter> CreateConverter(const CSystemRef &source, const
 
 namespace {
 
+// Lines parsed, transformed and formatted at a time: one library call each, and few enough
+// that their numbers and layout stay in the core's fastest cache.
+constexpr std::size_t kBatchLines = 1024;
+// Room a piece of the output buffer keeps in the cache between its copies into the job.
+constexpr std::size_t kScratchOutput = 64 * 1024;
+
 // What one thread reuses from block to block.
 struct Scratch {
     std::vector<BlockLine> m_lines;
     std::vector<double> m_xs, m_ys, m_zs;
     std::string m_text;
-    std::unique_ptr<COutputBuffer> m_pOut;
+    std::unique_ptr<COutputBuffer> m_pOut; // appends to m_text
 };
 
 enum TransformCount { kPoints, kFailed, kUnreadable };
 
-void TransformJob(Geo::CConverter &converter, bool onLane, unsigned lane, Scratch &scratch,
-                  BlockJob &job, bool withHeight, int precision, const std::string &context) {
+// What the transformation of a whole job shares with each of its batches.
+struct TransformSetup {
+    Geo::CConverter &m_converter;
+    bool m_onLane;
+    bool m_withHeight;
+    int m_precision;
+    const std::string &m_context;
+};
+
+// Reads lines from `p` up to `blockEnd`, at most `kBatchLines` of them, transforms their points
+// and appends their output. @return where the next batch starts.
+const char *TransformBatch(const TransformSetup &setup, unsigned lane, Scratch &scratch,
+                           BlockJob &job, const char *p, const char *const blockEnd,
+                           std::uint64_t &lineNumber) {
     std::vector<BlockLine> &lines = scratch.m_lines;
     std::vector<double> &xs = scratch.m_xs, &ys = scratch.m_ys, &zs = scratch.m_zs;
-    const InputBlock &block = job.m_block;
-    std::uint64_t lineNumber = block.m_firstLine - 1;
     lines.clear();
     xs.clear();
     ys.clear();
     zs.clear();
-    bool any3d = withHeight;
-    ForEachLine(block, [&](const char *p, const char *lineEnd) {
+    bool any3d = setup.m_withHeight;
+    while (p != blockEnd && lines.size() < kBatchLines) {
+        const void *found = std::memchr(p, '\n', static_cast<std::size_t>(blockEnd - p));
+        const char *lineEnd = found != nullptr ? static_cast<const char *>(found) : blockEnd;
         ++lineNumber;
         const NumberLine read = ReadNumberLine(p, lineEnd, 3, true);
         BlockLine line{p, lineEnd, read.m_kind, read.m_count, {}, {}};
@@ -123,26 +147,24 @@ void TransformJob(Geo::CConverter &converter, bool onLane, unsigned lane, Scratc
             if (++job.m_counts[kUnreadable] <= kReportedUnreadable)
                 job.m_diagnostics.push_back(
                     {kUnreadable,
-                     FormatLineError(context, block.m_name, lineNumber, "not a point",
+                     FormatLineError(setup.m_context, job.m_block.m_name, lineNumber, "not a point",
                                      std::string_view(p, static_cast<std::size_t>(lineEnd - p)))});
         }
         lines.push_back(line);
-        return true;
-    });
+        p = found != nullptr ? lineEnd + 1 : blockEnd;
+    }
 
     if (!xs.empty()) {
         // Failed points come back as infinities; the error state they leave is not needed.
         double *z = any3d ? zs.data() : nullptr;
-        if (onLane) {
-            converter.TransformCoordinatesOnLane(lane, xs.size(), xs.data(), ys.data(), z);
+        if (setup.m_onLane) {
+            setup.m_converter.TransformCoordinatesOnLane(lane, xs.size(), xs.data(), ys.data(), z);
         } else {
-            converter.TransformCoordinates(xs.size(), xs.data(), ys.data(), z);
-            converter.ClearError();
+            setup.m_converter.TransformCoordinates(xs.size(), xs.data(), ys.data(), z);
+            setup.m_converter.ClearError();
         }
     }
 
-    if (!scratch.m_pOut)
-        scratch.m_pOut = std::make_unique<COutputBuffer>(&scratch.m_text);
     COutputBuffer &out = *scratch.m_pOut;
     std::size_t point = 0;
     for (const BlockLine &line : lines) {
@@ -151,12 +173,12 @@ void TransformJob(Geo::CConverter &converter, bool onLane, unsigned lane, Scratc
         if (line.m_kind == NumberLine::Kind::Pass) {
             o = Copy(o, line.m_begin, line.m_end);
         } else if (line.m_kind == NumberLine::Kind::Bad) {
-            o = WriteStars(o, withHeight || line.m_count >= 3 ? 3 : 2);
+            o = WriteStars(o, setup.m_withHeight || line.m_count >= 3 ? 3 : 2);
         } else {
             ++job.m_counts[kPoints];
             const double values[3] = {xs[point], ys[point], zs[point]};
             ++point;
-            const std::size_t written = withHeight ? 3 : line.m_count;
+            const std::size_t written = setup.m_withHeight ? 3 : line.m_count;
             bool ok = std::isfinite(values[0]) && std::isfinite(values[1]) &&
                       (written < 3 || std::isfinite(values[2]));
             if (!ok)
@@ -169,7 +191,7 @@ void TransformJob(Geo::CConverter &converter, bool onLane, unsigned lane, Scratc
                 else if (i > 0)
                     o = Copy(o, line.m_fieldEnd[i - 1], line.m_fieldBegin[i]);
                 if (ok) {
-                    o = FormatNumber(o, values[i], precision);
+                    o = FormatNumber(o, values[i], setup.m_precision);
                 } else {
                     *o++ = '*';
                 }
@@ -180,7 +202,19 @@ void TransformJob(Geo::CConverter &converter, bool onLane, unsigned lane, Scratc
         *o++ = '\n';
         out.Commit(o);
     }
-    out.Flush();
+    return p;
+}
+
+void TransformJob(const TransformSetup &setup, unsigned lane, Scratch &scratch, BlockJob &job) {
+    if (!scratch.m_pOut)
+        scratch.m_pOut = std::make_unique<COutputBuffer>(&scratch.m_text, kScratchOutput);
+    const char *p = job.m_block.m_text.data();
+    const char *const blockEnd = p + job.m_block.m_text.size();
+    std::uint64_t lineNumber = job.m_block.m_firstLine - 1;
+    while (p != blockEnd)
+        p = TransformBatch(setup, lane, scratch, job, p, blockEnd, lineNumber);
+    scratch.m_pOut->Flush();
+    // The job keeps the text; the thread keeps the job's old buffer for its next job.
     job.m_output.swap(scratch.m_text);
     scratch.m_text.clear();
 }
@@ -201,14 +235,12 @@ TransformCounts TransformLines(Geo::CConverter &converter, CLineReader &reader, 
     if (!onLane)
         threads = 1;
     std::vector<Scratch> scratch(threads);
+    const TransformSetup setup{converter, onLane, withHeight, precision, context};
     std::uint64_t printed[3] = {};
     bool writing = true;
     RunBlocks(
         reader, threads,
-        [&](unsigned lane, BlockJob &job) {
-            TransformJob(converter, onLane, lane, scratch[lane], job, withHeight, precision,
-                         context);
-        },
+        [&](unsigned lane, BlockJob &job) { TransformJob(setup, lane, scratch[lane], job); },
         [&](BlockJob &job) {
             counts.m_points += job.m_counts[kPoints];
             counts.m_failed += job.m_counts[kFailed];
