@@ -91,7 +91,7 @@ void MeasureJob(const Geo::CGeodesic &geodesic, bool onLane, unsigned lane, Scra
     }
 
     if (!s.m_pOut)
-        s.m_pOut = std::make_unique<COutputBuffer>(&s.m_text);
+        s.m_pOut = std::make_unique<COutputBuffer>(&s.m_text, 64 * 1024);
     COutputBuffer &out = *s.m_pOut;
     std::size_t pair = 0, pass = 0;
     for (std::size_t k = 0; k < s.m_kinds.size(); ++k) {
