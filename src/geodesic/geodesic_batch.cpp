@@ -25,7 +25,8 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 // False when a vertex has no geographic position or nothing can be measured; then the outputs
 // stay untouched.
 bool TraceRing(const CGeodesicSetup *setup, std::uint64_t count, const double *x, const double *y,
-               bool polyline, double &perimeter, double &area) {
+               bool polyline, double &perimeter, double &area,
+               std::size_t lane = CGeodesicSetup::kDefaultLane) {
     if (setup == nullptr || x == nullptr || y == nullptr)
         return false;
     GeographicLib::PolygonArea ring(setup->Solution(), polyline);
@@ -36,7 +37,7 @@ bool TraceRing(const CGeodesicSetup *setup, std::uint64_t count, const double *x
             static_cast<std::size_t>(std::min<std::uint64_t>(kGeodesicChunkPoints, count - start));
         std::copy(x + start, x + start + n, lon);
         std::copy(y + start, y + start + n, lat);
-        if (!setup->ToGeographic(n, lon, lat))
+        if (!setup->ToGeographic(n, lon, lat, lane))
             return false;
         for (std::size_t i = 0; i < n; ++i) {
             if (std::isnan(lon[i]))
@@ -236,6 +237,21 @@ bool CGeodesic::LineLength(std::uint64_t count, const double *x, const double *y
     double area = 0;
     try {
         return TraceRing(m_pSetup.get(), count, x, y, true, length, area);
+    } catch (const std::exception &) {
+        return false;
+    }
+}
+
+bool CGeodesic::LineLengthOnLane(unsigned lane, std::uint64_t count, const double *x,
+                                 const double *y, double &length) const {
+    if (!m_pSetup || lane >= m_pSetup->LaneCount() || count < 2)
+        return false;
+    // A lat/long working system transforms nothing: its lanes are only a count.
+    const std::size_t used =
+        m_pSetup->Transformation() != nullptr ? lane : CGeodesicSetup::kDefaultLane;
+    double area = 0;
+    try {
+        return TraceRing(m_pSetup.get(), count, x, y, true, length, area, used);
     } catch (const std::exception &) {
         return false;
     }

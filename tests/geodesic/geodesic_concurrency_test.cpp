@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -98,4 +99,43 @@ TEST(GeodesicThreads, LanesMeasureAtOnceOnTheHostsThreads) {
         t.join();
     for (unsigned lane = 0; lane < kLanes; ++lane)
         EXPECT_TRUE(SameBits(batches[lane].s12, one.s12)) << "lane " << lane;
+}
+
+// Parts of one polyline measured on lanes at once, in a projected and a lat/long system, have
+// the bits of the same parts measured on the calling thread; a lane that does not exist, or a
+// part with a vertex beyond the pole, measures nothing.
+TEST(GeodesicThreads, LineLengthOnLanesEqualsTheCallingThread) {
+    for (const char *code : {"32633", "4326"}) {
+        Geo::CSystemRef system(Geo::CCoordinateSystem::FromEpsgCode(code));
+        Geo::CGeodesic geodesic(system.Get());
+        const Batch line = MakeBatch(6000, code[0] == '3');
+        constexpr unsigned kLanes = 3;
+        const std::size_t part = line.x1.size() / kLanes;
+        // Only the last part keeps a vertex that cannot be placed.
+        std::vector<double> x = line.x1, y = line.y1;
+        for (std::size_t i = 0; i < 2 * part; ++i)
+            y[i] = std::min(y[i], 89.0);
+        x[2 * part + 5] = std::nan("");
+        std::vector<double> alone(kLanes, -1), onLanes(kLanes, -1);
+        std::vector<char> placed(kLanes, 0), placedOnLanes(kLanes, 1);
+        for (unsigned lane = 0; lane < kLanes; ++lane)
+            placed[lane] = geodesic.LineLength(part, x.data() + lane * part, y.data() + lane * part,
+                                               alone[lane]);
+        EXPECT_EQ(placed, std::vector<char>({1, 1, 0})) << code;
+        geodesic.SetThreadCount(kLanes);
+        double untouched = -3;
+        EXPECT_FALSE(geodesic.LineLengthOnLane(kLanes, part, x.data(), y.data(), untouched));
+        EXPECT_EQ(untouched, -3);
+        std::vector<std::thread> threads;
+        for (unsigned lane = 0; lane < kLanes; ++lane)
+            threads.emplace_back([&, lane] {
+                placedOnLanes[lane] = geodesic.LineLengthOnLane(
+                    lane, part, x.data() + lane * part, y.data() + lane * part, onLanes[lane]);
+            });
+        for (auto &t : threads)
+            t.join();
+        EXPECT_EQ(placedOnLanes, placed) << code;
+        EXPECT_TRUE(SameBits(onLanes, alone)) << code;
+        EXPECT_GT(alone[0], 0) << code;
+    }
 }

@@ -1,4 +1,5 @@
 // vexogeo measure: the geodesic length of a polyline, and the area and perimeter of a polygon.
+#include "block_pipeline.h"
 #include "commands.h"
 #include "process.h"
 #include "stream.h"
@@ -19,7 +20,66 @@ struct MeasureOptions {
     std::string m_file;
     bool m_polygon = false;
     int m_precision = 3;
+    unsigned m_threads = 1;
 };
+
+// A job's tallies, and where its numbers stand in `BlockJob::m_numbers`: its length, its first
+// and last vertex, then (for a polygon) every vertex as x, y.
+enum MeasureCount { kVertices, kUnplaced, kUnreadable };
+enum MeasureNumber { kPart, kFirstX, kFirstY, kLastX, kLastY, kVertexList };
+
+// What one thread reuses from job to job.
+struct Scratch {
+    std::vector<double> m_xs, m_ys;
+};
+
+// Reads a job's vertices and measures the line through them; the line from the job before
+// joins it where the jobs are written. The first line that is no vertex ends the job.
+void MeasureJob(const Geo::CGeodesic &geodesic, bool onLane, unsigned lane, bool polygon,
+                Scratch &scratch, BlockJob &job) {
+    std::vector<double> &xs = scratch.m_xs, &ys = scratch.m_ys;
+    xs.clear();
+    ys.clear();
+    job.m_numbers.assign(kVertexList, 0.0);
+    std::uint64_t lineNumber = job.m_block.m_firstLine - 1;
+    ForEachLine(job.m_block, [&](const char *p, const char *lineEnd) {
+        ++lineNumber;
+        const NumberLine line = ReadNumberLine(p, lineEnd, 2);
+        if (line.m_kind == NumberLine::Kind::Bad ||
+            (line.m_kind == NumberLine::Kind::Numbers && line.m_count != 2)) {
+            job.m_counts[kUnreadable] = 1;
+            job.m_diagnostics.push_back(
+                {-1,
+                 FormatLineError("measure", job.m_block.m_name, lineNumber, "not a vertex 'x y'",
+                                 std::string_view(p, static_cast<std::size_t>(lineEnd - p)))});
+            return false;
+        }
+        if (line.m_kind == NumberLine::Kind::Numbers) {
+            xs.push_back(line.m_values[0]);
+            ys.push_back(line.m_values[1]);
+            if (polygon) {
+                job.m_numbers.push_back(line.m_values[0]);
+                job.m_numbers.push_back(line.m_values[1]);
+            }
+        }
+        return true;
+    });
+    job.m_counts[kVertices] = xs.size();
+    if (job.m_counts[kUnreadable] != 0 || xs.empty())
+        return;
+    job.m_numbers[kFirstX] = xs.front();
+    job.m_numbers[kFirstY] = ys.front();
+    job.m_numbers[kLastX] = xs.back();
+    job.m_numbers[kLastY] = ys.back();
+    if (xs.size() < 2)
+        return;
+    double part = 0;
+    const bool placed = onLane
+                            ? geodesic.LineLengthOnLane(lane, xs.size(), xs.data(), ys.data(), part)
+                            : geodesic.LineLength(xs.size(), xs.data(), ys.data(), part);
+    job.m_numbers[kPart] = placed ? part : 0.0;
+    job.m_counts[kUnplaced] = placed ? 0 : 1;
+}
 
 int RunMeasure(const MeasureOptions &options) {
     const std::string context = "measure";
@@ -29,7 +89,7 @@ int RunMeasure(const MeasureOptions &options) {
         PrintError(context, "--crs: " + error);
         return kExitFailure;
     }
-    const Geo::CGeodesic geodesic(system.Get());
+    Geo::CGeodesic geodesic(system.Get());
     if (!geodesic.IsMeasurable()) {
         PrintError(context, "nothing can be measured: neither latitude and longitude nor "
                             "projected from them in " +
@@ -37,51 +97,64 @@ int RunMeasure(const MeasureOptions &options) {
         return kExitFailure;
     }
 
-    // The length is summed block by block, each block starting at the last vertex of the one
-    // before, so only a polygon keeps every vertex.
+    // Each job measures the line through its own vertices (on a lane of its own with several
+    // threads); the jobs are joined in input order by the segment from one job's last vertex to
+    // the next one's first, so only a polygon keeps every vertex. The jobs and the order of the
+    // sum are the same for every thread count, and so is the result.
     CLineReader reader(options.m_file.empty() ? std::vector<std::string>{}
                                               : std::vector<std::string>{options.m_file},
                        context);
     CProgress progress(context, reader.GetBytesTotal());
-    std::vector<double> xs, ys, ringX, ringY;
+    unsigned threads = ResolveThreads(options.m_threads);
+    if (threads > 1)
+        geodesic.SetThreadCount(threads);
+    const bool onLane = threads > 1 && geodesic.GetLaneCount() >= threads;
+    if (!onLane)
+        threads = 1;
+    std::vector<Scratch> scratch(threads);
+    std::vector<double> ringX, ringY;
     double length = 0;
-    std::uint64_t vertices = 0, lineNumber = 0;
-    bool placed = true;
-    InputBlock block;
-    while (reader.Next(block)) {
-        lineNumber = block.m_firstLine - 1;
-        const bool readable = ForEachLine(block, [&](const char *p, const char *lineEnd) {
-            ++lineNumber;
-            const NumberLine line = ReadNumberLine(p, lineEnd, 2);
-            if (line.m_kind == NumberLine::Kind::Bad ||
-                (line.m_kind == NumberLine::Kind::Numbers && line.m_count != 2)) {
-                PrintLineError(context, block.m_name, lineNumber, "not a vertex 'x y'",
-                               std::string_view(p, static_cast<std::size_t>(lineEnd - p)));
+    std::uint64_t vertices = 0;
+    bool placed = true, readable = true, haveLast = false;
+    double lastX = 0, lastY = 0;
+    RunBlocks(
+        reader, threads,
+        [&](unsigned lane, BlockJob &job) {
+            MeasureJob(geodesic, onLane, lane, options.m_polygon, scratch[lane], job);
+        },
+        [&](BlockJob &job) {
+            WriteDiagnostics(job.m_diagnostics, nullptr, 0);
+            if (job.m_counts[kUnreadable] != 0) {
+                readable = false;
                 return false;
             }
-            if (line.m_kind == NumberLine::Kind::Numbers) {
-                xs.push_back(line.m_values[0]);
-                ys.push_back(line.m_values[1]);
-                ++vertices;
-                if (options.m_polygon) {
-                    ringX.push_back(line.m_values[0]);
-                    ringY.push_back(line.m_values[1]);
-                }
+            progress.Update(reader.GetBytesRead());
+            const std::uint64_t count = job.m_counts[kVertices];
+            if (count == 0)
+                return true;
+            const std::vector<double> &n = job.m_numbers;
+            if (haveLast) {
+                double joint = 0;
+                if (!geodesic.Inverse(lastX, lastY, n[kFirstX], n[kFirstY], joint))
+                    placed = false;
+                else
+                    length += joint;
+            }
+            if (job.m_counts[kUnplaced] != 0)
+                placed = false;
+            length += n[kPart];
+            lastX = n[kLastX];
+            lastY = n[kLastY];
+            haveLast = true;
+            vertices += count;
+            for (std::size_t i = kVertexList; i + 1 < n.size(); i += 2) {
+                ringX.push_back(n[i]);
+                ringY.push_back(n[i + 1]);
             }
             return true;
         });
-        if (!readable)
-            return kExitFailure;
-        if (xs.size() >= 2) {
-            double part = 0;
-            if (!geodesic.LineLength(xs.size(), xs.data(), ys.data(), part))
-                placed = false;
-            length += part;
-            xs.erase(xs.begin(), xs.end() - 1);
-            ys.erase(ys.begin(), ys.end() - 1);
-        }
-        progress.Update(reader.GetBytesRead());
-    }
+    if (!readable)
+        return kExitFailure;
     if (reader.GetFailedInputs() > 0 || reader.GetSkippedLines() > 0)
         return kExitFailure;
     const std::uint64_t needed = options.m_polygon ? 3 : 2;
@@ -129,6 +202,7 @@ Command AddMeasureCommand(CLI::App &app) {
                   "Also the area and perimeter of the ring closed back to the first vertex");
     sub->add_option("--precision", options->m_precision, "Decimals of each figure (default 3)")
         ->check(CLI::Range(0, kMaxPrecision));
+    AddThreadsOption(sub, options->m_threads);
     sub->add_option("FILE", options->m_file, "Vertices 'x y', one per line (none: standard input)");
     sub->footer(
         "x is longitude or easting, y latitude or northing; blank lines and '#' comments "

@@ -94,6 +94,11 @@ class VEXOGEO_API CGeodesic {
     /// without geographic position (failed transformation or latitude beyond 90 degrees), or no
     /// system, transformation or readable ellipsoid.
     bool LineLength(std::uint64_t count, const double *x, const double *y, double &length) const;
+    /// `LineLength` on the calling thread with lane `lane`'s copy of the transformation, the
+    /// same bits, so a host's threads, one lane each, measure parts of a line at the same time.
+    /// @return as `LineLength`; false, `length` untouched, for a lane beyond `GetLaneCount`.
+    bool LineLengthOnLane(unsigned lane, std::uint64_t count, const double *x, const double *y,
+                          double &length) const;
 
     /// Geodesic area (square metres, positive whichever way the ring winds) and perimeter
     /// (metres) of the ring through `count` vertices (x[i], y[i]), closed back to the first.
