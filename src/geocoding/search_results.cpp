@@ -6,8 +6,10 @@
 #include <rapidjson/document.h>
 
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/classic_locale.h"
+#include "platform/code_page_conversion.h"
 
 namespace Geo {
 namespace {
@@ -16,9 +18,9 @@ namespace {
 // locale: the service writes "." whatever locale the host process chose. A JSON number
 // is taken as it is; any other value (null, true, an object...) has no number in it and leaves
 // the whole place out, rather than passing for 0.
+// The caller holds the classic locale for the whole answer.
 bool ReadBoundingNumber(const rapidjson::Value &value, double &number) {
     if (value.IsString()) {
-        const Platform::CClassicLocaleScope classic;
         number = std::atof(value.GetString());
         return true;
     }
@@ -32,6 +34,11 @@ bool ReadBoundingNumber(const rapidjson::Value &value, double &number) {
 // The UTF-8 name in the process code page; empty when either conversion fails. The two buffers
 // are handed in so that one answer's places share them.
 std::string ToDisplayName(const char *utf8, std::vector<wchar_t> &wide, std::vector<char> &narrow) {
+    // Where the process's code page is UTF-8 through the platform's own codec, the round trip
+    // through wide text is exactly the repair of ill-formed sequences: no conversion needed.
+    static const bool direct = Platform::ConvertsAsUtf8(kCodePageAnsi);
+    if (direct)
+        return ToValidUtf8(utf8);
     wide.clear();
     narrow.clear();
     if (ConvertToWide(kCodePageUtf8, utf8, wide) &&
@@ -39,6 +46,21 @@ std::string ToDisplayName(const char *utf8, std::vector<wchar_t> &wide, std::vec
         return narrow.data();
     }
     return std::string();
+}
+
+// Nesting the recursive parser may meet: its stack frames for this depth stay far below any
+// thread's stack.
+constexpr std::size_t kMostRecursiveBrackets = 512;
+
+// The '[' and '{' bytes of the NUL-terminated `json`, counted up to `most`.
+std::size_t CountBrackets(const char *json, std::size_t most) {
+    std::size_t count = 0;
+    for (const char open : {'[', '{'}) {
+        for (const char *p = std::strchr(json, open); p != nullptr && count < most;
+             p = std::strchr(p + 1, open))
+            ++count;
+    }
+    return count;
 }
 
 } // namespace
@@ -52,11 +74,19 @@ std::vector<Nominatim::SearchOutput> ParseSearchResults(const std::string &body)
     // refuses, is read as U+FFFD so that one bad name does not empty the whole answer.
     std::string repaired;
     const bool lone = ReplaceLoneSurrogateEscapes(std::string_view(body.c_str()), repaired);
-    document.Parse<rapidjson::kParseIterativeFlag>(lone ? repaired.c_str() : body.c_str());
+    const char *json = lone ? repaired.c_str() : body.c_str();
+    // The recursive parser is the faster one; it runs where the answer cannot nest deeper than
+    // it has brackets, and those are few (a search answer has two per place).
+    if (CountBrackets(json, kMostRecursiveBrackets + 1) <= kMostRecursiveBrackets)
+        document.Parse(json);
+    else
+        document.Parse<rapidjson::kParseIterativeFlag>(json);
     if (document.HasParseError() || !document.IsArray()) {
         return results;
     }
     results.reserve(document.Size());
+    // One classic locale for every number of the answer.
+    const Platform::CClassicLocaleScope classic;
     std::vector<wchar_t> wide;
     std::vector<char> narrow;
     for (const rapidjson::Value &place : document.GetArray()) {

@@ -19,6 +19,12 @@ std::size_t MultiByteToWideChar(unsigned codePage, const char *text, std::size_t
 std::size_t WideCharToMultiByte(unsigned codePage, const wchar_t *text, std::size_t length,
                                 char *out, std::size_t outCount);
 
+/// @return true when text of `codePage` goes through this platform's own UTF-8 codec both ways,
+/// so that converting UTF-8 to wide and back into `codePage` keeps well-formed text as it is and
+/// turns each maximal ill-formed subsequence into one U+FFFD; false where the system converts
+/// (the caller then converts).
+bool ConvertsAsUtf8(unsigned codePage);
+
 } // namespace Geo::Platform
 
 #endif

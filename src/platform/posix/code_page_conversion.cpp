@@ -314,4 +314,9 @@ std::size_t WideCharToMultiByte(unsigned codePage, const wchar_t *text, std::siz
     return IconvFromWide(iconvName, text, length, out, outCount);
 }
 
+bool ConvertsAsUtf8(unsigned codePage) {
+    std::string iconvName;
+    return IsUtf8CodePage(codePage, iconvName);
+}
+
 } // namespace Geo::Platform

@@ -48,4 +48,7 @@ std::size_t WideCharToMultiByte(unsigned codePage, const wchar_t *text, std::siz
     return count > 0 ? static_cast<std::size_t>(count) : 0;
 }
 
+// The system's converter keeps its own rules for ill-formed input, so it always runs.
+bool ConvertsAsUtf8(unsigned) { return false; }
+
 } // namespace Geo::Platform
