@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "bench_compare.h"
+#include "bench_wall.h"
 #include "geodesic/ellipsoid_geodesic.h"
 
 namespace {
@@ -112,27 +113,26 @@ void LeanTransform(benchmark::State &state) {
     const PjPtr pj(proj_normalize_for_visualization(nullptr, crsToCrs.get()));
     const std::string &input = InputFile(false);
     std::vector<double> x, y;
-    for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
-        LeanStream(input, 2, [&](const std::vector<double> &v, std::string &text) {
-            const std::size_t n = v.size() / 2;
-            x.resize(n);
-            y.resize(n);
-            for (std::size_t i = 0; i < n; ++i)
-                x[i] = v[2 * i], y[i] = v[2 * i + 1];
-            proj_trans_generic(pj.get(), PJ_FWD, x.data(), 8, n, y.data(), 8, n, nullptr, 0, 0,
-                               nullptr, 0, 0);
-            for (std::size_t i = 0; i < n; ++i) {
-                Append(text, x[i]);
-                text += ' ';
-                Append(text, y[i]);
-                text += '\n';
-            }
+    VexoGeoBench::TimeWall(
+        state, kLines, [] {},
+        [&] {
+            LeanStream(input, 2, [&](const std::vector<double> &v, std::string &text) {
+                const std::size_t n = v.size() / 2;
+                x.resize(n);
+                y.resize(n);
+                for (std::size_t i = 0; i < n; ++i)
+                    x[i] = v[2 * i], y[i] = v[2 * i + 1];
+                proj_trans_generic(pj.get(), PJ_FWD, x.data(), 8, n, y.data(), 8, n, nullptr, 0, 0,
+                                   nullptr, 0, 0);
+                for (std::size_t i = 0; i < n; ++i) {
+                    Append(text, x[i]);
+                    text += ' ';
+                    Append(text, y[i]);
+                    text += '\n';
+                }
+            });
+            return true;
         });
-        state.SetIterationTime(
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-    }
-    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kLines));
 }
 
 void LeanDistance(benchmark::State &state) {
@@ -143,20 +143,19 @@ void LeanDistance(benchmark::State &state) {
     const GeographicLib::Geodesic solution =
         Geo::MakeSeriesGeodesic(a, Geo::CCoordinateSystem::GetFlattening(a, b));
     const std::string &input = InputFile(true);
-    for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
-        LeanStream(input, 4, [&](const std::vector<double> &v, std::string &text) {
-            for (std::size_t i = 0; i + 3 < v.size(); i += 4) {
-                double distance = 0;
-                solution.Inverse(v[i + 1], v[i], v[i + 3], v[i + 2], distance);
-                Append(text, distance);
-                text += '\n';
-            }
+    VexoGeoBench::TimeWall(
+        state, kLines, [] {},
+        [&] {
+            LeanStream(input, 4, [&](const std::vector<double> &v, std::string &text) {
+                for (std::size_t i = 0; i + 3 < v.size(); i += 4) {
+                    double distance = 0;
+                    solution.Inverse(v[i + 1], v[i], v[i + 3], v[i + 2], distance);
+                    Append(text, distance);
+                    text += '\n';
+                }
+            });
+            return true;
         });
-        state.SetIterationTime(
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-    }
-    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kLines));
 }
 
 // The tool beside this program (bench/run runs it from bin/).
@@ -169,29 +168,12 @@ void Tool(benchmark::State &state, bool pairs, unsigned threads) {
         std::string("PROJ_DEBUG=0 ./vexogeo ") +
         (pairs ? "distance --crs EPSG:4326" : "transform --from EPSG:4326 --to EPSG:32633") +
         " --threads " + std::to_string(threads) + " < " + InputFile(pairs) + " > /dev/null";
-    for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
-        if (std::system(command.c_str()) != 0)
-            state.SkipWithError("the tool failed");
-        state.SetIterationTime(
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-    }
-    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kLines));
+    VexoGeoBench::TimeWall(
+        state, kLines, [] {}, [&] { return std::system(command.c_str()) == 0; }, "the tool failed");
     // One thread keeps the floor's pace; two give 1.7 (transform) or 1.8 (distance) times its
     // throughput; more, 0.85 per thread.
-    const std::string limit = threads == 1   ? ">=0.9"
-                              : threads == 2 ? (pairs ? ">=1.8" : ">=1.7")
-                                             : ">=" + std::to_string(0.85 * threads).substr(0, 4);
-    VexoGeoBench::CompareWith(state, pairs ? "LeanDistance" : "LeanTransform", limit);
-}
-
-// 1 and 2 threads, and the cores available when there are more.
-std::vector<unsigned> ThreadCounts() {
-    const unsigned cores = std::thread::hardware_concurrency();
-    std::vector<unsigned> counts{1, 2};
-    if (cores > 2)
-        counts.push_back(cores);
-    return counts;
+    VexoGeoBench::CompareWith(state, pairs ? "LeanDistance" : "LeanTransform",
+                              VexoGeoBench::ThreadTarget(threads, "0.9", pairs ? "1.8" : "1.7"));
 }
 
 const bool kRegistered = [] {
@@ -202,7 +184,7 @@ const bool kRegistered = [] {
         ->Unit(benchmark::kMillisecond)
         ->UseManualTime();
     for (const bool pairs : {false, true}) {
-        for (const unsigned threads : ThreadCounts()) {
+        for (const unsigned threads : VexoGeoBench::ThreadCounts()) {
             benchmark::RegisterBenchmark(
                 (std::string(pairs ? "ToolDistance/" : "ToolTransform/") + std::to_string(threads))
                     .c_str(),

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "bench_compare.h"
+#include "bench_wall.h"
 
 using Geo::CConverter;
 using Geo::CCoordinateSystem;
@@ -150,22 +151,19 @@ void TransformThreads(benchmark::State &state, unsigned threads, std::string tar
     if (threads > 1 && converter.GetLaneCount() != threads)
         state.SkipWithError("no lanes");
     Points &work = WorkFor(target);
-    for (auto _ : state) {
-        Refill(work, source);
-        const auto start = std::chrono::steady_clock::now();
-        if (!converter.TransformCoordinates(kPoints, work.x.data(), work.y.data(), nullptr))
-            state.SkipWithError("transformation failed");
-        state.SetIterationTime(
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-        benchmark::DoNotOptimize(work.x.data());
-    }
-    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kPoints));
+    VexoGeoBench::TimeWall(
+        state, kPoints, [&] { Refill(work, source); },
+        [&] {
+            const bool done =
+                converter.TransformCoordinates(kPoints, work.x.data(), work.y.data(), nullptr);
+            benchmark::DoNotOptimize(work.x.data());
+            return done;
+        },
+        "transformation failed");
     // One thread keeps the floor's pace; two give at least 1.8 times its throughput; more,
     // 0.85 per thread.
-    const std::string limit = threads == 1   ? ">=0.95"
-                              : threads == 2 ? ">=1.8"
-                                             : ">=" + std::to_string(0.85 * threads).substr(0, 4);
-    VexoGeoBench::CompareWith(state, "BareProjTransWall/packed/" + target.substr(5), limit);
+    VexoGeoBench::CompareWith(state, "BareProjTransWall/packed/" + target.substr(5),
+                              VexoGeoBench::ThreadTarget(threads, "0.95", "1.8"));
 }
 
 // The single-threaded floor of TransformThreads: bare proj_trans_generic, timed the same way.
@@ -177,17 +175,16 @@ void BareProjTransWall(benchmark::State &state, std::string target) {
         return;
     }
     Points &work = WorkFor(target);
-    for (auto _ : state) {
-        Refill(work, source);
-        const auto start = std::chrono::steady_clock::now();
-        if (proj_trans_generic(pj.get(), PJ_FWD, work.x.data(), 8, kPoints, work.y.data(), 8,
-                               kPoints, nullptr, 0, 0, nullptr, 0, 0) == 0)
-            state.SkipWithError("transformation failed");
-        state.SetIterationTime(
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-        benchmark::DoNotOptimize(work.x.data());
-    }
-    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kPoints));
+    VexoGeoBench::TimeWall(
+        state, kPoints, [&] { Refill(work, source); },
+        [&] {
+            const bool done =
+                proj_trans_generic(pj.get(), PJ_FWD, work.x.data(), 8, kPoints, work.y.data(), 8,
+                                   kPoints, nullptr, 0, 0, nullptr, 0, 0) != 0;
+            benchmark::DoNotOptimize(work.x.data());
+            return done;
+        },
+        "transformation failed");
 }
 
 // The two sides run the same PROJ pipeline, so their ratio is close to 1 and the load of a
@@ -195,15 +192,6 @@ void BareProjTransWall(benchmark::State &state, std::string target) {
 // and bench/run takes each side's best.
 void Configure(benchmark::internal::Benchmark *b) {
     b->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(60);
-}
-
-// 1 and 2 threads, and the cores available when there are more.
-std::vector<unsigned> ThreadCounts() {
-    const unsigned cores = std::thread::hardware_concurrency();
-    std::vector<unsigned> counts{1, 2};
-    if (cores > 2)
-        counts.push_back(cores);
-    return counts;
 }
 
 // Figure and baseline side by side for each target system and layout.
@@ -226,7 +214,7 @@ const bool kRegistered = [] {
             ->Apply(Configure)
             ->Repetitions(15)
             ->UseManualTime();
-        for (const unsigned threads : ThreadCounts()) {
+        for (const unsigned threads : VexoGeoBench::ThreadCounts()) {
             benchmark::RegisterBenchmark(
                 ("TransformThreads/packed/" + code + "/" + std::to_string(threads)).c_str(),
                 TransformThreads, threads, std::string(target))
