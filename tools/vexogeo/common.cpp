@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -243,7 +244,50 @@ std::string FormatNumber(double value, int precision) {
     return std::string(text, FormatNumber(text, value, precision));
 }
 
+namespace {
+
+// Powers of ten a double holds exactly.
+constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// The common coordinate "-13.094781": at most 15 digits, no exponent. Its digits make an integer
+// below 2^53 and its decimals an exact power of ten, so one division rounds it exactly as
+// from_chars does, at a fraction of the cost. @return null for any other text.
+const char *ParseShortDecimal(const char *first, const char *last, double &value) {
+    const char *p = first;
+    const bool negative = p != last && *p == '-';
+    if (negative)
+        ++p;
+    std::uint64_t digits = 0;
+    int count = 0, decimals = 0;
+    const char *const start = p;
+    while (p != last && *p >= '0' && *p <= '9') {
+        digits = digits * 10 + static_cast<unsigned>(*p++ - '0');
+        ++count;
+    }
+    if (p == start)
+        return nullptr;
+    if (p != last && *p == '.') {
+        ++p;
+        while (p != last && *p >= '0' && *p <= '9') {
+            digits = digits * 10 + static_cast<unsigned>(*p++ - '0');
+            ++count;
+            ++decimals;
+        }
+    }
+    if (count > 15 || (p != last && (*p == 'e' || *p == 'E')))
+        return nullptr;
+    const double magnitude = static_cast<double>(digits) / kExactPowersOfTen[decimals];
+    value = negative ? -magnitude : magnitude;
+    return p;
+}
+
+} // namespace
+
 const char *ParseNumber(const char *first, const char *last, double &value) {
+    if (const char *end = ParseShortDecimal(first, last, value))
+        return end;
     // from_chars takes no leading plus; a plus followed by a sign would read as a number.
     if (first != last && *first == '+') {
         ++first;
