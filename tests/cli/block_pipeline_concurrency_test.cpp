@@ -27,7 +27,7 @@ std::string WriteInput(const std::string &name, const std::string &text) {
 }
 
 // What a run wrote, in the order the writer saw it.
-struct Run {
+struct Written {
     std::string output;
     std::vector<std::string> diagnostics;
     std::uint64_t lines = 0, jobs = 0;
@@ -35,9 +35,9 @@ struct Run {
 
 // Each job's lines reversed, every 1000th line reported by the worker under its file and number
 // (a worker's PrintError goes with its job).
-Run RunPipeline(const std::vector<std::string> &paths, unsigned threads, std::uint64_t stopAfter) {
+Written RunPipeline(const std::vector<std::string> &paths, unsigned threads, std::uint64_t stopAfter) {
     VexoGeoCli::CLineReader reader(paths, "test");
-    Run run;
+    Written run;
     VexoGeoCli::RunBlocks(
         reader, threads,
         [](unsigned, BlockJob &job) {
@@ -75,18 +75,18 @@ TEST(BlockPipeline, EveryThreadCountWritesWhatOneThreadWrites) {
     second += "no end";
     const std::vector<std::string> paths = {WriteInput("first", first), "missing-input-file",
                                             WriteInput("second", second)};
-    const Run one = RunPipeline(paths, 1, UINT64_MAX);
+    const Written one = RunPipeline(paths, 1, UINT64_MAX);
     // Reversed lines, in input order, across more jobs than threads.
-    EXPECT_EQ(one.output.substr(0, 16), "neves 0\r\nenil 1\n");
+    EXPECT_EQ(one.output.substr(0, 16), "\rneves 0\nenil 1\n");
     EXPECT_EQ(one.output.substr(one.output.size() - 7), "dne on\n");
-    EXPECT_GT(one.jobs, 16u);
+    EXPECT_GT(one.jobs, 8u);
     EXPECT_EQ(one.lines,
               static_cast<std::uint64_t>(std::count(first.begin(), first.end(), '\n') +
                                          std::count(second.begin(), second.end(), '\n') + 1));
     ASSERT_GT(one.diagnostics.size(), 100u);
     EXPECT_NE(one.diagnostics[0].find(paths[0] + ":1000"), std::string::npos);
     for (const unsigned threads : {2u, 3u, 8u}) {
-        const Run many = RunPipeline(paths, threads, UINT64_MAX);
+        const Written many = RunPipeline(paths, threads, UINT64_MAX);
         EXPECT_TRUE(many.output == one.output) << threads << " threads";
         EXPECT_EQ(many.diagnostics, one.diagnostics) << threads << " threads";
         EXPECT_EQ(many.lines, one.lines);
@@ -102,7 +102,7 @@ TEST(BlockPipeline, AWriterThatFailsStopsTheRun) {
         text += std::to_string(i) + "\n";
     const std::vector<std::string> paths = {WriteInput("stop", text)};
     for (const unsigned threads : {1u, 2u, 8u}) {
-        const Run run = RunPipeline(paths, threads, 3);
+        const Written run = RunPipeline(paths, threads, 3);
         EXPECT_EQ(run.jobs, 3u) << threads << " threads";
         EXPECT_EQ(run.output, RunPipeline(paths, 1, 3).output) << threads << " threads";
         EXPECT_LT(run.output.size(), text.size() / 4);
