@@ -35,7 +35,8 @@ struct Written {
 
 // Each job's lines reversed, every 1000th line reported by the worker under its file and number
 // (a worker's PrintError goes with its job).
-Written RunPipeline(const std::vector<std::string> &paths, unsigned threads, std::uint64_t stopAfter) {
+Written RunPipeline(const std::vector<std::string> &paths, unsigned threads,
+                    std::uint64_t stopAfter) {
     VexoGeoCli::CLineReader reader(paths, "test");
     Written run;
     VexoGeoCli::RunBlocks(
