@@ -100,6 +100,20 @@ def test_get_map_bytes_file_and_service_exception(serve, tmp_path):
                             size=(1, 1))
 
 
+@pytest.mark.parametrize("crs,bbox,sent", [
+    ("EPSG:3857", (-0.7, 0, 0.4, 1), "BBOX=-0.7,0,0.4,1&"),
+    ("EPSG:4326", (0.1, -0.7, 0.3, 0.4), "BBOX=-0.7,0.1,0.4,0.3&"),
+    ("EPSG:3857", (1e-7, 2.675, 123456.789, 2.6750000000000003), "BBOX=0.0000001,2.675,123456.789,"
+                                                                 "2.6750000000000003&"),
+])
+def test_get_map_sends_the_box_digits_given(serve, crs, bbox, sent):
+    base, seen = serve({"/map": (200, "image/png", b"\x89PNG\r\n\x1a\n")})
+    options = dict(layers="a", crs=crs, bbox=bbox, size=(8, 8))
+    assert sent in vexogeo.wms.get_map_url(base + "/map", **options) + "&"
+    vexogeo.wms.get_map(base + "/map", **options)
+    assert sent in seen[-1] + "&"
+
+
 def test_xml_files(tmp_path):
     srids = vexogeo.xml.load_named_srids(REPOSITORY / "data" / "named_srids.xml")
     assert srids[0].authority == "EPSG" and srids[0].code == 4326 and srids[0].name
