@@ -118,7 +118,8 @@ std::unique_ptr<System> Geodetic(const System &s) {
 }
 
 /// A converter owned by one Python object; its PROJ objects are built and destroyed under the
-/// lock.
+/// lock. Bulk transforms that find the lock taken run on a lane of a copy, so threads transform
+/// at once; `operation` reports the last point transformed on the default context.
 class Converter {
   public:
     Converter(const System &source, const System &target, bool allowBallpark,
@@ -134,6 +135,7 @@ class Converter {
     }
     ~Converter() {
         const Lock lock(ProjMutex());
+        m_lanes.Reset();
         m_converter.reset();
     }
     Converter(const Converter &) = delete;
@@ -149,6 +151,8 @@ class Converter {
         m_converter->SetThreadCount(count);
     }
     unsigned GetThreads() const { return m_converter->GetThreadCount(); }
+    /// Lanes made for calls that found the default context busy (0 until one did).
+    unsigned Lanes() { return m_lanes.Count(); }
 
     /// Transforms columns in place. @return false when the library transformed no point.
     bool Transform(bool inverse, const py::array &x, const py::array &y, const py::object &z) {
@@ -161,13 +165,26 @@ class Converter {
         if (cx.count == 0)
             return true;
         const py::gil_scoped_release unlocked;
+        {
+            std::unique_lock<std::mutex> lock(ProjMutex(), std::try_to_lock);
+            if (lock.owns_lock())
+                return OnDefaultContext(inverse, cx, cy, cz);
+        }
+        // A column that repeats one element (stride 0) is transformed again and again in
+        // place, which only the general form on the default context does as it always did.
+        const bool separate = cx.stride >= sizeof(double) && cy.stride >= sizeof(double) &&
+                              (cz.data == nullptr || cz.stride >= sizeof(double));
+        if (const auto lease = separate ? m_lanes.Acquire() : LanePool<Geo::CConverter>::Lease())
+            return OnLane(lease, inverse, cx, cy, cz);
+        // Every lane is busy, or none was made yet: wait for the default context, and make the
+        // lanes for the next call that finds it taken.
         const Lock lock(ProjMutex());
-        return inverse ? m_converter->InverseTransformCoordinates(cx.count, cx.stride, cx.data,
-                                                                  cy.count, cy.stride, cy.data,
-                                                                  cz.count, cz.stride, cz.data)
-                       : m_converter->TransformCoordinates(cx.count, cx.stride, cx.data, cy.count,
-                                                           cy.stride, cy.data, cz.count, cz.stride,
-                                                           cz.data);
+        m_lanes.BuildOnce([this] {
+            auto copy = std::make_unique<Geo::CConverter>(*m_converter);
+            copy->SetThreadCount(ExtraLaneCount());
+            return copy;
+        });
+        return OnDefaultContext(inverse, cx, cy, cz);
     }
 
     py::tuple Point(bool inverse, double x, double y) {
@@ -214,7 +231,52 @@ class Converter {
     }
 
   private:
+    bool OnDefaultContext(bool inverse, const DoubleColumn &x, const DoubleColumn &y,
+                          const DoubleColumn &z) const {
+        return inverse
+                   ? m_converter->InverseTransformCoordinates(x.count, x.stride, x.data, y.count,
+                                                              y.stride, y.data, z.count, z.stride,
+                                                              z.data)
+                   : m_converter->TransformCoordinates(x.count, x.stride, x.data, y.count, y.stride,
+                                                       y.data, z.count, z.stride, z.data);
+    }
+
+    /// A lane transforms packed points: strided columns go through packed copies. Each point is
+    /// transformed on its own, so the values equal the default context's.
+    static bool OnLane(const LanePool<Geo::CConverter>::Lease &lease, bool inverse,
+                       const DoubleColumn &x, const DoubleColumn &y, const DoubleColumn &z) {
+        const DoubleColumn *columns[] = {&x, &y, &z};
+        std::vector<double> packed[3];
+        double *data[3] = {};
+        for (int axis = 0; axis < 3; ++axis) {
+            const DoubleColumn &c = *columns[axis];
+            data[axis] = c.data;
+            if (c.data == nullptr || c.stride == sizeof(double))
+                continue;
+            packed[axis].resize(c.count);
+            for (std::uint64_t i = 0; i < c.count; ++i)
+                packed[axis][i] = *Element(c, i);
+            data[axis] = packed[axis].data();
+        }
+        const Geo::CConverter &converter = lease.Object();
+        const bool ok = inverse ? converter.InverseTransformCoordinatesOnLane(
+                                      lease.Lane(), x.count, data[0], data[1], data[2])
+                                : converter.TransformCoordinatesOnLane(lease.Lane(), x.count,
+                                                                       data[0], data[1], data[2]);
+        for (int axis = 0; axis < 3; ++axis) {
+            const DoubleColumn &c = *columns[axis];
+            for (std::uint64_t i = 0; i < packed[axis].size(); ++i)
+                *Element(c, i) = packed[axis][i];
+        }
+        return ok;
+    }
+
+    static double *Element(const DoubleColumn &c, std::uint64_t i) {
+        return reinterpret_cast<double *>(reinterpret_cast<char *>(c.data) + c.stride * i);
+    }
+
     std::unique_ptr<Geo::CConverter> m_converter;
+    LanePool<Geo::CConverter> m_lanes;
     bool m_badArea = false;
     bool m_has = false;
 };
@@ -277,6 +339,7 @@ void RegisterCrs(py::module_ &m) {
         .def_property_readonly("bad_area", &Converter::BadArea)
         .def_property_readonly("has_transformation", &Converter::Has)
         .def_property("threads", &Converter::GetThreads, &Converter::SetThreads)
+        .def_property_readonly("lanes", &Converter::Lanes)
         .def("transform", &Converter::Transform, py::arg("inverse"), py::arg("x"), py::arg("y"),
              py::arg("z"))
         .def("point", &Converter::Point)

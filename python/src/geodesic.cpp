@@ -13,7 +13,8 @@ namespace {
 
 using Lock = std::lock_guard<std::mutex>;
 
-/// A geodesic owned by one Python object; built and destroyed under the lock.
+/// A geodesic owned by one Python object; built and destroyed under the lock. Batches that find
+/// the lock taken measure on a lane of a copy.
 class Geodesic {
   public:
     explicit Geodesic(const System &system) {
@@ -23,6 +24,7 @@ class Geodesic {
     }
     ~Geodesic() {
         const Lock lock(ProjMutex());
+        m_lanes.Reset();
         m_geodesic.reset();
     }
     Geodesic(const Geodesic &) = delete;
@@ -36,6 +38,8 @@ class Geodesic {
         m_geodesic->SetThreadCount(count);
     }
     unsigned GetThreads() const { return m_geodesic->GetThreadCount(); }
+    /// Lanes made for batches that found the default context busy (0 until one did).
+    unsigned Lanes() { return m_lanes.Count(); }
 
     /// Fills `distance`, `azimuth1`, `azimuth2` for the pairs of the four input columns.
     std::uint64_t Inverse(const py::array &x1, const py::array &y1, const py::array &x2,
@@ -57,10 +61,29 @@ class Geodesic {
         if (columns[0].count == 0)
             return 0;
         const py::gil_scoped_release unlocked;
+        const auto onDefaultContext = [&] {
+            return m_geodesic->InverseBatch(columns[0].count, columns[0].data, columns[1].data,
+                                            columns[2].data, columns[3].data, columns[4].data,
+                                            columns[5].data, columns[6].data);
+        };
+        {
+            std::unique_lock<std::mutex> lock(ProjMutex(), std::try_to_lock);
+            if (lock.owns_lock())
+                return onDefaultContext();
+        }
+        if (const auto lease = m_lanes.Acquire())
+            return lease.Object().InverseBatchOnLane(
+                lease.Lane(), columns[0].count, columns[0].data, columns[1].data, columns[2].data,
+                columns[3].data, columns[4].data, columns[5].data, columns[6].data);
+        // Every lane is busy, or none was made yet: wait for the default context, and make the
+        // lanes for the next call that finds it taken.
         const Lock lock(ProjMutex());
-        return m_geodesic->InverseBatch(columns[0].count, columns[0].data, columns[1].data,
-                                        columns[2].data, columns[3].data, columns[4].data,
-                                        columns[5].data, columns[6].data);
+        m_lanes.BuildOnce([this] {
+            auto copy = std::make_unique<Geo::CGeodesic>(*m_geodesic);
+            copy->SetThreadCount(ExtraLaneCount());
+            return copy;
+        });
+        return onDefaultContext();
     }
 
     py::object LineLength(const py::array &x, const py::array &y) {
@@ -93,6 +116,7 @@ class Geodesic {
 
   private:
     std::unique_ptr<Geo::CGeodesic> m_geodesic;
+    LanePool<Geo::CGeodesic> m_lanes;
     bool m_measurable = false;
 };
 
@@ -103,6 +127,7 @@ void RegisterGeodesic(py::module_ &m) {
         .def(py::init<const System &>(), py::arg("system"))
         .def_property_readonly("measurable", &Geodesic::Measurable)
         .def_property("threads", &Geodesic::GetThreads, &Geodesic::SetThreads)
+        .def_property_readonly("lanes", &Geodesic::Lanes)
         .def("inverse", &Geodesic::Inverse)
         .def("line_length", &Geodesic::LineLength)
         .def("polygon_area", &Geodesic::PolygonArea);

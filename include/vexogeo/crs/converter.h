@@ -79,6 +79,10 @@ class VEXOGEO_API CConverter {
     /// `GetLaneCount` or when no point was transformed.
     bool TransformCoordinatesOnLane(unsigned lane, std::uint64_t count, double *x, double *y,
                                     double *z) const;
+    /// The same from target to source on lane `lane`'s copy (nothing is rebuilt).
+    /// @return false for a lane beyond `GetLaneCount` or when no point was transformed.
+    bool InverseTransformCoordinatesOnLane(unsigned lane, std::uint64_t count, double *x, double *y,
+                                           double *z) const;
 
     /// The same forms from target to source, on the same transformation (nothing is rebuilt);
     /// x and y in the normalized order. Results and errors as for the forward forms.
