@@ -13,6 +13,10 @@ namespace {
 
 using Lock = std::lock_guard<std::mutex>;
 
+/// Whether the library may read `c` as a packed array: NumPy gives arrays of fewer than two
+/// elements whatever stride it likes.
+bool Packed(const DoubleColumn &c) { return c.count <= 1 || c.stride == sizeof(double); }
+
 /// A geodesic owned by one Python object; built and destroyed under the lock. Batches that find
 /// the lock taken measure on a lane of a copy.
 class Geodesic {
@@ -55,7 +59,7 @@ class Geodesic {
         for (const auto &c : columns) {
             if (c.count != columns[0].count)
                 throw py::value_error("the coordinate arrays must have the same length");
-            if (c.stride != sizeof(double))
+            if (!Packed(c))
                 throw py::value_error("the coordinate arrays must be contiguous");
         }
         if (columns[0].count == 0)
@@ -88,7 +92,7 @@ class Geodesic {
 
     py::object LineLength(const py::array &x, const py::array &y) {
         const DoubleColumn cx = Column(x, "x", false), cy = Column(y, "y", false);
-        if (cx.count != cy.count || cx.stride != sizeof(double) || cy.stride != sizeof(double))
+        if (cx.count != cy.count || !Packed(cx) || !Packed(cy))
             throw py::value_error("x and y must be contiguous and of the same length");
         double length = 0;
         bool ok = false;
@@ -102,7 +106,7 @@ class Geodesic {
 
     py::object PolygonArea(const py::array &x, const py::array &y) {
         const DoubleColumn cx = Column(x, "x", false), cy = Column(y, "y", false);
-        if (cx.count != cy.count || cx.stride != sizeof(double) || cy.stride != sizeof(double))
+        if (cx.count != cy.count || !Packed(cx) || !Packed(cy))
             throw py::value_error("x and y must be contiguous and of the same length");
         double area = 0, perimeter = 0;
         bool ok = false;

@@ -95,9 +95,10 @@ def test_get_map_bytes_file_and_service_exception(serve, tmp_path):
     with pytest.raises(vexogeo.WmsError) as raised:
         vexogeo.wms.get_map(base + "/bad", **options)
     assert (raised.value.kind, raised.value.code) == ("service_exception", "LayerNotDefined")
-    with pytest.raises(ValueError):
-        vexogeo.wms.get_map(base + "/map", layers="a", crs="EPSG:4326", bbox=(0, 0, 1),
-                            size=(1, 1))
+    for box in ((0, 0, 1), (float("nan"), 0, 1, 1), (0, 0, float("inf"), 1)):
+        with pytest.raises(ValueError):
+            vexogeo.wms.get_map(base + "/map", layers="a", crs="EPSG:4326", bbox=box,
+                                size=(1, 1))
 
 
 @pytest.mark.parametrize("crs,bbox,sent", [

@@ -21,7 +21,7 @@ class CProjLanes;
 /// PROJ-calling operations of the library must not run on two threads at once. The one
 /// exception is opt-in: with `SetThreadCount` other than 1, large bulk calls split across
 /// threads of their own, each with a private copy of the transformation in a PROJ context of
-/// its own, and `TransformCoordinatesOnLane` lets a host's own threads do the same.
+/// its own, and `TransformCoordinatesOnLane` and its inverse let a host's own threads do the same.
 class VEXOGEO_API CConverter {
   public:
     /// No systems, no transformation: every transformation answers false.
