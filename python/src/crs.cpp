@@ -170,11 +170,8 @@ class Converter {
             if (lock.owns_lock())
                 return OnDefaultContext(inverse, cx, cy, cz);
         }
-        // A column that repeats one element (stride 0) is transformed again and again in
-        // place, which only the general form on the default context does as it always did.
-        const bool separate = cx.stride >= sizeof(double) && cy.stride >= sizeof(double) &&
-                              (cz.data == nullptr || cz.stride >= sizeof(double));
-        if (const auto lease = separate ? m_lanes.Acquire() : LanePool<Geo::CConverter>::Lease())
+        if (const auto lease =
+                LaneMayTake(cx, cy, cz) ? m_lanes.Acquire() : LanePool<Geo::CConverter>::Lease())
             return OnLane(lease, inverse, cx, cy, cz);
         // Every lane is busy, or none was made yet: wait for the default context, and make the
         // lanes for the next call that finds it taken.
@@ -269,6 +266,45 @@ class Converter {
                 *Element(c, i) = packed[axis][i];
         }
         return ok;
+    }
+
+    /// Whether `OnLane` gives the default context's values. Packed columns go to the lane as
+    /// they are; strided ones are copied, which is the same only when no element of one column
+    /// is an element of another, or the same element twice (stride 0): PROJ, in place, would
+    /// read what it has just written.
+    static bool LaneMayTake(const DoubleColumn &x, const DoubleColumn &y, const DoubleColumn &z) {
+        const DoubleColumn *columns[] = {&x, &y, &z};
+        const std::size_t n = z.data != nullptr ? 3 : 2;
+        bool packed = true;
+        for (std::size_t i = 0; i < n; ++i) {
+            if (columns[i]->count > 1 && columns[i]->stride < sizeof(double))
+                return false;
+            packed = packed && columns[i]->stride == sizeof(double);
+        }
+        if (packed)
+            return true;
+        for (std::size_t i = 0; i < n; ++i) {
+            for (std::size_t j = i + 1; j < n; ++j) {
+                const DoubleColumn &a = *columns[i], &b = *columns[j];
+                const auto first = [](const DoubleColumn &c) {
+                    return reinterpret_cast<std::uintptr_t>(c.data);
+                };
+                const auto end = [](const DoubleColumn &c) {
+                    return reinterpret_cast<std::uintptr_t>(c.data) + c.stride * (c.count - 1) +
+                           sizeof(double);
+                };
+                if (end(a) <= first(b) || end(b) <= first(a))
+                    continue;
+                // Interleaved columns, as the two columns of an (n, 2) array are.
+                const std::uintptr_t gap =
+                    first(a) > first(b) ? first(a) - first(b) : first(b) - first(a);
+                const std::uintptr_t shift = a.stride != 0 ? gap % a.stride : 0;
+                if (a.stride != b.stride || shift < sizeof(double) ||
+                    a.stride - shift < sizeof(double))
+                    return false;
+            }
+        }
+        return true;
     }
 
     static double *Element(const DoubleColumn &c, std::uint64_t i) {

@@ -108,13 +108,21 @@ def test_threads_transform_at_once_with_the_bits_of_one_thread():
         t.transform(bx, by, inplace=True)
         return bx, by
 
+    def interleaved_in_place(t):
+        # The two columns of an (n, 2) array share their memory, element by element apart.
+        xy = np.stack([x, y], axis=1)
+        t.transform(xy[:, 0], xy[:, 1], inplace=True)
+        return xy[:, 0], xy[:, 1]
+
     tasks = [
         (lambda t: t.transform(x, y), (ex, ey)),
+        (interleaved_in_place, (ex, ey)),
         (lambda t: t.inverse.transform(ex, ey), (ix, iy)),
         (lambda t: t.transform(x[::3], y[::3]), (sx, sy)),
         (strided_in_place, (ex, ey)),
     ]
-    separate = [vexogeo.Transformer(2056, 4326) for _ in range(3)]
+    # One of them also splits each call over threads of the library's own.
+    separate = [vexogeo.Transformer(2056, 4326, threads=t) for t in (1, 2, 1)]
     jobs = [(task, want, shared if i % 2 else separate[i % 3])
             for i, (task, want) in enumerate(tasks * 8)]
     with concurrent.futures.ThreadPoolExecutor(4) as pool:
