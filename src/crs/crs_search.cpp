@@ -192,14 +192,11 @@ bool LoadCatalogue() {
 // The systems whose name or alias PROJ recognizes as the whole text (PROJ's own spelling rules:
 // case, blanks and underscores aside), as folded identifiers; empty when it knows none.
 std::set<std::string> SystemsNamedBy(const std::string &text) {
-    static const PJ_TYPE kCrsTypes[] = {PJ_TYPE_GEODETIC_CRS,      PJ_TYPE_GEOCENTRIC_CRS,
-                                        PJ_TYPE_GEOGRAPHIC_2D_CRS, PJ_TYPE_GEOGRAPHIC_3D_CRS,
-                                        PJ_TYPE_PROJECTED_CRS,     PJ_TYPE_VERTICAL_CRS,
-                                        PJ_TYPE_COMPOUND_CRS,      PJ_TYPE_ENGINEERING_CRS};
+    // One type for every kind of system: PROJ then asks its database once, not once a kind.
+    const PJ_TYPE crsType = PJ_TYPE_CRS;
     std::set<std::string> ids;
     const std::unique_ptr<PJ_OBJ_LIST, ObjectListDeleter> list(
-        proj_create_from_name(nullptr, nullptr, text.c_str(), kCrsTypes,
-                              sizeof kCrsTypes / sizeof kCrsTypes[0], 0, 0, nullptr));
+        proj_create_from_name(nullptr, nullptr, text.c_str(), &crsType, 1, 0, 0, nullptr));
     const int count = list ? proj_list_get_count(list.get()) : 0;
     for (int i = 0; i < count; ++i) {
         const PjOwner object(proj_list_get(nullptr, list.get(), i));
@@ -270,7 +267,9 @@ std::vector<CrsSearchHit> CCrsSearch::Find(const CrsSearchQuery &query) {
         return {};
     // Names and aliases as PROJ knows them, for texts that could be one: aliases are not in the
     // catalogue (PROJ's C API gives them for one text at a time).
+    // A number is a code, never a name.
     const bool lookUp = !compact.empty() && !withAuthority && folded.size() <= kMaxLookupBytes &&
+                        compact.find_first_not_of("0123456789") != std::string::npos &&
                         std::all_of(folded.begin(), folded.end(),
                                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     const std::set<std::string> named = lookUp ? SystemsNamedBy(folded) : std::set<std::string>();
