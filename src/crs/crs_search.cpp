@@ -265,9 +265,8 @@ std::vector<CrsSearchHit> CCrsSearch::Find(const CrsSearchQuery &query) {
     const std::lock_guard<std::mutex> lock(g_catalogueMutex);
     if (!LoadCatalogue())
         return {};
-    // Names and aliases as PROJ knows them, for texts that could be one: aliases are not in the
-    // catalogue (PROJ's C API gives them for one text at a time).
-    // A number is a code, never a name.
+    // Names and aliases as PROJ knows them, for texts that could be one (a number is a code,
+    // never a name): aliases are not in the catalogue, PROJ's C API gives them one text at a time.
     const bool lookUp = !compact.empty() && !withAuthority && folded.size() <= kMaxLookupBytes &&
                         compact.find_first_not_of("0123456789") != std::string::npos &&
                         std::all_of(folded.begin(), folded.end(),
@@ -309,7 +308,7 @@ std::vector<CrsSearchHit> CCrsSearch::Find(const CrsSearchQuery &query) {
     // area is the more general one (a whole zone before its national variants).
     for (Ranked &r : found)
         r.size = query.m_hasArea ? AreaSize(*r.hit) : -(r.hit->m_hasArea ? AreaSize(*r.hit) : 0);
-    std::sort(found.begin(), found.end(), [](const Ranked &a, const Ranked &b) {
+    std::stable_sort(found.begin(), found.end(), [](const Ranked &a, const Ranked &b) {
         if (a.match != b.match)
             return a.match < b.match;
         if (a.preferred != b.preferred)
