@@ -109,8 +109,8 @@ TEST(CliTool, EveryHelpHasAnExample) {
 
 // The tour over the bundled data with the geocoding service behind `proxy`: it ends well, its
 // steps are numbered 1 to N in order, and each shows its work.
-std::string RunTour(const LocalSocket &proxy, const std::string &language) {
-    const Outcome outcome = RunTool("tour --data " + kData, "", language, proxy.Proxy());
+std::string RunTour(const LoopbackSocket &proxy, const std::string &language) {
+    const Outcome outcome = RunTool("tour --data " + kData, "", language, Proxy(proxy));
     EXPECT_EQ(outcome.exitCode, 0);
     EXPECT_EQ(outcome.err, "");
     const std::string &out = outcome.out;
@@ -139,7 +139,7 @@ std::string RunTour(const LocalSocket &proxy, const std::string &language) {
 // A service that never answers: a few figures (cs2cs, GeodSolve, Planimeter) and the German
 // names pin the content.
 TEST(CliTour, RunsEveryStepOverTheSampleData) {
-    const std::string out = RunTour(LocalSocket(true), "german");
+    const std::string out = RunTour(LoopbackSocket(true), "german");
     for (const char *expected : {
              "13.377704 52.516275         ->  1489199.20 6894018.36\n",
              "point 1 to point 2: 881.332 km\n",
@@ -154,7 +154,7 @@ TEST(CliTour, RunsEveryStepOverTheSampleData) {
 
 // A service that cannot be reached at all: the tour says why and goes on.
 TEST(CliTour, GoesOnWhenTheServiceIsUnreachable) {
-    const std::string out = RunTour(LocalSocket(false), "english");
+    const std::string out = RunTour(LoopbackSocket(false), "english");
     const std::string step = "[7/7] Searching \"Brandenburger Tor, Berlin\" with the geocoding "
                              "service\n    The geocoding service is unreachable from here (";
     const std::string ending = "); the search is skipped and the tour goes on.\n\nTour complete.\n";

@@ -1,7 +1,7 @@
 // `vexogeo geocode --batch` and several tool processes at once against a loopback service that
 // notes what it receives and when.
 #include "cli_run.h"
-#include "geocoding/loopback_server.h"
+#include "support/loopback_server.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // `vexogeo geocode` and `vexogeo reverse` run as a user runs them, against a counting loopback
 // service named by VEXOGEO_NOMINATIM_URL, with a cache folder of the test process.
 #include "cli_run.h"
-#include "geocoding/loopback_server.h"
+#include "support/loopback_server.h"
 
 #include <gtest/gtest.h>
 
@@ -101,7 +101,7 @@ TEST(GeocodingCli, HostileNamesStayOnTheirLine) {
 
 // Usage errors, refused before anything is sent, are in cases/geocode.txt.
 TEST(GeocodingCli, EveryFailureIsOneCleanLine) {
-    const LocalSocket silent(true), refusing(false);
+    const LoopbackSocket silent(true), refusing(false);
     const LoopbackServer html(Answering(200, "<html>Log in to the Wi-Fi</html>"));
     const LoopbackServer broken(Answering(500, "\x1b]0;owned\x07" + std::string(5u << 20, '!')));
     const LoopbackServer blocked(Answering(403, "Access blocked"));
@@ -111,7 +111,7 @@ TEST(GeocodingCli, EveryFailureIsOneCleanLine) {
          Service(silent.m_url + "/search")},
         // The public service behind a proxy that refuses the connection.
         {"geocode Berlin --limit 1 --no-cache", "", "", 1,
-         "vexogeo: geocode: the transfer failed: *", refusing.Proxy()},
+         "vexogeo: geocode: the transfer failed: *", Proxy(refusing)},
         {"geocode Wien", "", "", 1, "vexogeo: geocode: the answer is not a Nominatim result: *",
          Service(html.SearchUrl())},
         {"geocode Wien", "", "", 1, "vexogeo: geocode: HTTP 500: \\x1b]0;owned\\x07!!*",

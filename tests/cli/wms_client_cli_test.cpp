@@ -75,9 +75,8 @@ TEST(CliWmsClient, WorldFileBesideTheMap) {
 }
 
 TEST(CliWmsClient, CapabilitiesAsJson) {
-    const Outcome outcome =
-        RunTool("wms capabilities " + std::string(VEXOGEO_TEST_SOURCE_DIR) +
-                "/fuzz/corpus/wms_capabilities/inherited_130.xml --format json");
+    const Outcome outcome = RunTool("wms capabilities " + std::string(VEXOGEO_TEST_SOURCE_DIR) +
+                                    "/tests/data/wms_capabilities/inherited_130.xml --format json");
     ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
     rapidjson::Document json;
     ASSERT_FALSE(json.Parse(outcome.out.c_str()).HasParseError()) << outcome.out;
