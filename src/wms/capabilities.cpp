@@ -467,8 +467,9 @@ bool ParseWmsCapabilities(const std::string &bytes, WmsCapabilities &capabilitie
         }
         const std::string version = Attribute(root, "version");
         if (!IsSupportedVersion(version)) {
-            error = "WMS version " + version +
-                    " is not supported: the capabilities of versions 1.1.1 and 1.3.0 are read.";
+            error =
+                "WMS version " + version +
+                " is not supported: the capabilities of versions 1.1.0, 1.1.1 and 1.3.0 are read.";
             return false;
         }
         WmsCapabilities read;
