@@ -381,6 +381,11 @@ def main():
     tool, data = sys.argv[1], pathlib.Path(sys.argv[2])
     documents = sorted(data.glob("*.xml")) + sorted((data / "corpus").glob("*.xml"))
     failures, used, corrections, corrections_by_document = [], set(), set(), []
+    # Every copied document names its source and licence in the README.
+    listed = (data / "README.md").read_text(encoding="utf-8")
+    failures += [f"UNLISTED corpus/{path.name}: not in tests/data/wms/README.md"
+                 for path in documents if path.parent.name == "corpus" and
+                 f"`{path.name}`" not in listed]
     agreeing = exact = compared = 0
 
     for path in documents:
