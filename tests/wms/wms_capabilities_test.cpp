@@ -185,7 +185,8 @@ TEST(WmsCapabilities, RefusedDocuments) {
         {"version 1.0.0",
          "<WMT_MS_Capabilities version='1.0.0'><Capability><Request><Map/></Request>"
          "</Capability></WMT_MS_Capabilities>",
-         "WMS version 1.0.0 is not supported"},
+         "WMS version 1.0.0 is not supported: the capabilities of versions 1.1.0, 1.1.1 and 1.3.0 "
+         "are read."},
         {"entity declared",
          "<!DOCTYPE WMS_Capabilities [<!ENTITY a 'aaaa'>]><WMS_Capabilities>&a;</WMS_Capabilities>",
          "declares an entity, which is refused (line 1"},
