@@ -207,7 +207,7 @@ LAYER_FIELDS = {
 }
 
 
-# --- Rules: why a difference is not a fault of ours, each checked on the document. -----------
+# --- What OWSLib gets wrong, and how its reading is corrected or the difference excused. -------
 
 # Fields WMS makes inherited (1.1.1 and 1.3.0 alike) that OWSLib reads from each layer's own
 # element only. They are compared with OWSLib's reading of the nearest layer that declares them
@@ -239,6 +239,8 @@ def inherited(field, theirs_of, version, elem_path, cm_path):
     return theirs_of(cm_path[-1], version)
 
 
+# Other differences OWSLib alone causes: each rule excuses one, after checking its cause on the
+# document, and says why in one line.
 def contact_email_namespace(diff):
     """OWSLib 1.3.0 looks for ContactElectronicMailAddress outside the WMS namespace."""
     return (diff["field"] == "contact.email" and diff["version"] == "1.3.0" and
@@ -312,7 +314,7 @@ def compare(name, mine, theirs, root, report, corrections):
                urls.get("post", "")))
 
     # Our layers are written depth first, as the Layer elements stand in the document.
-    elements, parents = [], {}
+    parents = {}
     for parent in root.iter():
         for child in parent:
             parents[child] = parent
