@@ -7,9 +7,9 @@ compares them field by field where OWSLib reads the field.
 Where WMS makes a field inherited and OWSLib reads it from each layer's own element, ours is
 compared with OWSLib's reading of the nearest layer that declares it (NOT_INHERITED_BY_OWSLIB).
 Any other difference passes only where a rule in RULES explains it, each rule checked on the
-document itself. Documents the tool refuses on
-purpose are listed in REFUSED with the reason its message must give. Any other difference fails,
-and so does a rule that no document needs any more. Exits 77 (skipped) without OWSLib.
+document itself. Documents the tool refuses on purpose are listed in REFUSED with the reason its
+message must give. Any other difference fails, and so do a rule or a correction that no document
+needs any more and a copied document missing from the README. Exits 77 (skipped) without OWSLib.
 
     owslib_parity.py TOOL DATA_DIR
 """
