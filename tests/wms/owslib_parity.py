@@ -423,7 +423,8 @@ def main():
                                        else mine["version"])
         except Exception as failure:
             differences.append({"document": name, "version": mine["version"], "root": root,
-                                "elem": None, "elem_path": [], "cm_path": [], "layer": "", "field": "OWSLib reads", "mine": "read",
+                                "elem": None, "elem_path": [], "cm_path": [], "layer": "",
+                                "field": "OWSLib reads", "mine": "read",
                                 "theirs": f"{type(failure).__name__}: {failure}"})
         else:
             corrected = set()
