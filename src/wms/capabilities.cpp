@@ -337,7 +337,8 @@ void ReadService(const xmlNode *service, WmsCapabilities &capabilities) {
     capabilities.maxWidth = OptionalInteger(FirstChild(service, "MaxWidth"), "MaxWidth");
     capabilities.maxHeight = OptionalInteger(FirstChild(service, "MaxHeight"), "MaxHeight");
     const xmlNode *information = FirstChild(service, "ContactInformation");
-    if (!information)
+    // Servers with no contact configured write the block empty: that is no contact either.
+    if (!information || !xmlFirstElementChild(const_cast<xmlNode *>(information)))
         return;
     WmsContact contact;
     const xmlNode *primary = FirstChild(information, "ContactPersonPrimary");

@@ -299,6 +299,7 @@ def compare(name, mine, theirs, root, report, corrections):
           theirs.provider.url or None)
     check("", "exceptions", mine["exception_formats"], list(theirs.exceptions))
     contact, my_contact = theirs.provider.contact, mine["service"]["contact"]
+    check("", "contact given", my_contact is not None, contact is not None)
     if contact is not None and my_contact:
         service_elem = next(e for e in root if local(e.tag) == "Service")
         info = children(service_elem, "ContactInformation")[0]

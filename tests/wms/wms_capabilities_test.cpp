@@ -174,6 +174,33 @@ TEST(WmsCapabilities, WholeDocuments) {
               EffectiveWmsCrs(FindWmsLayer(qgis, "orthophoto")));
 }
 
+// A ContactInformation block with nothing in it, as servers write it when no contact is set up,
+// is no contact; one whose elements are all empty is a contact with empty texts.
+TEST(WmsCapabilities, ContactInformation) {
+    const struct {
+        const char *information;
+        bool given;
+    } cases[] = {
+        {"", false},
+        {"<ContactInformation>\n  </ContactInformation>", false},
+        {"<ContactInformation><!-- none --></ContactInformation>", false},
+        {"<ContactInformation><ContactPersonPrimary><ContactPerson/></ContactPersonPrimary>"
+         "</ContactInformation>",
+         true},
+    };
+    for (const auto &c : cases) {
+        const std::string document = std::string("<WMS_Capabilities version='1.3.0'><Service>"
+                                                 "<Title>t</Title>") +
+                                     c.information + "</Service></WMS_Capabilities>";
+        WmsCapabilities capabilities;
+        std::string error;
+        ASSERT_TRUE(ParseWmsCapabilities(document, capabilities, error)) << error;
+        EXPECT_EQ(capabilities.contact.has_value(), c.given) << c.information;
+        if (c.given)
+            EXPECT_EQ(capabilities.contact->person, "") << c.information;
+    }
+}
+
 TEST(WmsCapabilities, RefusedDocuments) {
     struct Case {
         const char *what, *document, *errorPart;
