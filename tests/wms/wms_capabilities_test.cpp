@@ -141,6 +141,33 @@ TEST(WmsCapabilities, WholeDocuments) {
               EffectiveWmsCrs(FindWmsLayer(qgis, "orthophoto")));
 }
 
+// A ContactInformation block with nothing in it, as servers write it when no contact is set up,
+// is no contact; one whose elements are all empty is a contact with empty texts.
+TEST(WmsCapabilities, ContactInformation) {
+    const struct {
+        const char *information;
+        bool given;
+    } cases[] = {
+        {"", false},
+        {"<ContactInformation>\n  </ContactInformation>", false},
+        {"<ContactInformation><!-- none --></ContactInformation>", false},
+        {"<ContactInformation><ContactPersonPrimary><ContactPerson/></ContactPersonPrimary>"
+         "</ContactInformation>",
+         true},
+    };
+    for (const auto &c : cases) {
+        const std::string document = std::string("<WMS_Capabilities version='1.3.0'><Service>"
+                                                 "<Title>t</Title>") +
+                                     c.information + "</Service></WMS_Capabilities>";
+        WmsCapabilities capabilities;
+        std::string error;
+        ASSERT_TRUE(ParseWmsCapabilities(document, capabilities, error)) << error;
+        EXPECT_EQ(capabilities.contact.has_value(), c.given) << c.information;
+        if (c.given)
+            EXPECT_EQ(capabilities.contact->person, "") << c.information;
+    }
+}
+
 TEST(WmsCapabilities, RefusedDocuments) {
     struct Case {
         const char *what, *document, *errorPart;
@@ -152,7 +179,8 @@ TEST(WmsCapabilities, RefusedDocuments) {
         {"version 1.0.0",
          "<WMT_MS_Capabilities version='1.0.0'><Capability><Request><Map/></Request>"
          "</Capability></WMT_MS_Capabilities>",
-         "WMS version 1.0.0 is not supported"},
+         "WMS version 1.0.0 is not supported: the capabilities of versions 1.1.0, 1.1.1 and 1.3.0 "
+         "are read."},
         {"entity declared",
          "<!DOCTYPE WMS_Capabilities [<!ENTITY a 'aaaa'>]><WMS_Capabilities>&a;</WMS_Capabilities>",
          "declares an entity, which is refused (line 1"},
