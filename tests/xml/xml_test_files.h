@@ -5,16 +5,17 @@
 #include <vexogeo/xml/serializer.h>
 
 #include "support/temp_folder.h"
+#include "support/test_data.h"
 
 #include <atomic>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 namespace Geo::Testing {
 
 using VexoGeoTest::CTempFolder;
+using VexoGeoTest::ReadBytes;
+using VexoGeoTest::TestData;
 
 /// Runs `body(stop)` on a thread of its own; on destruction sets `stop` and joins the thread.
 class CBackground {
@@ -30,13 +31,6 @@ class CBackground {
     std::atomic<bool> m_stop{false};
     std::thread m_thread;
 };
-
-/// @return the whole content of a file; empty when it cannot be read.
-inline std::string ReadBytes(const std::string &path) {
-    std::ostringstream bytes;
-    bytes << std::ifstream(path, std::ios::binary).rdbuf();
-    return bytes.str();
-}
 
 inline std::string Repeat(const std::string &text, std::size_t count) {
     std::string repeated;
