@@ -43,11 +43,11 @@ inline std::string Tag(const std::string &name, const std::string &body) {
     return "<" + name + ">" + body + "</" + name + ">";
 }
 
-/// `latin1` as UTF-16 bytes, little- or big-endian, without a byte order mark.
-inline std::string Utf16(const std::string &latin1, bool bigEndian = false) {
+/// `latin1` as UTF-16LE bytes, without a byte order mark.
+inline std::string Utf16(const std::string &latin1) {
     std::string bytes;
     for (const char c : latin1)
-        bytes += bigEndian ? std::string{'\0', c} : std::string{c, '\0'};
+        bytes += std::string{c, '\0'};
     return bytes;
 }
 
