@@ -69,7 +69,8 @@ TEST(XmlCodePage, TextCrossesInTheProcessCodePage) {
     };
     CTempFolder folder;
     for (const auto &c : cases)
-        EXPECT_EQ(Loads(folder.Write("wms.xml", TestData(c.first))), "W[" + c.second + "|||]") << c.second;
+        EXPECT_EQ(Loads(folder.Write("wms.xml", TestData(c.first))), "W[" + c.second + "|||]")
+            << c.second;
 
     const CWms saved("Gr" + uUmlaut + sz + "e " + euro, "", "", "");
     ASSERT_TRUE(CSerializer::SaveXmlFile(saved, folder.Path("saved.xml")));
