@@ -210,23 +210,34 @@ TEST(CliMeasure, MatchesPlanimeter) {
 }
 
 TEST(CliWmsUrl, ComposesAndParses) {
+    // --bbox is WEST,SOUTH,EAST,NORTH as in every command; an origin and a size have their own
+    // option, and the old form given to --bbox is refused with a pointer to it.
+    const std::string request = "wms-url compose --address 'https://example.org/wms?map=a' "
+                                "--version 1.1.1 --layers roads,rivers --styles s --format "
+                                "image/jpeg --crs EPSG:4326 --width 400 --height 200 --check ";
+    const std::string url =
+        "https://example.org/wms?map=a?service=WMS&version=1.1.1&request=GetMap&layers=roads,"
+        "rivers&styles=s&format=image/jpeg&srs=EPSG:4326&bbox=13.0,52.0,13.5,52.25&width=400"
+        "&height=200\n";
     Check({
-        {"wms-url compose --address 'https://example.org/wms?map=a' --version 1.1.1 --layers "
-         "roads,rivers --styles s --format image/jpeg --crs EPSG:4326 --bbox 13,52,0.5,0.25 "
-         "--width 400 --height 200 --check",
-         "",
-         "https://example.org/wms?map=a?service=WMS&version=1.1.1&request=GetMap&layers=roads,"
-         "rivers&styles=s&format=image/jpeg&srs=EPSG:4326&bbox=13.0,52.0,13.5,52.25&width=400"
-         "&height=200\n"},
+        {request + "--bbox 13,52,13.5,52.25", "", url},
+        {request + "--origin-size 13,52,0.5,0.25", "", url},
+        {request + "--bbox 13,52,0.5,0.25", "", "", 2,
+         "vexogeo: wms-url compose: --bbox: expected 'WEST,SOUTH,EAST,NORTH' with west < east "
+         "and south < north, not '13,52,0.5,0.25' (an origin and a size go to --origin-size "
+         "X,Y,W,H)\n"},
+        {request + "--bbox 13,52,13.5,52.25 --origin-size 13,52,0.5,0.25", "", "", 2,
+         "vexogeo: wms-url compose: give the box either as --bbox or as --origin-size, not "
+         "both\n"},
+        {request + "--origin-size 13,52,0.5", "", "", 2,
+         "vexogeo: wms-url compose: --origin-size: expected four numbers 'x,y,width,height', "
+         "not '13,52,0.5'\n"},
         {"wms-url compose --address https://example.org/wms --check", "",
          "https://example.org/wms?service=WMS&version=1.3.0&request=GetMap&layers=&styles="
          "&format=image/png&crs=&bbox=0.0,0.0,1.0,1.0&width=0&height=0\n",
          1,
          "vexogeo: wms-url compose: the request is incomplete: service, version, request, layers, "
          "format, crs, a box without a zero corner value, width and height are all needed\n"},
-        {"wms-url compose --bbox 1,2,3", "", "", 2,
-         "vexogeo: wms-url compose: --bbox: expected four numbers 'x,y,width,height', not "
-         "'1,2,3'\n"},
         {"wms-url parse 'https://example.org/wms?SERVICE=WMS&Version=1.3.0&request=GetMap"
          "&LAYERS=a,b&styles=&format=image/png&crs=EPSG:4326&TRANSPARENT=TRUE&bgcolor=0xFF00AA"
          "&exceptions=XML&time=2024&sld=https://s.org/a.sld&sld_body=<x>&odd&unknown=1'",

@@ -58,7 +58,8 @@ TEST(CliCrsCatalogue, DescribesAndFindsSystems) {
         {"crs", "", "", 2,
          "vexogeo: crs: name either one system (CRS) or a search (--search TEXT)\n"},
         {"crs --format xml EPSG:4326", "", "", 2,
-         "vexogeo: crs: --format: expected text or json, not 'xml'\n"},
+         "vexogeo: crs: --format: xml not in {text,json}\n"
+         "Run 'vexogeo crs --help' for more information.\n"},
     });
 }
 

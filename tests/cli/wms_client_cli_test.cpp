@@ -27,7 +27,7 @@ TEST(CliWmsClient, RequestsAsServersReadThem) {
         {getMap + "--crs EPSG:4326 --bbox 13,52,14,52.5 --bgcolor red --print-url", "", "", 2, "*"},
         {getMap + "--crs EPSG:0 --bbox 13,52,14,52.5 --print-url", "", "", 1, "*"},
         {"wms-url compose --standard --address 'http://h/w?' --layers roads --crs EPSG:3857 "
-         "--bbox 1,2,3,4 --width 5 --height 6 --format 'image/svg+xml'",
+         "--origin-size 1,2,3,4 --width 5 --height 6 --format 'image/svg+xml'",
          "",
          "http://h/w?SERVICE=WMS&VERSION=1.3.0&REQUEST=GetMap&LAYERS=roads&STYLES=&CRS=EPSG%3A3857"
          "&BBOX=1,2,4,6&WIDTH=5&HEIGHT=6&FORMAT=image%2Fsvg%2Bxml\n"},
