@@ -162,7 +162,8 @@ TEST(CliWmsClient, CapabilitiesAsText) {
     Check({
         {"wms capabilities " + data + "mapserver_style_111.xml --layer streams", "",
          "streams \xE2\x80\x94 Streams [queryable]\n"
-         "  Streams and brooks (B\xC3\xA4" "che)\n"
+         "  Streams and brooks (B\xC3\xA4"
+         "che)\n"
          "  keywords: streams\n"
          "  extent: 6.1,51.5,11.2,54.9\n"
          "  crs: EPSG:4326 EPSG:3857 EPSG:25832 EPSG:31467\n"

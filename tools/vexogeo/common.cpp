@@ -345,9 +345,8 @@ void PrepareParser(CLI::App &app) {
 
 void AddTimeoutOption(CLI::App &app, double &seconds) {
     app.add_option("--timeout", seconds,
-                   "Seconds before the request is given up, the wait for its turn included "
-                   "(default " +
-                       FormatNumber(seconds) + "; above 0, at most 86400)");
+                   "Seconds before the request is given up (default " + FormatNumber(seconds) +
+                       "; above 0, at most 86400)");
 }
 
 std::chrono::milliseconds TimeoutMilliseconds(double seconds) {
@@ -398,6 +397,11 @@ void AddSystemOption(CLI::App &app, const std::string &name, std::string &defini
 CLI::Option *AddServerCrsOption(CLI::App &app, std::string &crs) {
     return app.add_option("--crs", crs,
                           "Coordinate system as the server names it, e.g. EPSG:4326 or CRS:84");
+}
+
+CLI::Option *AddBoxOption(CLI::App &app, std::string &box) {
+    return app.add_option("--bbox", box,
+                          "WEST,SOUTH,EAST,NORTH, easting/longitude first whatever the system");
 }
 
 std::vector<double> ReadCornerBox(const std::string &option, const std::string &text,

@@ -175,6 +175,9 @@ void AddSystemOption(CLI::App &app, const std::string &name, std::string &defini
 /// "CRS:84"), sent as given.
 CLI::Option *AddServerCrsOption(CLI::App &app, std::string &crs);
 
+/// Adds "--bbox WEST,SOUTH,EAST,NORTH", read by `ReadCornerBox`.
+CLI::Option *AddBoxOption(CLI::App &app, std::string &box);
+
 /// Reads a box "WEST,SOUTH,EAST,NORTH" given to `option` (x is longitude or easting, y
 /// latitude or northing). @throw CCommandError (usage) unless it is four numbers with
 /// west < east and south < north; `hint` ends the message.

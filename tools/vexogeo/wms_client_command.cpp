@@ -283,10 +283,7 @@ Command AddWmsClientSubcommands(CLI::App &wms) {
                           "Styles, comma-separated: one per layer (empty for the default), or "
                           "none");
     AddServerCrsOption(*getMapApp, getMap->m_crs)->required();
-    getMapApp
-        ->add_option("--bbox", getMap->m_bbox,
-                     "WEST,SOUTH,EAST,NORTH, easting/longitude first whatever the system")
-        ->required();
+    AddBoxOption(*getMapApp, getMap->m_bbox)->required();
     getMapApp->add_option("--width", getMap->m_width, "Image width in pixels")->required();
     getMapApp->add_option("--height", getMap->m_height, "Image height in pixels")->required();
     AddImageFormatOption(*getMapApp, getMap->m_format);

@@ -157,9 +157,7 @@ Command AddWmsUrlCommand(CLI::App &app) {
     composeApp->add_option("--styles", compose->m_styles, "Styles, comma-separated");
     AddImageFormatOption(*composeApp, compose->m_format);
     AddServerCrsOption(*composeApp, compose->m_crs);
-    composeApp->add_option("--bbox", compose->m_bbox,
-                           "WEST,SOUTH,EAST,NORTH, easting/longitude first whatever the system "
-                           "(default 0,0,1,1)");
+    AddBoxOption(*composeApp, compose->m_bbox);
     composeApp->add_option("--origin-size", compose->m_originSize,
                            "The box as origin and extent X,Y,WIDTH,HEIGHT instead of --bbox");
     composeApp->add_option("--width", compose->m_width, "Image width in pixels");
@@ -170,7 +168,7 @@ Command AddWmsUrlCommand(CLI::App &app) {
                          "Print the request as WMS servers read it: percent-encoded values, the "
                          "address's own query kept, the box in the version's axis order");
     composeApp->footer("Values are inserted byte for byte; coordinates with 15 significant "
-                       "digits.\n\nExample:\n"
+                       "digits. Without --bbox or --origin-size the box is 0,0,1,1.\n\nExample:\n"
                        "  vexogeo wms-url compose --address https://example.org/wms --layers "
                        "roads --crs EPSG:4326 --bbox 13,52,14,52.5 --width 400 --height 200\n"
                        "  vexogeo wms-url compose --address https://example.org/wms --layers "
