@@ -52,39 +52,27 @@ void ShowOperation(const TransformOptions &options, const Geo::CConverter &conve
 
 int RunTransform(const TransformOptions &options) {
     const std::string context = "transform";
-    std::string error;
     ConverterChoice choice;
     std::vector<double> area;
     if (!options.m_area.empty()) {
-        if (!ParseNumberList(options.m_area, 4, area)) {
-            PrintError(context, "--area: expected four numbers 'WEST,SOUTH,EAST,NORTH', not '" +
-                                    options.m_area + "'");
-            return kExitUsage;
-        }
+        if (!ParseNumberList(options.m_area, 4, area))
+            ThrowUsage("--area: expected four numbers 'WEST,SOUTH,EAST,NORTH', not '" +
+                       options.m_area + "'");
         choice.m_hasArea = true;
         std::copy(area.begin(), area.end(), choice.m_area);
     }
     choice.m_allowBallpark = !options.m_noBallpark;
-    const CSystemRef from = CreateSystem(options.m_from, error);
-    if (!from) {
-        PrintError(context, "--from: " + error);
-        return kExitFailure;
-    }
-    const CSystemRef to = CreateSystem(options.m_to, error);
-    if (!to) {
-        PrintError(context, "--to: " + error);
-        return kExitFailure;
-    }
+    const CSystemRef from = OpenSystem("--from", options.m_from);
+    const CSystemRef to = OpenSystem("--to", options.m_to);
     // Points in --to are brought into --from by the transformation PROJ chooses for that
     // direction.
     const CSystemRef &source = options.m_inverse ? to : from;
     const CSystemRef &target = options.m_inverse ? from : to;
+    std::string error;
     const std::unique_ptr<Geo::CConverter> converter =
         CreateConverter(source, target, error, choice);
-    if (!converter) {
-        PrintError(context, error);
-        return kExitFailure;
-    }
+    if (!converter)
+        ThrowFailure(error);
     // The operation used is read back from the one PROJ context that transformed the points, so
     // --show-operation keeps the work on one thread.
     const unsigned threads = options.m_showOperation ? 1 : ResolveThreads(options.m_threads);
@@ -94,11 +82,8 @@ int RunTransform(const TransformOptions &options) {
     COutputBuffer out;
     const TransformCounts counts =
         TransformLines(*converter, reader, out, options.m_precision, context, threads);
-    if (!out.Flush()) {
-        PrintError(context,
-                   std::string("cannot write the output: ") + std::strerror(out.GetError()));
-        return kExitFailure;
-    }
+    if (!out.Flush())
+        ThrowFailure(std::string("cannot write the output: ") + std::strerror(out.GetError()));
     ShowOperation(options, *converter, counts);
     const std::uint64_t bad = counts.m_failed + counts.m_unreadable;
     if (counts.m_failed > 0)
@@ -119,17 +104,9 @@ Command AddTransformCommand(CLI::App &app) {
     CLI::App *sub = app.add_subcommand(
         "transform",
         "Transform points, one 'x y [z] [text]' per line, into another coordinate system");
-    sub->add_option(
-           "--from", options->m_from,
-           "Source system: EPSG:n, ESRI:n, authority:code, a PROJ string, WKT or @file (a regular "
-           "file of at most 1 MiB)")
-        ->required();
-    sub->add_option("--to", options->m_to, "Target system, in the same forms as --from")
-        ->required();
-    sub->add_option("--precision", options->m_precision,
-                    "Decimals of every output number (default: the shortest text that reads "
-                    "back to the same number)")
-        ->check(CLI::Range(0, kMaxPrecision));
+    AddSystemOption(*sub, "--from", options->m_from);
+    AddSystemOption(*sub, "--to", options->m_to);
+    AddPrecisionOption(*sub, options->m_precision);
     sub->add_flag("--strict", options->m_strict,
                   "Exit with 1 when a point fails or a line is not a point");
     sub->add_option("--area", options->m_area,
