@@ -92,39 +92,56 @@ TEST(CliCrsCatalogue, SuccessfulDescriptionsWriteNothingOnStandardError) {
     });
 }
 
-// The operation named is the one PROJ used for the point: for each case, the member of pyproj's
-// TransformerGroup whose output equals pyproj's Transformer.from_crs(..., always_xy=True) bit
-// for bit (PROJ 9.1.1).
-TEST(CliCrsCatalogue, ShowOperationNamesTheOperationThatServedThePoint) {
+// The operation named for each run of lines is the one PROJ used for those points: the member
+// of pyproj's TransformerGroup whose output equals pyproj's Transformer.from_crs(...,
+// always_xy=True) bit for bit (PROJ 9.1.1); a ballpark transformation is called one.
+TEST(CliCrsCatalogue, ShowOperationNamesTheOperationOfEachRunOfLines) {
+    const char *ballpark = "ballpark transformation only (no datum shift): ";
     const struct {
-        const char *from, *point, *out, *operation;
+        const char *from, *points, *out, *operations;
     } cases[] = {
-        {"EPSG:4267", "-97.5 30.5", "-97.500298810142 30.500203137584172",
-         "NAD27 to WGS 84 (6) + axis order change (2D) (accuracy 7 m)"},
-        {"EPSG:4267", "-75 45.5", "-74.99974205094257 45.50008614724872",
-         "NAD27 to WGS 84 (12) + axis order change (2D) (accuracy 9 m)"},
-        {"EPSG:4314", "10 50", "9.998811455578892 49.998857302765124",
-         "DHDN to WGS 84 (4) + axis order change (2D) (accuracy 1 m); grid de_adv_BETA2007.tif"},
-        {"EPSG:4277", "-2 53", "-2.0014488535139985 53.000308022134185",
-         "OSGB36 to WGS 84 (6) + axis order change (2D) (accuracy 2 m)"},
-        {"EPSG:4230", "3 40", "2.998877443823747 39.99883615949878",
-         "ED50 to WGS 84 (28) + axis order change (2D) (accuracy 1.5 m)"},
-        {"EPSG:4806", "10 50", "22.452333333333335 50",
-         "Transformation from Monte Mario (Rome) to Monte Mario (Rome) altered to use prime "
-         "meridian of WGS 84 + Ballpark geographic offset from Monte Mario (Rome) altered to use "
-         "prime meridian of WGS 84 to WGS 84 + axis order change (2D) (accuracy unknown, "
-         "ballpark: only a ballpark transformation, no datum shift)"},
+        {"EPSG:4267", "-97.5 30.5\n-97.4 30.4\n# Quebec\n-75 45.5\n10 50\nnan nan\n-97.5 30.5\n",
+         "-97.500298810142 30.500203137584172\n-97.40029566065942 30.400206295631126\n"
+         "# Quebec\n-74.99974205094257 45.50008614724872\n10 50\n* *\n"
+         "-97.500298810142 30.500203137584172\n",
+         "<stdin>: lines 1-2: NAD27 to WGS 84 (6), accuracy 7 m\n"
+         "<stdin>: line 4: NAD27 to WGS 84 (12), accuracy 9 m\n"
+         "<stdin>: line 5: @Ballpark geographic offset from NAD27 to WGS 84, accuracy unknown\n"
+         "<stdin>: line 6: not transformed\n"
+         "<stdin>: line 7: NAD27 to WGS 84 (6), accuracy 7 m\n"},
+        {"EPSG:4314", "10 50\n", "9.998811455578892 49.998857302765124\n",
+         "<stdin>: line 1: DHDN to WGS 84 (4), accuracy 1 m, grid de_adv_BETA2007.tif\n"},
+        {"EPSG:4277", "-2 53\n", "-2.0014488535139985 53.000308022134185\n",
+         "<stdin>: line 1: OSGB36 to WGS 84 (6), accuracy 2 m\n"},
+        {"EPSG:4230", "3 40\n", "2.998877443823747 39.99883615949878\n",
+         "<stdin>: line 1: ED50 to WGS 84 (28), accuracy 1.5 m\n"},
+        // Sardinia has a datum shift; the mainland in the same input only a ballpark offset.
+        {"EPSG:4806", "-3.5 40\n-3.4 40.1\n10 50\n",
+         "8.951991442401122 40.000597414360875\n9.051995699269332 40.10059989961476\n"
+         "22.452333333333335 50\n",
+         "<stdin>: lines 1-2: Monte Mario (Rome) to Monte Mario (1) + Monte Mario to WGS 84 (1), "
+         "accuracy 44 m\n<stdin>: line 3: @Transformation from Monte Mario (Rome) to Monte Mario "
+         "(Rome) altered to use prime meridian of WGS 84 + Ballpark geographic offset from Monte "
+         "Mario (Rome) altered to use prime meridian of WGS 84 to WGS 84, accuracy unknown\n"},
     };
     for (const auto &c : cases) {
+        std::string expected;
+        for (const char *p = c.operations; *p != '\0'; ++p) {
+            if (p == c.operations || p[-1] == '\n')
+                expected += "vexogeo: transform: ";
+            expected += *p == '@' ? std::string(ballpark) : std::string(1, *p);
+        }
+        if (std::string(c.from) == "EPSG:4267")
+            expected += "vexogeo: transform: 1 of 6 points could not be transformed\n";
         const Outcome run =
             RunTool(std::string("transform --from ") + c.from + " --to EPSG:4326 --show-operation",
-                    std::string(c.point) + "\n");
+                    c.points);
         EXPECT_EQ(run.exitCode, 0) << c.from;
-        EXPECT_EQ(run.out, std::string(c.out) + "\n") << c.from;
-        EXPECT_EQ(run.err, std::string("vexogeo: transform: operation: axis order change (2D) + ") +
-                               c.operation + "\n")
-            << c.from << " " << c.point;
+        EXPECT_EQ(run.out, c.out) << c.from;
+        EXPECT_EQ(run.err, expected) << c.from;
     }
+    Check({{"transform --from EPSG:4267 --to EPSG:4326 --show-operation", "# none\n", "# none\n", 0,
+            "vexogeo: transform: no point was read: no operation was used\n"}});
 }
 
 // A box across the antimeridian into geographic targets reached by several operations: pyproj's
@@ -164,8 +181,8 @@ TEST(CliCrsCatalogue, TransformChoosesAndNamesItsOperation) {
         // cs2cs -f %.15f EPSG:31287 EPSG:4326 on "484000 622000"
         {"transform --from EPSG:31287 --to EPSG:4326 --area 9.5,46.4,17.2,49 --show-operation",
          "622000 484000\n", "16.321458733315016 48.2168735777355\n", 0,
-         "vexogeo: transform: operation: axis order change (2D) + Inverse of Austria Lambert + "
-         "MGI to WGS 84 (3) + axis order change (2D) (accuracy 1.5 m)\n"},
+         "vexogeo: transform: <stdin>: line 1: Inverse of Austria Lambert + MGI to WGS 84 (3), "
+         "accuracy 1.5 m\n"},
         // cs2cs -f %.3f EPSG:4326 EPSG:31287 on "48.208 16.337"
         {"transform --from EPSG:31287 --to EPSG:4326 --inverse --precision 3", "16.337 48.208\n",
          "623191.832 483058.764\n"},
