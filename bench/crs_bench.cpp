@@ -111,7 +111,8 @@ const bool kRegistered = [] {
             ->Unit(benchmark::kMicrosecond)
             ->Repetitions(30);
     }
-    for (const char *text : {"utm zone 33n", "wgs 84", "lambert"})
+    // An alias ("web mercator") and a typo ("mercartor", found by the second, forgiving pass).
+    for (const char *text : {"utm zone 33n", "wgs 84", "lambert", "web mercator", "mercartor"})
         benchmark::RegisterBenchmark(("SearchByName/" + NameOf(text)).c_str(), SearchByName, text)
             ->Unit(benchmark::kMillisecond)
             ->Repetitions(5);

@@ -207,7 +207,9 @@ class CRS:
         """Systems of PROJ's database whose name holds every word of `text`, of one of `kinds`
         ("projected", "geographic" for both 2-D and 3-D, ...), whose area of use holds `at`
         (a point (longitude, latitude) or a box (west, south, east, north), degrees).
-        Exact names first, then the smallest area, then authority and code."""
+        `text` may also be a code or an alias; exact code or name first, then EPSG's current
+        systems, then the smaller area of use at `at` (the wider without it), then authority and
+        code (docs/crs.md, "Finding a system")."""
         if isinstance(kinds, str):
             kinds = [kinds]
         hits = _vexogeo.search_crs(text, authority, list(kinds), _box(at), include_deprecated)

@@ -1,9 +1,25 @@
-// The text of a settings value, by the same rules whichever store holds it.
+// What every settings store shares: the ownership of an open key, and the text of a value by the
+// same rules whichever store holds it.
 #include "platform/settings_store.h"
 
 #include <algorithm>
 
 namespace Geo::Platform {
+
+SettingsKey::~SettingsKey() { Close(); }
+
+SettingsKey::SettingsKey(SettingsKey &&other) noexcept : m_handle(other.m_handle) {
+    other.m_handle = kClosed;
+}
+
+SettingsKey &SettingsKey::operator=(SettingsKey &&other) noexcept {
+    if (this != &other) {
+        Close();
+        m_handle = other.m_handle;
+        other.m_handle = kClosed;
+    }
+    return *this;
+}
 
 std::size_t TakeSettingText(char *buffer, std::size_t size, SettingsValueForm form) {
     static const char kByteOrderMark[] = "\xEF\xBB\xBF";

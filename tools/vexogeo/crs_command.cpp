@@ -223,25 +223,31 @@ Command AddCrsCommand(CLI::App &app) {
                     "EPSG:n, ESRI:n, authority:code, a PROJ string, WKT or @file");
     CLI::Option *search =
         sub->add_option("--search", options->m_search,
-                        "Find systems whose name holds every word of TEXT (any case)");
+                        "Find systems by the words of their name (any case, accents or order), "
+                        "a code (4326, EPSG:4326), a name or an alias; typos are forgiven when "
+                        "nothing matches as typed");
     sub->add_option("--kind", options->m_kind,
                     "With --search: geographic, geographic2d, geographic3d, geocentric, "
                     "geodetic, projected, vertical, compound, engineering, bound or other");
     sub->add_option("--at", options->m_at,
                     "With --search: only systems whose area of use holds LON,LAT (degrees); "
-                    "the smallest areas come first");
+                    "the smaller areas first (see the order below)");
     sub->add_option("--authority", options->m_authority, "With --search: EPSG, ESRI, IGNF, ...");
     sub->add_flag("--deprecated", options->m_deprecated,
                   "With --search: list deprecated systems too");
     sub->add_option("--format", options->m_format, "text (default) or json");
     sub->footer("A system is described by its name, kind, ellipsoid (axes in metres), geodetic "
                 "system, area of use (degrees) and axes in its own order. A search prints one "
-                "system a line: identifier, kind, name; exact names first. --search \"\" with "
-                "--at lists every system valid at a place.\n\n"
+                "system a line: identifier, kind, name. Order: the exact code, name or alias; then "
+                "names holding every word (those within a typo only when there are none); within "
+                "each, EPSG's systems that are not deprecated first, then the smaller area of use "
+                "at --at (without --at the wider area), then authority and code. --search \"\" "
+                "with --at lists every system valid at a place.\n\n"
                 "Examples:\n"
                 "  vexogeo crs EPSG:31287\n"
                 "  vexogeo crs --format json '+proj=utm +zone=33 +ellps=GRS80 +type=crs'\n"
                 "  vexogeo crs --search 'utm zone 33n'\n"
+                "  vexogeo crs --search 'web mercator'\n"
                 "  vexogeo crs --search 'wgs 84' --kind projected --at 13.4,52.5");
     return {sub, [options, search] {
                 options->m_searching = search->count() > 0;

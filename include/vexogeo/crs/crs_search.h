@@ -12,8 +12,9 @@ namespace Geo {
 
 /// What a search asks for; every criterion that is set must hold.
 struct CrsSearchQuery {
-    /// Words that must all occur in the name, in any order, case-insensitively (ASCII); empty:
-    /// any name.
+    /// UTF-8 words that must all occur in the name, in any order, without case or Latin accents;
+    /// or a code ("4326", "EPSG:4326"), a whole name or an alias. Empty: any name; longer than
+    /// 1024 bytes: nothing.
     std::string m_text;
     /// An authority such as "EPSG" or "ESRI" (as PROJ spells it); empty: every authority.
     std::string m_authority;
@@ -46,9 +47,15 @@ struct CrsSearchHit {
 class VEXOGEO_API CCrsSearch {
   public:
     /// The catalogue of systems is read from PROJ once per process, at the first search that
-    /// succeeds (about half a second); later searches filter it in memory.
-    /// Hits ordered by: exact name (case-insensitive) first; then, when an area is asked for,
-    /// the smaller area of use first; then authority and code (numeric codes by value).
+    /// succeeds (about half a second); later searches filter it in memory and ask PROJ once
+    /// whether the text is a name or an alias. Text and names are compared folded
+    /// (FoldForMatching: case, Latin-1 and Latin Extended-A accents, "ß" = "ss"), blanks and
+    /// punctuation only separating words. Typos (one edit in a word of 5 letters or more, two
+    /// from 9) are forgiven only when nothing matches as typed.
+    /// Hits ordered by: exact code, name or alias first; then names holding every word; then,
+    /// only when none do, names within the typos allowed. Within each: EPSG's systems that are
+    /// not deprecated first; then, when an area is asked for, the smallest area of use first,
+    /// else the widest; then authority and code (numeric codes by value).
     /// @return an empty list when nothing matches or the database cannot be read.
     static std::vector<CrsSearchHit> Find(const CrsSearchQuery &query);
 };

@@ -88,15 +88,6 @@ bool IsStreamType(mode_t mode) { return S_ISCHR(mode) || S_ISFIFO(mode); }
 
 } // namespace
 
-CFileWriter::~CFileWriter() { Abandon(); }
-
-bool CFileWriter::Fail(std::string text) {
-    Abandon();
-    m_failed = true;
-    m_error = std::move(text);
-    return false;
-}
-
 bool CFileWriter::FailWithSystemError() { return Fail(std::strerror(errno)); }
 
 void CFileWriter::Abandon() {

@@ -1,6 +1,7 @@
 // Locked record files on POSIX: flock, whose lock belongs to the open file and ends with it.
 #include "platform/locked_file.h"
 
+#include "platform/posix/descriptor.h"
 #include "platform/posix/write_signal_block.h"
 
 #include <algorithm>
@@ -60,22 +61,7 @@ bool CLockedFile::Read(std::size_t limit, std::string &bytes) {
     bytes.clear();
     if (m_handle < 0)
         return false;
-    const int fd = static_cast<int>(m_handle);
-    char buffer[512];
-    for (off_t offset = 0;;) {
-        const ssize_t count = pread(fd, buffer, sizeof buffer, offset);
-        if (count == 0)
-            return true;
-        if (count < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        if (static_cast<std::size_t>(count) > limit - bytes.size())
-            return false;
-        bytes.append(buffer, static_cast<std::size_t>(count));
-        offset += count;
-    }
+    return ReadWholeDescriptor(static_cast<int>(m_handle), limit, bytes);
 }
 
 bool CLockedFile::Write(std::string_view bytes) {

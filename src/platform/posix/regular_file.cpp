@@ -3,8 +3,6 @@
 
 #include "platform/posix/descriptor.h"
 
-#include <cerrno>
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,20 +19,7 @@ bool ReadRegularFile(const std::string &path, std::size_t limit, std::string &by
     const CDescriptor file(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (file.Get() < 0 || fstat(file.Get(), &status) != 0 || !S_ISREG(status.st_mode))
         return false;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t count = read(file.Get(), buffer, sizeof buffer);
-        if (count == 0)
-            return true;
-        if (count < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        if (bytes.size() > limit || static_cast<std::size_t>(count) > limit - bytes.size())
-            return false;
-        bytes.append(buffer, static_cast<std::size_t>(count));
-    }
+    return ReadWholeDescriptor(file.Get(), limit, bytes);
 }
 
 } // namespace Geo::Platform

@@ -126,21 +126,6 @@ std::string GetHiveFolder(SettingsHive hive) {
     return IsAbsolute(first) ? first : std::string(kDefaultMachineFolder);
 }
 
-SettingsKey::~SettingsKey() { Close(); }
-
-SettingsKey::SettingsKey(SettingsKey &&other) noexcept : m_handle(other.m_handle) {
-    other.m_handle = kClosed;
-}
-
-SettingsKey &SettingsKey::operator=(SettingsKey &&other) noexcept {
-    if (this != &other) {
-        Close();
-        m_handle = other.m_handle;
-        other.m_handle = kClosed;
-    }
-    return *this;
-}
-
 void SettingsKey::Close() {
     if (IsOpen()) {
         close(m_handle);

@@ -86,15 +86,6 @@ std::string FolderOf(const std::string &path) {
 
 } // namespace
 
-CFileWriter::~CFileWriter() { Abandon(); }
-
-bool CFileWriter::Fail(std::string text) {
-    Abandon();
-    m_failed = true;
-    m_error = std::move(text);
-    return false;
-}
-
 bool CFileWriter::FailWithSystemError() { return Fail(SystemErrorText(GetLastError())); }
 
 void CFileWriter::Abandon() {

@@ -46,21 +46,6 @@ std::string GetHiveFolder(SettingsHive hive) {
     return hive == SettingsHive::CurrentUser ? "HKEY_CURRENT_USER" : "HKEY_LOCAL_MACHINE";
 }
 
-SettingsKey::~SettingsKey() { Close(); }
-
-SettingsKey::SettingsKey(SettingsKey &&other) noexcept : m_handle(other.m_handle) {
-    other.m_handle = kClosed;
-}
-
-SettingsKey &SettingsKey::operator=(SettingsKey &&other) noexcept {
-    if (this != &other) {
-        Close();
-        m_handle = other.m_handle;
-        other.m_handle = kClosed;
-    }
-    return *this;
-}
-
 void SettingsKey::Close() {
     if (IsOpen()) {
         RegCloseKey(m_handle);
