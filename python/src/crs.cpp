@@ -118,7 +118,8 @@ std::unique_ptr<System> Geodetic(const System &s) {
 }
 
 /// A converter owned by one Python object; its PROJ objects are built and destroyed under the
-/// lock.
+/// lock. Bulk transforms that find the lock taken run on a lane of a copy, so threads transform
+/// at once; `operation` reports the last point transformed on the default context.
 class Converter {
   public:
     Converter(const System &source, const System &target, bool allowBallpark,
@@ -134,6 +135,7 @@ class Converter {
     }
     ~Converter() {
         const Lock lock(ProjMutex());
+        m_lanes.Reset();
         m_converter.reset();
     }
     Converter(const Converter &) = delete;
@@ -149,6 +151,8 @@ class Converter {
         m_converter->SetThreadCount(count);
     }
     unsigned GetThreads() const { return m_converter->GetThreadCount(); }
+    /// Lanes made for calls that found the default context busy (0 until one did).
+    unsigned Lanes() { return m_lanes.Count(); }
 
     /// Transforms columns in place. @return false when the library transformed no point.
     bool Transform(bool inverse, const py::array &x, const py::array &y, const py::object &z) {
@@ -161,13 +165,23 @@ class Converter {
         if (cx.count == 0)
             return true;
         const py::gil_scoped_release unlocked;
+        {
+            std::unique_lock<std::mutex> lock(ProjMutex(), std::try_to_lock);
+            if (lock.owns_lock())
+                return OnDefaultContext(inverse, cx, cy, cz);
+        }
+        if (const auto lease =
+                LaneMayTake(cx, cy, cz) ? m_lanes.Acquire() : LanePool<Geo::CConverter>::Lease())
+            return OnLane(lease, inverse, cx, cy, cz);
+        // Every lane is busy, or none was made yet: wait for the default context, and make the
+        // lanes for the next call that finds it taken.
         const Lock lock(ProjMutex());
-        return inverse ? m_converter->InverseTransformCoordinates(cx.count, cx.stride, cx.data,
-                                                                  cy.count, cy.stride, cy.data,
-                                                                  cz.count, cz.stride, cz.data)
-                       : m_converter->TransformCoordinates(cx.count, cx.stride, cx.data, cy.count,
-                                                           cy.stride, cy.data, cz.count, cz.stride,
-                                                           cz.data);
+        m_lanes.BuildOnce([this] {
+            auto copy = std::make_unique<Geo::CConverter>(*m_converter);
+            copy->SetThreadCount(ExtraLaneCount());
+            return copy;
+        });
+        return OnDefaultContext(inverse, cx, cy, cz);
     }
 
     py::tuple Point(bool inverse, double x, double y) {
@@ -214,7 +228,91 @@ class Converter {
     }
 
   private:
+    bool OnDefaultContext(bool inverse, const DoubleColumn &x, const DoubleColumn &y,
+                          const DoubleColumn &z) const {
+        return inverse
+                   ? m_converter->InverseTransformCoordinates(x.count, x.stride, x.data, y.count,
+                                                              y.stride, y.data, z.count, z.stride,
+                                                              z.data)
+                   : m_converter->TransformCoordinates(x.count, x.stride, x.data, y.count, y.stride,
+                                                       y.data, z.count, z.stride, z.data);
+    }
+
+    /// A lane transforms packed points: strided columns go through packed copies. Each point is
+    /// transformed on its own, so the values equal the default context's.
+    static bool OnLane(const LanePool<Geo::CConverter>::Lease &lease, bool inverse,
+                       const DoubleColumn &x, const DoubleColumn &y, const DoubleColumn &z) {
+        const DoubleColumn *columns[] = {&x, &y, &z};
+        std::vector<double> packed[3];
+        double *data[3] = {};
+        for (int axis = 0; axis < 3; ++axis) {
+            const DoubleColumn &c = *columns[axis];
+            data[axis] = c.data;
+            if (c.data == nullptr || c.stride == sizeof(double))
+                continue;
+            packed[axis].resize(c.count);
+            for (std::uint64_t i = 0; i < c.count; ++i)
+                packed[axis][i] = *Element(c, i);
+            data[axis] = packed[axis].data();
+        }
+        const Geo::CConverter &converter = lease.Object();
+        const bool ok = inverse ? converter.InverseTransformCoordinatesOnLane(
+                                      lease.Lane(), x.count, data[0], data[1], data[2])
+                                : converter.TransformCoordinatesOnLane(lease.Lane(), x.count,
+                                                                       data[0], data[1], data[2]);
+        for (int axis = 0; axis < 3; ++axis) {
+            const DoubleColumn &c = *columns[axis];
+            for (std::uint64_t i = 0; i < packed[axis].size(); ++i)
+                *Element(c, i) = packed[axis][i];
+        }
+        return ok;
+    }
+
+    /// Whether `OnLane` gives the default context's values. Packed columns go to the lane as
+    /// they are; strided ones are copied, which is the same only when no element of one column
+    /// is an element of another, or the same element twice (stride 0): PROJ, in place, would
+    /// read what it has just written.
+    static bool LaneMayTake(const DoubleColumn &x, const DoubleColumn &y, const DoubleColumn &z) {
+        const DoubleColumn *columns[] = {&x, &y, &z};
+        const std::size_t n = z.data != nullptr ? 3 : 2;
+        bool packed = true;
+        for (std::size_t i = 0; i < n; ++i) {
+            if (columns[i]->count > 1 && columns[i]->stride < sizeof(double))
+                return false;
+            packed = packed && columns[i]->stride == sizeof(double);
+        }
+        if (packed)
+            return true;
+        for (std::size_t i = 0; i < n; ++i) {
+            for (std::size_t j = i + 1; j < n; ++j) {
+                const DoubleColumn &a = *columns[i], &b = *columns[j];
+                const auto first = [](const DoubleColumn &c) {
+                    return reinterpret_cast<std::uintptr_t>(c.data);
+                };
+                const auto end = [](const DoubleColumn &c) {
+                    return reinterpret_cast<std::uintptr_t>(c.data) + c.stride * (c.count - 1) +
+                           sizeof(double);
+                };
+                if (end(a) <= first(b) || end(b) <= first(a))
+                    continue;
+                // Interleaved columns, as the two columns of an (n, 2) array are.
+                const std::uintptr_t gap =
+                    first(a) > first(b) ? first(a) - first(b) : first(b) - first(a);
+                const std::uintptr_t shift = a.stride != 0 ? gap % a.stride : 0;
+                if (a.stride != b.stride || shift < sizeof(double) ||
+                    a.stride - shift < sizeof(double))
+                    return false;
+            }
+        }
+        return true;
+    }
+
+    static double *Element(const DoubleColumn &c, std::uint64_t i) {
+        return reinterpret_cast<double *>(reinterpret_cast<char *>(c.data) + c.stride * i);
+    }
+
     std::unique_ptr<Geo::CConverter> m_converter;
+    LanePool<Geo::CConverter> m_lanes;
     bool m_badArea = false;
     bool m_has = false;
 };
@@ -277,6 +375,7 @@ void RegisterCrs(py::module_ &m) {
         .def_property_readonly("bad_area", &Converter::BadArea)
         .def_property_readonly("has_transformation", &Converter::Has)
         .def_property("threads", &Converter::GetThreads, &Converter::SetThreads)
+        .def_property_readonly("lanes", &Converter::Lanes)
         .def("transform", &Converter::Transform, py::arg("inverse"), py::arg("x"), py::arg("y"),
              py::arg("z"))
         .def("point", &Converter::Point)

@@ -13,7 +13,12 @@ namespace {
 
 using Lock = std::lock_guard<std::mutex>;
 
-/// A geodesic owned by one Python object; built and destroyed under the lock.
+/// Whether the library may read `c` as a packed array: NumPy gives arrays of fewer than two
+/// elements whatever stride it likes.
+bool Packed(const DoubleColumn &c) { return c.count <= 1 || c.stride == sizeof(double); }
+
+/// A geodesic owned by one Python object; built and destroyed under the lock. Batches that find
+/// the lock taken measure on a lane of a copy.
 class Geodesic {
   public:
     explicit Geodesic(const System &system) {
@@ -23,6 +28,7 @@ class Geodesic {
     }
     ~Geodesic() {
         const Lock lock(ProjMutex());
+        m_lanes.Reset();
         m_geodesic.reset();
     }
     Geodesic(const Geodesic &) = delete;
@@ -36,6 +42,8 @@ class Geodesic {
         m_geodesic->SetThreadCount(count);
     }
     unsigned GetThreads() const { return m_geodesic->GetThreadCount(); }
+    /// Lanes made for batches that found the default context busy (0 until one did).
+    unsigned Lanes() { return m_lanes.Count(); }
 
     /// Fills `distance`, `azimuth1`, `azimuth2` for the pairs of the four input columns.
     std::uint64_t Inverse(const py::array &x1, const py::array &y1, const py::array &x2,
@@ -51,21 +59,40 @@ class Geodesic {
         for (const auto &c : columns) {
             if (c.count != columns[0].count)
                 throw py::value_error("the coordinate arrays must have the same length");
-            if (c.stride != sizeof(double))
+            if (!Packed(c))
                 throw py::value_error("the coordinate arrays must be contiguous");
         }
         if (columns[0].count == 0)
             return 0;
         const py::gil_scoped_release unlocked;
+        const auto onDefaultContext = [&] {
+            return m_geodesic->InverseBatch(columns[0].count, columns[0].data, columns[1].data,
+                                            columns[2].data, columns[3].data, columns[4].data,
+                                            columns[5].data, columns[6].data);
+        };
+        {
+            std::unique_lock<std::mutex> lock(ProjMutex(), std::try_to_lock);
+            if (lock.owns_lock())
+                return onDefaultContext();
+        }
+        if (const auto lease = m_lanes.Acquire())
+            return lease.Object().InverseBatchOnLane(
+                lease.Lane(), columns[0].count, columns[0].data, columns[1].data, columns[2].data,
+                columns[3].data, columns[4].data, columns[5].data, columns[6].data);
+        // Every lane is busy, or none was made yet: wait for the default context, and make the
+        // lanes for the next call that finds it taken.
         const Lock lock(ProjMutex());
-        return m_geodesic->InverseBatch(columns[0].count, columns[0].data, columns[1].data,
-                                        columns[2].data, columns[3].data, columns[4].data,
-                                        columns[5].data, columns[6].data);
+        m_lanes.BuildOnce([this] {
+            auto copy = std::make_unique<Geo::CGeodesic>(*m_geodesic);
+            copy->SetThreadCount(ExtraLaneCount());
+            return copy;
+        });
+        return onDefaultContext();
     }
 
     py::object LineLength(const py::array &x, const py::array &y) {
         const DoubleColumn cx = Column(x, "x", false), cy = Column(y, "y", false);
-        if (cx.count != cy.count || cx.stride != sizeof(double) || cy.stride != sizeof(double))
+        if (cx.count != cy.count || !Packed(cx) || !Packed(cy))
             throw py::value_error("x and y must be contiguous and of the same length");
         double length = 0;
         bool ok = false;
@@ -79,7 +106,7 @@ class Geodesic {
 
     py::object PolygonArea(const py::array &x, const py::array &y) {
         const DoubleColumn cx = Column(x, "x", false), cy = Column(y, "y", false);
-        if (cx.count != cy.count || cx.stride != sizeof(double) || cy.stride != sizeof(double))
+        if (cx.count != cy.count || !Packed(cx) || !Packed(cy))
             throw py::value_error("x and y must be contiguous and of the same length");
         double area = 0, perimeter = 0;
         bool ok = false;
@@ -93,6 +120,7 @@ class Geodesic {
 
   private:
     std::unique_ptr<Geo::CGeodesic> m_geodesic;
+    LanePool<Geo::CGeodesic> m_lanes;
     bool m_measurable = false;
 };
 
@@ -103,6 +131,7 @@ void RegisterGeodesic(py::module_ &m) {
         .def(py::init<const System &>(), py::arg("system"))
         .def_property_readonly("measurable", &Geodesic::Measurable)
         .def_property("threads", &Geodesic::GetThreads, &Geodesic::SetThreads)
+        .def_property_readonly("lanes", &Geodesic::Lanes)
         .def("inverse", &Geodesic::Inverse)
         .def("line_length", &Geodesic::LineLength)
         .def("polygon_area", &Geodesic::PolygonArea);

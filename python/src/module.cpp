@@ -2,9 +2,12 @@
 // of the library's exceptions into the package's Python exceptions.
 #include "binding.h"
 
+#include <algorithm>
+
 #include <vexogeo/geocoding/geocoder.h>
 #include <vexogeo/wms/wms_client.h>
 
+#include "crs/proj_lanes.h"
 #include "module/module_hooks.h"
 
 namespace VexoGeoPython {
@@ -13,6 +16,8 @@ std::mutex &ProjMutex() {
     static std::mutex mutex;
     return mutex;
 }
+
+unsigned ExtraLaneCount() { return std::max(2u, Geo::ResolveThreadCount(0)); }
 
 DoubleColumn Column(const py::array &array, const char *name, bool writable) {
     if (!py::isinstance<py::array_t<double>>(array))

@@ -88,7 +88,8 @@ Geo::CWmsUrl Request(const std::string &address, const std::string &version,
     url.SetLayers(layers);
     url.SetStyles(styles);
     url.SetCrs(crs);
-    url.SetBBox({bbox[0], bbox[1], bbox[2] - bbox[0], bbox[3] - bbox[1]});
+    // The corners go out as the caller wrote them, not recomputed from width and height.
+    url.SetBBoxCorners(bbox[0], bbox[1], bbox[2], bbox[3]);
     url.SetWidth(width);
     url.SetHeight(height);
     url.SetFormat(format);

@@ -37,6 +37,13 @@ def test_shapes_projected_systems_lines_and_areas():
     grid = g.inverse(0.0, 0.0, np.arange(6.0).reshape(2, 3), 1.0)
     assert grid.distance.shape == (2, 3)
     assert isinstance(g.inverse(0, 0, 1, 1).distance, float)
+    # Empty, read-only, float32 and strided inputs.
+    empty = g.inverse(np.empty(0), np.empty(0), np.empty((0, 4))[:, 1], np.empty(0))
+    assert [a.shape for a in empty] == [(0,)] * 3
+    lon = np.arange(8.0)[::2].astype(np.float32)
+    lon.flags.writeable = False
+    assert list(g.inverse(lon, 0, 0, 0).distance) == [g.inverse(v, 0, 0, 0).distance
+                                                      for v in (0, 2, 4, 6)]
     assert np.isnan(g.inverse(0, 0, 0, 91).distance)
     # In UTM the points are transformed first: the same distance as in degrees.
     utm = vexogeo.Transformer(4326, 32633)

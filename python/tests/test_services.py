@@ -95,9 +95,24 @@ def test_get_map_bytes_file_and_service_exception(serve, tmp_path):
     with pytest.raises(vexogeo.WmsError) as raised:
         vexogeo.wms.get_map(base + "/bad", **options)
     assert (raised.value.kind, raised.value.code) == ("service_exception", "LayerNotDefined")
-    with pytest.raises(ValueError):
-        vexogeo.wms.get_map(base + "/map", layers="a", crs="EPSG:4326", bbox=(0, 0, 1),
-                            size=(1, 1))
+    for box in ((0, 0, 1), (float("nan"), 0, 1, 1), (0, 0, float("inf"), 1)):
+        with pytest.raises(ValueError):
+            vexogeo.wms.get_map(base + "/map", layers="a", crs="EPSG:4326", bbox=box,
+                                size=(1, 1))
+
+
+@pytest.mark.parametrize("crs,bbox,sent", [
+    ("EPSG:3857", (-0.7, 0, 0.4, 1), "BBOX=-0.7,0,0.4,1&"),
+    ("EPSG:4326", (0.1, -0.7, 0.3, 0.4), "BBOX=-0.7,0.1,0.4,0.3&"),
+    ("EPSG:3857", (1e-7, 2.675, 123456.789, 2.6750000000000003), "BBOX=0.0000001,2.675,123456.789,"
+                                                                 "2.6750000000000003&"),
+])
+def test_get_map_sends_the_box_digits_given(serve, crs, bbox, sent):
+    base, seen = serve({"/map": (200, "image/png", b"\x89PNG\r\n\x1a\n")})
+    options = dict(layers="a", crs=crs, bbox=bbox, size=(8, 8))
+    assert sent in vexogeo.wms.get_map_url(base + "/map", **options) + "&"
+    vexogeo.wms.get_map(base + "/map", **options)
+    assert sent in seen[-1] + "&"
 
 
 def test_xml_files(tmp_path):

@@ -84,20 +84,58 @@ def test_dask_map_blocks_equals_one_process():
     da = pytest.importorskip("dask.array")
     x, y = random_points((9, 21), (0, 84), n=10000, seed=2)
     t = vexogeo.Transformer(4326, 32633)
+    expected = np.stack(t.transform(x, y))
     xy = da.from_array(np.stack([x, y]), chunks=(2, 1000))
     out = xy.map_blocks(lambda b: np.stack(t.transform(b[0], b[1])), dtype=float)
-    np.testing.assert_array_equal(out.compute(scheduler="processes"), np.stack(t.transform(x, y)))
+    for scheduler in ("processes", "threads"):
+        np.testing.assert_array_equal(out.compute(scheduler=scheduler), expected)
 
 
-def test_threads_transform_concurrently():
-    x, y = random_points((9, 21), (0, 84), n=20000, seed=3)
-    expected = vexogeo.Transformer(4326, 32633).transform(x, y)
-    t = vexogeo.Transformer(4326, 32633)
+def test_threads_transform_at_once_with_the_bits_of_one_thread():
+    # 2056 -> 4326 picks among several operations by area; points outside fail to inf.
+    x, y = random_points((2.3e6, 2.9e6), (1.0e6, 1.4e6), n=30000, seed=3)
+    x[::101] = np.nan
+    shared = vexogeo.Transformer(2056, 4326)
+    ex, ey = shared.transform(x, y)
+    ix, iy = shared.inverse.transform(ex, ey)
+    sx, sy = shared.transform(x[::3], y[::3])
+    geodesic = vexogeo.Geodesic(2056)
+    distances = geodesic.inverse(x, y, x[::-1], y[::-1])
+
+    def strided_in_place(t):
+        # Every other element of a doubled array: a column with a 16-byte stride.
+        bx, by = x.repeat(2)[::2], y.repeat(2)[::2]
+        t.transform(bx, by, inplace=True)
+        return bx, by
+
+    def interleaved_in_place(t):
+        # The two columns of an (n, 2) array share their memory, element by element apart.
+        xy = np.stack([x, y], axis=1)
+        t.transform(xy[:, 0], xy[:, 1], inplace=True)
+        return xy[:, 0], xy[:, 1]
+
+    tasks = [
+        (lambda t: t.transform(x, y), (ex, ey)),
+        (interleaved_in_place, (ex, ey)),
+        (lambda t: t.inverse.transform(ex, ey), (ix, iy)),
+        (lambda t: t.transform(x[::3], y[::3]), (sx, sy)),
+        (strided_in_place, (ex, ey)),
+    ]
+    # One of them also splits each call over threads of the library's own.
+    separate = [vexogeo.Transformer(2056, 4326, threads=t) for t in (1, 2, 1)]
+    jobs = [(task, want, shared if i % 2 else separate[i % 3])
+            for i, (task, want) in enumerate(tasks * 8)]
     with concurrent.futures.ThreadPoolExecutor(4) as pool:
-        results = list(pool.map(lambda _: t.transform(x, y), range(8)))
-    for rx, ry in results:
-        np.testing.assert_array_equal(rx, expected[0])
-        np.testing.assert_array_equal(ry, expected[1])
+        results = list(pool.map(lambda job: (job[0](job[2]), job[1]), jobs))
+        measured = list(pool.map(lambda _: geodesic.inverse(x, y, x[::-1], y[::-1]), range(12)))
+    for got, want in results:
+        np.testing.assert_array_equal(got[0], want[0])
+        np.testing.assert_array_equal(got[1], want[1])
+    for got in measured:
+        for a, b in zip(got, distances):
+            np.testing.assert_array_equal(a, b)
+    # Calls that found the default context busy ran on lanes of their own.
+    assert shared._converter.lanes > 0 and geodesic._geodesic.lanes > 0
 
 
 def test_arrays_of_every_shape_and_kind():
@@ -147,6 +185,9 @@ def test_arrays_of_every_shape_and_kind():
         (TypeError, lambda: t.transform(np.array(["a"]), np.array(["b"]))),
         (TypeError, lambda: t.transform(1j, 2.0)),
         (ValueError, lambda: t.transform_bounds(0, 0, 1, 1, densify=-1)),
+        (ValueError, lambda: t.transform_bounds(0, 0, 1, 1, densify=2**31 - 1)),
+        (ValueError, lambda: t.transform_bounds(np.nan, 0, 1, 1)),
+        (ValueError, lambda: t.transform_bounds(0, 0, np.inf, 1)),
         (vexogeo.TransformError, lambda: vexogeo.Transformer(4326, "EPSG:5703",
                                                              allow_ballpark=False)),
         (ValueError, lambda: vexogeo.Transformer(4326, 3857, area_of_interest=(0, 0, 1))),

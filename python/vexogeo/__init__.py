@@ -6,10 +6,11 @@
     (500000.0, 5761038.2...)
 
 Thread rule: each Transformer and Geodesic owns its PROJ objects, and every object may be used
-from any thread. Bulk operations release the GIL; PROJ-calling work of the package is
-serialized by one lock, so threads overlap with other Python work, not with each other's PROJ
-calls. Processes (multiprocessing, Dask) scale: CRS, Transformer and Geodesic pickle by
-definition.
+from any thread. Bulk operations release the GIL. Array transforms and Geodesic.inverse run at
+once on several threads (a call that finds PROJ's default context busy takes a lane, a copy of
+the operation in a PROJ context of its own), with the bits of one thread; other PROJ work is
+serialized by one lock. Processes (multiprocessing, Dask) scale too: CRS, Transformer and
+Geodesic pickle by definition.
 """
 
 from __future__ import annotations
@@ -293,8 +294,8 @@ class Transformer:
 
     @property
     def operation(self) -> Optional[Operation]:
-        """The operation used for the last point when PROJ chose among several by area,
-        otherwise the one it ranks first."""
+        """The operation used for the last point transformed in PROJ's default context (see the
+        thread rule) when PROJ chose among several by area, otherwise the one it ranks first."""
         op = self._converter.operation()
         if op is None:
             return None
@@ -359,10 +360,13 @@ class Transformer:
         """The smallest box in the target holding the source box's edges, each densified with
         `densify` extra points (x/y in the library's order). A geographic target box that
         crosses the antimeridian has west > east. Raises TransformError when it cannot."""
-        if int(densify) < 0:
-            raise ValueError("densify must not be negative")
-        box = self._converter.bounds(self._inverse, float(west), float(south), float(east),
-                                     float(north), int(densify))
+        if not 0 <= int(densify) <= _MAX_DENSIFY:
+            raise ValueError(f"densify must be 0 to {_MAX_DENSIFY}")
+        corners = [_real_scalar(v, n) for v, n in
+                   zip((west, south, east, north), ("west", "south", "east", "north"))]
+        if not all(np.isfinite(corners)):
+            raise ValueError("the box must have finite corners")
+        box = self._converter.bounds(self._inverse, *corners, int(densify))
         if box is None:
             raise TransformError("the box cannot be transformed")
         return box
@@ -373,6 +377,10 @@ class Transformer:
 
     def __repr__(self) -> str:
         return f"<Transformer {self.source_crs.srs} -> {self.target_crs.srs}>"
+
+
+# Points per edge transform_bounds adds at most: 4 million points in all, about a second.
+_MAX_DENSIFY = 1_000_000
 
 
 def _thread_count(threads) -> int:

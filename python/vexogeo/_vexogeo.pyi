@@ -20,6 +20,7 @@ class Converter:
     bad_area: bool
     has_transformation: bool
     threads: int
+    lanes: int  # read-only: lanes made for calls that found PROJ's default context busy
     def transform(self, inverse: bool, x: npt.NDArray[np.float64], y: npt.NDArray[np.float64],
                   z: Optional[npt.NDArray[np.float64]]) -> bool: ...
     def point(self, inverse: bool, x: float, y: float) -> Tuple[float, float]: ...
@@ -36,6 +37,7 @@ class Geodesic:
     def __init__(self, system: System) -> None: ...
     measurable: bool
     threads: int
+    lanes: int  # read-only: lanes made for batches that found PROJ's default context busy
     def inverse(self, x1: npt.NDArray[np.float64], y1: npt.NDArray[np.float64],
                 x2: npt.NDArray[np.float64], y2: npt.NDArray[np.float64],
                 distance: npt.NDArray[np.float64], azimuth1: npt.NDArray[np.float64],

@@ -8,6 +8,7 @@
 
 from __future__ import annotations
 
+import math
 import os
 from typing import Optional, Sequence, Tuple, Union
 
@@ -87,8 +88,8 @@ def _request(url: str, layers, crs: str, bbox: Sequence[float], size: Sequence[i
         return value if isinstance(value, str) else ",".join(value)
 
     box = tuple(float(v) for v in bbox)
-    if len(box) != 4:
-        raise ValueError("bbox is (minx, miny, maxx, maxy)")
+    if len(box) != 4 or not all(math.isfinite(v) for v in box):
+        raise ValueError("bbox is (minx, miny, maxx, maxy), four finite numbers")
     width, height = (int(v) for v in size)
     if width <= 0 or height <= 0:
         raise ValueError("size is a positive (width, height) in pixels")

@@ -185,6 +185,13 @@ bool CConverter::TransformCoordinatesOnLane(unsigned lane, std::uint64_t count, 
                               8, y, 8, z, used) != 0;
 }
 
+bool CConverter::InverseTransformCoordinatesOnLane(unsigned lane, std::uint64_t count, double *x,
+                                                   double *y, double *z) const {
+    if (lane >= m_pLanes->Count())
+        return false;
+    return TransformAxes(m_pLanes->Get(lane), PJ_INV, count, 8, x, count, 8, y, count, 8, z) != 0;
+}
+
 bool CConverter::TransformCoordinate(double &x, double &y) const {
     return TransformCoordinates(1, 8, &x, 1, 8, &y, 1, 8, nullptr);
 }

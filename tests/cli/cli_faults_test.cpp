@@ -42,62 +42,9 @@ TEST(CliFaults, HeightsAndTrailingTextMatchCs2cs) {
     }
 }
 
-// A line fails as a point only when its coordinates do; the rest of it is data.
-TEST(CliFaults, TextAfterTheCoordinatesIsKept) {
-    const std::string p = "1491681.177 6891041.724";
-    Check({
-        {"transform --from EPSG:4326 --to EPSG:3857 --precision 3",
-         "13.4 52.5 id1\n13.4\t52.5\tid 2\t\n13.4,52.5,label\n13.4 52.5 # note\n"
-         "13.4 52.5 0 7 extra\n200 100 id\n",
-         p + " id1\n1491681.177\t6891041.724\tid 2\t\n1491681.177,6891041.724,label\n" + p +
-             " # note\n" + p + " 0.000 7 extra\n* * id\n",
-         0, "vexogeo: transform: 1 of 6 points could not be transformed\n"},
-        {"transform --from EPSG:4326 --to EPSG:4978 --precision 0", "200 100 id\n13.4 x\n",
-         "* * * id\n* * *\n", 0,
-         "vexogeo: transform: <stdin>:2: not a point: '13.4 x'\n"
-         "vexogeo: transform: 1 of 1 points could not be transformed\n"
-         "vexogeo: transform: 1 lines are not points\n"},
-        {"transform --from EPSG:4326 --to EPSG:3857", "13.4 52.5abc\n13.4 1e400 a\n13 52 1e400\n",
-         "* *\n* * *\n* * *\n", 0,
-         "vexogeo: transform: <stdin>:1: not a point: '13.4 52.5abc'\n"
-         "vexogeo: transform: <stdin>:2: not a point: '13.4 1e400 a'\n"
-         "vexogeo: transform: <stdin>:3: not a point: '13 52 1e400'\n"
-         "vexogeo: transform: 3 lines are not points\n"},
-    });
-}
-
-// Output that cannot be written fails the run, whichever command wrote it.
-TEST(CliFaults, LostOutputExitsOne) {
-    const std::string data = std::string(VEXOGEO_TEST_SOURCE_DIR) + "/data/";
-    const struct {
-        std::string context, arguments, input;
-    } cases[] = {
-        {"srids", "srids " + data + "named_srids.xml", ""},
-        {"named-wms", "named-wms " + data + "named_wms.xml", ""},
-        {"wms show", "wms show " + data + "wms.xml", ""},
-        {"wms-url compose", "wms-url compose --layers a", ""},
-        {"wms-url parse", "wms-url parse http://a/b?layers=c", ""},
-        {"crs", "crs EPSG:4326", ""},
-        {"distance", "distance --crs EPSG:4326 1 2 3 4", ""},
-        {"distance", "distance --crs EPSG:4326", "1 2 3 4\n"},
-        {"measure", "measure --crs EPSG:4326", "1 2\n3 4\n"},
-        {"transform", "transform --from EPSG:4326 --to EPSG:3857", "1 2\n"},
-        {"help", "--help", ""},
-        {"crs", "crs --help", ""},
-    };
-    for (const auto &c : cases) {
-        const Outcome outcome = RunTool(c.arguments + " >/dev/full", c.input);
-        EXPECT_EQ(outcome.exitCode, 1) << c.arguments;
-        EXPECT_EQ(outcome.err,
-                  "vexogeo: " + c.context + ": cannot write the output: No space left on device\n")
-            << c.arguments;
-    }
-}
-
-// Input and arguments echoed in diagnostics: control bytes escaped, long text cut, and one
-// form "NAME:LINE: ..." for every streaming command.
+// Input echoed in diagnostics: control bytes escaped and long text cut (the other hostile
+// bytes are in cases/distance.txt and cases/crs.txt).
 TEST(CliFaults, DiagnosticsQuoteInputSafely) {
-    const std::string vertices = Write("vertices.txt", "1 2\n\x1B]0;title\x07 3\n");
     const std::string longLine(300000, 'x');
     Check({
         {"transform --from EPSG:4326 --to EPSG:3857",
@@ -107,19 +54,6 @@ TEST(CliFaults, DiagnosticsQuoteInputSafely) {
              std::string(VexoGeoCli::kMaxQuoted, 'x') +
              "...' (300000 bytes)\n"
              "vexogeo: transform: 2 lines are not points\n"},
-        // GeodSolve -i: 2 1 4 3 -> 313588.397212596
-        {"distance --crs EPSG:4326",
-         "1 2 3 4\n\xC2\x9B"
-         "2J\\ \xFF\n",
-         "313588.39721259556\n*\n", 0,
-         "vexogeo: distance: <stdin>:2: not 'x1 y1 x2 y2': '\\xC2\\x9B2J\\\\ \\xFF'\n"
-         "vexogeo: distance: 1 lines are not coordinate pairs\n"},
-        {"measure --crs EPSG:4326 " + vertices, "", "", 1,
-         "vexogeo: measure: " + vertices + ":2: not a vertex 'x y': '\\x1B]0;title\\x07 3'\n"},
-        {"distance --crs EPSG:4326 1 2 3 \"$(printf 'a\\033[2Jb')\"", "", "", 2,
-         "vexogeo: distance: not a number: 'a\\x1B[2Jb'\n"},
-        {"crs \"$(printf '\\302\\233x')\"", "", "", 1,
-         "vexogeo: crs: unknown coordinate system '\\xC2\\x9Bx'\n"},
     });
     // PROJ's own log, which may quote the definition, is escaped as well.
     const Outcome proj =
@@ -175,39 +109,6 @@ TEST(CliFaults, OverlongLinesAreSkipped) {
          Timed("head -c 100000000 /dev/zero | ")},
     });
     ExpectPeakBelow(40 * 1024);
-}
-
-// "@path" names a regular file of a sane size; nothing else is read, nothing blocks.
-TEST(CliFaults, DefinitionFilesAreSmallRegularFiles) {
-    const std::string fifo = (Scratch() / "fifo").string();
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    const std::string large = Write("large.wkt", std::string(1024 * 1024 + 1, ' '));
-    const std::string folder = Scratch().string();
-    Check({
-        {"crs @/dev/zero", "", "", 1,
-         "vexogeo: crs: the definition file '/dev/zero' is not a regular file\n"},
-        {"crs @" + folder, "", "", 1,
-         "vexogeo: crs: the definition file '" + folder + "' is not a regular file\n"},
-        {"transform --from EPSG:4326 --to @" + large, "", "", 1,
-         "vexogeo: transform: --to: the definition file '" + large +
-             "' is larger than 1048576 bytes\n"},
-        // A tool that waited for a writer to open the FIFO would never end: time it out.
-        {"crs @" + fifo, "", "", 1,
-         "vexogeo: crs: the definition file '" + fifo + "' is not a regular file\n", "timeout 20 "},
-    });
-}
-
-TEST(CliFaults, UsageErrorsExitTwo) {
-    Check({
-        {"bogus", "", "", 2,
-         "vexogeo: usage: unknown command 'bogus'\nRun 'vexogeo --help' for more information.\n"},
-        {"wms-url \"$(printf 'x\\033')\"", "", "", 2,
-         "vexogeo: wms-url: unknown command 'wms-url x\\x1B'\n"
-         "Run 'vexogeo wms-url --help' for more information.\n"},
-        {"crs EPSG:4326 \"$(printf '\\033[2J')\"", "", "", 2,
-         "vexogeo: crs: The following argument was not expected: \\x1B[2J\n"
-         "Run 'vexogeo crs --help' for more information.\n"},
-    });
 }
 
 } // namespace

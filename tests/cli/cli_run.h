@@ -2,31 +2,24 @@
 #ifndef VEXOGEO_TESTS_CLI_CLI_RUN_H
 #define VEXOGEO_TESTS_CLI_CLI_RUN_H
 
+#include "support/raw_peer.h"
 #include "support/subprocess.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <netinet/in.h>
 #include <string>
-#include <sys/socket.h>
-#include <unistd.h>
 #include <vector>
 
 namespace VexoGeoCliTest {
 
 // The folder of this test process for the files its cases write, removed at exit.
 inline const std::filesystem::path &Scratch() {
-    static const struct Folder {
-        std::filesystem::path m_path =
-            std::filesystem::temp_directory_path() / ("vexogeo-cli-" + std::to_string(getpid()));
-        Folder() { std::filesystem::create_directories(m_path); }
-        ~Folder() { std::filesystem::remove_all(m_path); }
-    } folder;
-    return folder.m_path;
+    static const VexoGeoTest::CTempFolder folder("vexogeo-cli-");
+    return folder.Root();
 }
 
 inline std::string ReadFile(const std::filesystem::path &path) {
@@ -84,24 +77,12 @@ inline void Check(const std::vector<Case> &cases, const std::string &language = 
     }
 }
 
-// A loopback socket that takes connections and never answers, or one bound that refuses them.
-struct LocalSocket {
-    int m_socket = socket(AF_INET, SOCK_STREAM, 0);
-    std::string m_url;
-    explicit LocalSocket(bool listening) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof address;
-        EXPECT_EQ(bind(m_socket, reinterpret_cast<sockaddr *>(&address), size), 0);
-        EXPECT_EQ(listening ? listen(m_socket, 4) : 0, 0);
-        EXPECT_EQ(getsockname(m_socket, reinterpret_cast<sockaddr *>(&address), &size), 0);
-        m_url = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
-    }
-    ~LocalSocket() { close(m_socket); }
-    // Variables that make the tool reach the HTTPS geocoding service through this socket.
-    std::string Proxy() const { return "https_proxy=" + m_url + " HTTPS_PROXY=" + m_url + " "; }
-};
+using VexoGeoTest::LoopbackSocket;
+
+// Variables that make the tool reach the HTTPS geocoding service through `proxy`.
+inline std::string Proxy(const LoopbackSocket &proxy) {
+    return "https_proxy=" + proxy.m_url + " HTTPS_PROXY=" + proxy.m_url + " ";
+}
 
 // A wrapper that runs the tool under GNU time; `feed` may pipe the standard input into it.
 inline std::string Timed(const std::string &feed = "") {

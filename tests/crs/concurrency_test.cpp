@@ -148,11 +148,15 @@ TEST(ConverterThreads, LanesTransformAtOnceOnTheHostsThreads) {
     MakePoints(40000, 10, 20, 30, 60, x, y, z);
     std::vector<double> ex = x, ey = y;
     ASSERT_TRUE(converter.TransformCoordinates(ex.size(), ex.data(), ey.data(), nullptr));
+    std::vector<double> ix = ex, iy = ey;
+    ASSERT_TRUE(converter.InverseTransformCoordinates(ix.size(), ix.data(), iy.data(), nullptr));
     constexpr unsigned kLanes = 4;
     converter.SetThreadCount(kLanes);
     ASSERT_EQ(converter.GetLaneCount(), kLanes);
     EXPECT_FALSE(converter.TransformCoordinatesOnLane(kLanes, 1, x.data(), y.data(), nullptr));
-    std::vector<std::vector<double>> xs(kLanes, x), ys(kLanes, y);
+    EXPECT_FALSE(
+        converter.InverseTransformCoordinatesOnLane(kLanes, 1, x.data(), y.data(), nullptr));
+    std::vector<std::vector<double>> xs(kLanes, x), ys(kLanes, y), bx(kLanes), by(kLanes);
     std::vector<std::thread> threads;
     for (unsigned lane = 0; lane < kLanes; ++lane)
         threads.emplace_back([&, lane] {
@@ -161,10 +165,16 @@ TEST(ConverterThreads, LanesTransformAtOnceOnTheHostsThreads) {
                 ys[lane] = y;
                 converter.TransformCoordinatesOnLane(lane, x.size(), xs[lane].data(),
                                                      ys[lane].data(), nullptr);
+                bx[lane] = xs[lane];
+                by[lane] = ys[lane];
+                converter.InverseTransformCoordinatesOnLane(lane, x.size(), bx[lane].data(),
+                                                            by[lane].data(), nullptr);
             }
         });
     for (auto &t : threads)
         t.join();
-    for (unsigned lane = 0; lane < kLanes; ++lane)
+    for (unsigned lane = 0; lane < kLanes; ++lane) {
         EXPECT_TRUE(SameBits(xs[lane], ex) && SameBits(ys[lane], ey)) << "lane " << lane;
+        EXPECT_TRUE(SameBits(bx[lane], ix) && SameBits(by[lane], iy)) << "lane " << lane;
+    }
 }

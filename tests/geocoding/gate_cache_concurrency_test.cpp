@@ -1,8 +1,9 @@
 // The request gate and the disk cache used from several threads at once; also run under
 // ThreadSanitizer. Several cache objects on one folder stand in for several processes.
-#include "geocoding/loopback_server.h"
 #include "geocoding/place_cache.h"
 #include "geocoding/request_gate.h"
+#include "support/loopback_server.h"
+#include "support/temp_folder.h"
 
 #include <vexogeo/geocoding/geocoder.h>
 
@@ -87,9 +88,8 @@ TEST(GateThreads, PassTimesAreSpacedAndWaitersCanBeCancelled) {
 }
 
 TEST(CacheThreads, ProcessesSharingAFolderReadOnlyWholeAnswers) {
-    const auto folder =
-        std::filesystem::temp_directory_path() / ("vexogeo-cache-" + std::to_string(getpid())) / "";
-    std::filesystem::remove_all(folder);
+    const VexoGeoTest::CTempFolder cacheFolder("vexogeo-cache-");
+    const auto folder = cacheFolder.Root() / "";
     const auto bodyFor = [](int key) {
         return R"([{"lat":"1","lon":"2","boundingbox":["0","1","2","3"],"osm_id":)" +
                std::to_string(key) + R"(,"display_name":")" + std::string(200 + key * 10, 'n') +
@@ -127,7 +127,6 @@ TEST(CacheThreads, ProcessesSharingAFolderReadOnlyWholeAnswers) {
         }
     }
     EXPECT_GT(found, 0);
-    std::filesystem::remove_all(folder);
 }
 
 } // namespace

@@ -2,31 +2,32 @@
 // as the service documents them, the endpoint switch, typed failures, time-outs, cancellation
 // and the cache. CTest gives the binary a high request rate and a cache folder of its own.
 #include "geocoding/geocoding_settings.h"
-#include "geocoding/loopback_server.h"
 #include "geocoding/nominatim_request.h"
 #include "geocoding/place_cache.h"
 #include "geocoding/request_gate.h"
+#include "support/loopback_server.h"
 
 #include <vexogeo/geocoding/geocoder.h>
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
+#include "support/raw_peer.h"
+#include "support/scoped_env.h"
+#include "support/temp_folder.h"
+
 #include <unistd.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <optional>
 
 namespace Geo {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using VexoGeoTest::LoopbackServer;
+using ScopedEnv = VexoGeoTest::CScopedEnv;
 
 const char *const kWien =
     R"([{"place_id":1,"lat":"48.2083537","lon":"16.3725042","class":"boundary","type":"administrative",)"
@@ -44,35 +45,6 @@ LoopbackServer::Handler Answering(int status, std::string body, std::string retr
         response.set_content(body, "application/json; charset=utf-8");
     };
 }
-
-// Sets (or with null removes) an environment variable for one scope.
-struct ScopedEnv {
-    const char *m_name;
-    std::optional<std::string> m_old;
-    ScopedEnv(const char *name, const char *value) : m_name(name) {
-        if (const char *old = std::getenv(name))
-            m_old = old;
-        value ? setenv(name, value, 1) : unsetenv(name);
-    }
-    ~ScopedEnv() { m_old ? setenv(m_name, m_old->c_str(), 1) : unsetenv(m_name); }
-};
-
-// A loopback socket that takes connections into its backlog and never answers.
-struct SilentServer {
-    int m_socket = socket(AF_INET, SOCK_STREAM, 0);
-    std::string m_url;
-    SilentServer() {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof address;
-        EXPECT_EQ(bind(m_socket, reinterpret_cast<sockaddr *>(&address), size), 0);
-        EXPECT_EQ(listen(m_socket, 8), 0);
-        EXPECT_EQ(getsockname(m_socket, reinterpret_cast<sockaddr *>(&address), &size), 0);
-        m_url = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/search";
-    }
-    ~SilentServer() { close(m_socket); }
-};
 
 GeocoderOptions Uncached(const std::string &endpoint) {
     GeocoderOptions options;
@@ -306,14 +278,14 @@ TEST_F(Geocoder, RetryAfterHoldsTheGate) {
 }
 
 TEST_F(Geocoder, SilentServersTimeOutAndCancellationEndsTheWait) {
-    const SilentServer silent;
-    GeocoderOptions quick = Uncached(silent.m_url);
+    const VexoGeoTest::LoopbackSocket silent(true);
+    GeocoderOptions quick = Uncached(silent.m_url + "/search");
     quick.m_totalTimeout = std::chrono::milliseconds(300);
     auto start = Clock::now();
     EXPECT_EQ(KindOf([&] { CGeocoder(quick).Search("Wien"); }), GeocodingErrorKind::TimedOut);
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(3));
 
-    const CGeocoder patient(Uncached(silent.m_url)); // 30 s
+    const CGeocoder patient(Uncached(silent.m_url + "/search")); // 30 s
     start = Clock::now();
     std::thread canceller([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -367,8 +339,8 @@ TEST_F(Geocoder, RepeatedRequestsComeFromTheCacheWhichSurvivesBadFiles) {
 }
 
 TEST_F(Geocoder, EndpointAndRateAreReadAtRunTime) {
-    const std::filesystem::path root =
-        std::filesystem::temp_directory_path() / ("vexogeo-settings-" + std::to_string(getpid()));
+    const VexoGeoTest::CTempFolder settings("vexogeo-settings-");
+    const std::filesystem::path &root = settings.Root();
     const auto write = [&](const char *hive, const char *name, const std::string &value) {
         const auto folder = root / hive / "SOFTWARE/Vexo/Kalvo";
         std::filesystem::create_directories(folder);
@@ -380,8 +352,8 @@ TEST_F(Geocoder, EndpointAndRateAreReadAtRunTime) {
     write("machine", "NominatimUrl", machine.SearchUrl());
     write("machine", "NominatimRequestsPerSecond", "2.5");
     write("machine", "NominatimCacheSeconds", "60");
-    const ScopedEnv userHive("XDG_CONFIG_HOME", (root / "user").c_str());
-    const ScopedEnv machineHive("XDG_CONFIG_DIRS", (root / "machine").c_str());
+    const ScopedEnv userHive("XDG_CONFIG_HOME", (root / "user").string());
+    const ScopedEnv machineHive("XDG_CONFIG_DIRS", (root / "machine").string());
     const ScopedEnv noRate("VEXOGEO_NOMINATIM_REQUESTS_PER_SECOND", nullptr);
     const ScopedEnv noLifetime("VEXOGEO_NOMINATIM_CACHE_SECONDS", nullptr);
     {
@@ -408,7 +380,8 @@ TEST_F(Geocoder, EndpointAndRateAreReadAtRunTime) {
         write("machine", "NominatimRequestsPerSecond", bad);
         EXPECT_EQ(GetConfiguredRequestsPerSecond(), 1) << bad;
     }
-    std::filesystem::remove_all(root);
+    std::filesystem::remove_all(root / "user");
+    std::filesystem::remove_all(root / "machine");
     const std::string builtIn = GetConfiguredSearchUrl(); // the one compiled in
     EXPECT_EQ(builtIn.rfind("https://", 0), 0u) << builtIn;
     EXPECT_EQ(builtIn.find("127.0.0.1"), std::string::npos) << builtIn;

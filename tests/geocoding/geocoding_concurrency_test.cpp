@@ -1,7 +1,7 @@
 // Searches from several threads at once against one loopback server: every thread gets the
 // answer to its own query, failures included.
-#include "geocoding/loopback_server.h"
 #include "geocoding/nominatim_request.h"
+#include "support/loopback_server.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The geocoding search end to end against a loopback server. CTest runs this binary as an
 // English installation with a UTF-8 code page (see CMakeLists.txt).
-#include "geocoding/loopback_server.h"
 #include "geocoding/nominatim_request.h"
+#include "support/loopback_server.h"
 
 #include <curl/curl.h>
 #include <gmock/gmock.h>

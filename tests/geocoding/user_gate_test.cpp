@@ -1,9 +1,10 @@
 // The gate shared through its record file: separate gates on one file stand in for processes,
 // a forked child for a lock holder that dies, records written by hand for stepped clocks.
-#include "geocoding/loopback_server.h"
 #include "geocoding/nominatim_request.h"
 #include "geocoding/request_gate.h"
 #include "platform/locked_file.h"
+#include "support/loopback_server.h"
+#include "support/temp_folder.h"
 
 #include <vexogeo/geocoding/geocoder.h>
 
@@ -29,9 +30,10 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using Seconds = std::chrono::duration<double>;
 
+// A new empty folder `name` in the folder of this test process, removed at exit.
 std::filesystem::path Folder(const std::string &name) {
-    const auto folder = std::filesystem::temp_directory_path() /
-                        ("vexogeo-gate-" + std::to_string(getpid())) / name;
+    static const VexoGeoTest::CTempFolder processFolder("vexogeo-gate-");
+    const auto folder = processFolder.Root() / name;
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     return folder;
@@ -179,7 +181,6 @@ TEST(SharedGate, AnUnusableFileLeavesTheProcessGate) {
         EXPECT_LE(waited, 0.5) << path;
     }
     EXPECT_TRUE(std::filesystem::is_fifo(folder / "a-pipe"));
-    std::filesystem::remove_all(folder.parent_path());
 }
 
 // The specified search and the client both wait for a hold another process recorded in the

@@ -11,8 +11,8 @@
 
 #include <clocale>
 
-#include "geocoding/loopback_server.h"
 #include "geocoding/nominatim_request.h"
+#include "support/loopback_server.h"
 #include "xml/xml_test_files.h"
 
 namespace Geo {

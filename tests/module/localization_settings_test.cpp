@@ -1,5 +1,7 @@
 // The settings store and RegistryLocation on a settings tree the test writes itself.
 #include "module/registry_location.h"
+#include "support/scoped_env.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -15,28 +17,20 @@ using Platform::SettingsHive;
 using Platform::SettingsValueForm;
 using Platform::TakeSettingText;
 
-void SetVariable(const char *name, const char *value) {
-    value ? setenv(name, value, 1) : unsetenv(name);
-}
+using VexoGeoTest::CScopedEnv;
 
 // Per-user and machine-wide hives in a fresh temporary folder.
 class SettingsStore : public ::testing::Test {
   protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/vexogeo-settings-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        m_root = pattern;
-        m_key = m_root / "user/SOFTWARE/Vexo/Kalvo";
-        SetVariable("XDG_CONFIG_HOME", (m_root / "user").c_str());
-        SetVariable("XDG_CONFIG_DIRS", (m_root.string() + "/machine:/etc/xdg").c_str());
-    }
-    void TearDown() override { fs::remove_all(m_root); }
     void Write(const std::string &name, const std::string &bytes) {
         fs::create_directories((m_key / name).parent_path());
         std::ofstream(m_key / name, std::ios::binary) << bytes;
     }
 
-    fs::path m_root, m_key;
+    const VexoGeoTest::CTempFolder m_folder{"vexogeo-settings-"};
+    const fs::path m_root = m_folder.Root(), m_key = m_root / "user/SOFTWARE/Vexo/Kalvo";
+    const CScopedEnv m_userHive{"XDG_CONFIG_HOME", (m_root / "user").string()};
+    const CScopedEnv m_machineHives{"XDG_CONFIG_DIRS", m_root.string() + "/machine:/etc/xdg"};
     const RegistryLocation m_user{SettingsHive::CurrentUser, "SOFTWARE\\", "Vexo\\Kalvo"};
 };
 
@@ -51,9 +45,8 @@ TEST(SettingsHiveFolder, FollowsTheXdgVariables) {
         {nullptr, nullptr, ":/cfg/machine", "", "/etc/xdg"},
     };
     for (const auto &c : kCases) {
-        SetVariable("XDG_CONFIG_HOME", c.configHome);
-        SetVariable("HOME", c.home);
-        SetVariable("XDG_CONFIG_DIRS", c.configDirs);
+        const CScopedEnv configHome("XDG_CONFIG_HOME", c.configHome), home("HOME", c.home),
+            configDirs("XDG_CONFIG_DIRS", c.configDirs);
         EXPECT_EQ(Platform::GetHiveFolder(SettingsHive::CurrentUser), c.user);
         EXPECT_EQ(Platform::GetHiveFolder(SettingsHive::LocalMachine), c.machine);
     }

@@ -15,6 +15,37 @@
 
 namespace VexoGeoTest {
 
+/// A TCP socket on an ephemeral port of 127.0.0.1. Listening, it takes connections into its
+/// backlog and never answers; otherwise it is bound only, and connections to it are refused.
+class LoopbackSocket {
+  public:
+    explicit LoopbackSocket(bool listening, int backlog = 8)
+        : m_socket(socket(AF_INET, SOCK_STREAM, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (m_socket < 0 || bind(m_socket, reinterpret_cast<sockaddr *>(&address), length) != 0 ||
+            (listening && listen(m_socket, backlog) != 0) ||
+            getsockname(m_socket, reinterpret_cast<sockaddr *>(&address), &length) != 0) {
+            close(m_socket);
+            throw std::runtime_error("cannot bind a loopback port");
+        }
+        m_url = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+    }
+    ~LoopbackSocket() { close(m_socket); }
+    LoopbackSocket(const LoopbackSocket &) = delete;
+    LoopbackSocket &operator=(const LoopbackSocket &) = delete;
+
+    int Handle() const { return m_socket; }
+
+    /// "http://127.0.0.1:PORT", without a path.
+    std::string m_url;
+
+  private:
+    int m_socket;
+};
+
 /// How a RawPeer ends the connection after its reply; NeverListen binds a port that refuses.
 enum class End { Close, Reset, HoldThenClose, NeverListen };
 
@@ -24,18 +55,10 @@ class RawPeer {
   public:
     explicit RawPeer(std::string reply, End end = End::Close,
                      std::chrono::milliseconds drip = std::chrono::milliseconds(0))
-        : m_listener(socket(AF_INET, SOCK_STREAM, 0)) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (bind(m_listener, reinterpret_cast<sockaddr *>(&address), length) != 0 ||
-            (end != End::NeverListen && listen(m_listener, 1) != 0) ||
-            getsockname(m_listener, reinterpret_cast<sockaddr *>(&address), &length) != 0)
-            throw std::runtime_error("cannot bind a loopback port");
-        m_url = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/search";
+        : m_listener(end != End::NeverListen, 1) {
+        m_url = m_listener.m_url + "/search";
         m_thread = std::thread([this, reply, end, drip] {
-            const int connection = accept(m_listener, nullptr, nullptr);
+            const int connection = accept(m_listener.Handle(), nullptr, nullptr);
             if (connection < 0)
                 return; // not listening, or stopped before any request came
             std::string head;
@@ -60,9 +83,8 @@ class RawPeer {
         });
     }
     ~RawPeer() {
-        shutdown(m_listener, SHUT_RDWR); // ends a pending accept
+        shutdown(m_listener.Handle(), SHUT_RDWR); // ends a pending accept
         m_thread.join();
-        close(m_listener);
     }
     RawPeer(const RawPeer &) = delete;
     RawPeer &operator=(const RawPeer &) = delete;
@@ -70,7 +92,7 @@ class RawPeer {
     std::string m_url;
 
   private:
-    int m_listener;
+    LoopbackSocket m_listener;
     std::thread m_thread;
 };
 

@@ -9,48 +9,16 @@
 namespace Geo {
 namespace {
 
-const char kInherited130[] = R"(<?xml version="1.0" encoding="UTF-8"?>
-<WMS_Capabilities version="1.3.0" xmlns="http://www.opengis.net/wms"
- xmlns:xlink="http://www.w3.org/1999/xlink"><Service><Name>WMS</Name><Title> Roads &amp; rivers
- </Title><Abstract>All of them</Abstract></Service><Capability><Request><GetMap>
- <Format>image/png</Format><Format>image/svg+xml</Format><DCPType><HTTP><Get>
- <OnlineResource xlink:href="http://h/mapserv?map=/x.map&amp;"/></Get></HTTP></DCPType></GetMap>
- </Request><Exception><Format>XML</Format><Format>INIMAGE</Format></Exception>
- <Layer><Title>Root</Title><CRS>EPSG:4326</CRS><CRS>EPSG:3857</CRS>
-  <EX_GeographicBoundingBox><westBoundLongitude>-10</westBoundLongitude><eastBoundLongitude>30
-   </eastBoundLongitude><southBoundLatitude>35</southBoundLatitude><northBoundLatitude>60
-   </northBoundLatitude></EX_GeographicBoundingBox>
-  <BoundingBox CRS="EPSG:4326" minx="35" miny="-10" maxx="60" maxy="30"/>
-  <BoundingBox CRS="EPSG:3857" minx="-1e6" miny="4e6" maxx="3e6" maxy="8e6"/>
-  <Style><Name>default</Name><Title>Default</Title><LegendURL width="20" height="10">
-   <Format>image/png</Format><OnlineResource xlink:href="http://h/legend.png"/></LegendURL></Style>
-  <MinScaleDenominator>1000</MinScaleDenominator><MaxScaleDenominator>1e7</MaxScaleDenominator>
-  <Layer queryable="1"><Name>roads</Name><Title>Roads</Title><CRS>EPSG:32633</CRS>
-   <CRS>EPSG:4326</CRS><BoundingBox CRS="EPSG:3857" minx="1" miny="2" maxx="3" maxy="4"/>
-   <Style><Name>thin</Name><Title>Thin</Title></Style>
-   <Style><Name>default</Name><Title>Not again</Title></Style>
-   <MaxScaleDenominator>5e5</MaxScaleDenominator>
-   <Layer><Name>Stra&#xDF;e</Name><Title>Streets</Title><EX_GeographicBoundingBox>
-    <westBoundLongitude>13</westBoundLongitude><eastBoundLongitude>14</eastBoundLongitude>
-    <southBoundLatitude>52</southBoundLatitude><northBoundLatitude>53</northBoundLatitude>
-   </EX_GeographicBoundingBox></Layer></Layer></Layer></Capability></WMS_Capabilities>)";
-
-// 1.1.1 as servers send it: a document type with an internal subset, no namespace, SRS lists.
-const char kOlder111[] = R"(<?xml version="1.0" encoding="ISO-8859-1"?>
-<!DOCTYPE WMT_MS_Capabilities SYSTEM "http://schemas.opengis.net/wms/1.1.1/WMS_MS_Capabilities.dtd"
- [ <!ELEMENT VendorSpecificCapabilities EMPTY> ]>
-<WMT_MS_Capabilities version="1.1.1"><Service><Name>OGC:WMS</Name><Title>Old</Title></Service>
- <Capability><Request><GetMap><Format>image/png</Format><DCPType><HTTP><Get><OnlineResource
-  xmlns:xlink="http://www.w3.org/1999/xlink" xlink:href="http://h/old?"/></Get></HTTP></DCPType>
- </GetMap></Request><Exception><Format>application/vnd.ogc.se_xml</Format></Exception>
- <Layer><Title>All</Title><SRS>EPSG:4326 EPSG:31468</SRS><ScaleHint min="0.5" max="100"/>
-  <LatLonBoundingBox minx="5" miny="47" maxx="15" maxy="55"/>
-  <Layer queryable="0"><Name>b&#xE4;che</Name><Title>Brooks</Title><SRS>EPSG:3857</SRS></Layer>
- </Layer></Capability></WMT_MS_Capabilities>)";
+// The bytes of a test document in tests/data (which the capabilities fuzzer replays as well).
+std::string Document(const std::string &path) {
+    std::ifstream file(std::string(VEXOGEO_TEST_SOURCE_DIR) + "/tests/data/" + path,
+                       std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(file)), {});
+}
 
 // The document's own lines, then a line a layer: depth, name, queryable ("q"), systems,
 // styles (name/title/legends), geographic box, per-CRS boxes and scale range (-1: none).
-std::string Outline(const char *document) {
+std::string Outline(const std::string &document) {
     WmsCapabilities c;
     std::string error;
     if (!ParseWmsCapabilities(document, c, error))
@@ -91,7 +59,7 @@ std::string Outline(const char *document) {
 TEST(WmsCapabilities, Version130WithInheritance) {
     const std::string inherited =
         " q EPSG:4326 EPSG:3857 EPSG:32633 default/Not again thin/Thin geo ";
-    EXPECT_EQ(Outline(kInherited130),
+    EXPECT_EQ(Outline(Document("wms_capabilities/inherited_130.xml")),
               "1.3.0|Roads & rivers|http://h/mapserv?map=/x.map&|image/png;image/svg+xml;XML;"
               "INIMAGE;\n0 - EPSG:4326 EPSG:3857 default/Default/http://h/legend.png@20x10 geo "
               "-10,35,30,60 EPSG:4326=35,-10,60,30 EPSG:3857=-1e+06,4e+06,3e+06,8e+06 scale "
@@ -104,19 +72,18 @@ TEST(WmsCapabilities, Version130WithInheritance) {
                   "13,52,14,53 EPSG:4326=35,-10,60,30 EPSG:3857=1,2,3,4 scale -1..500000");
 }
 
-// 1.1.1: a Latin-1 document read as UTF-8 text, space-separated SRS lists, the ScaleHint kept
-// as a hint (metres per pixel diagonal), never as scale denominators.
+// 1.1.1 as servers send it (a document type with an internal subset, no namespace): a Latin-1
+// document read as UTF-8 text, space-separated SRS lists, the ScaleHint kept as a hint (metres
+// per pixel diagonal), never as scale denominators.
 TEST(WmsCapabilities, Version111WithoutNetwork) {
-    EXPECT_EQ(Outline(kOlder111),
+    EXPECT_EQ(Outline(Document("wms_capabilities/older_111.xml")),
               "1.1.1|Old|http://h/old?|image/png;application/vnd.ogc.se_xml;\n0 - EPSG:4326 "
               "EPSG:31468 geo 5,47,15,55 hint 0.5..100\n1 b\xC3\xA4"
               "che EPSG:4326 EPSG:31468 EPSG:3857 geo 5,47,15,55 hint 0.5..100");
 }
 
 WmsCapabilities ReadDocument(const std::string &name) {
-    std::ifstream file(std::string(VEXOGEO_TEST_SOURCE_DIR) + "/tests/data/wms/" + name,
-                       std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(file)), {});
+    const std::string bytes = Document("wms/" + name);
     WmsCapabilities capabilities;
     std::string error;
     EXPECT_TRUE(ParseWmsCapabilities(bytes, capabilities, error)) << name << ": " << error;

@@ -12,6 +12,7 @@
 
 #include "support/loopback_server.h"
 #include "support/subprocess.h"
+#include "support/temp_folder.h"
 
 namespace VexoGeoTest {
 
@@ -39,7 +40,6 @@ class MapservGateway {
                                                     "/[a-z]+\\.map$\"\n END\nEND\n");
         WriteFile(m_folder + "/sample.map", Mapfile());
     }
-    ~MapservGateway() { std::filesystem::remove_all(m_folder); }
 
     /// The address as the server advertises it: with the map parameter and a trailing "&".
     std::string Address() const {
@@ -52,12 +52,6 @@ class MapservGateway {
     }
 
   private:
-    static std::string MakeFolder() {
-        char folder[] = "/tmp/vexogeo_mapserv_XXXXXX";
-        if (!::mkdtemp(folder))
-            throw std::runtime_error("cannot make a folder for the mapfile");
-        return folder;
-    }
     static void WriteFile(const std::string &path, const std::string &text) {
         if (!(std::ofstream(path, std::ios::binary) << text).flush())
             throw std::runtime_error("cannot write " + path);
@@ -152,7 +146,8 @@ class MapservGateway {
         response.set_content(output.substr(end + separator), contentType.c_str());
     }
 
-    const std::string m_folder = MakeFolder();
+    const CTempFolder m_temp{"vexogeo-mapserv-"};
+    const std::string m_folder = m_temp.Root().string();
     const LoopbackServer m_server{
         [this](const httplib::Request &request, httplib::Response &response) {
             RunCgi(request, response);

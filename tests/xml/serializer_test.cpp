@@ -6,14 +6,13 @@
 
 #include <chrono>
 
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <sys/fsuid.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "support/raw_peer.h"
 #include "xml/xml_test_files.h"
 
 namespace Geo::Testing {
@@ -36,13 +35,10 @@ std::string SridList(const std::string &name, const std::string &cultureId = "de
 // for a value, and refuses the whole file for one bad entry. On hostile documents every loader
 // answers false with its object untouched or loads the whole document, quickly and silently.
 TEST(XmlSerializer, EachLoaderLoadsItsOwnFormatWholeOrNothing) {
-    const int listener = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
-    socklen_t length = sizeof address;
-    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr *>(&address), length), 0);
-    ASSERT_EQ(listen(listener, 8), 0);
-    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr *>(&address), &length), 0);
-    const std::string url = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+    // Nothing may connect to it: accept must find no connection, without waiting.
+    const VexoGeoTest::LoopbackSocket listener(true);
+    ASSERT_EQ(fcntl(listener.Handle(), F_SETFL, O_NONBLOCK), 0);
+    const std::string &url = listener.m_url;
     CTempFolder folder;
     const std::string blanks(2500000, ' '), half(5000000, 'n'), over(10000001, 'n');
     const std::string secret = folder.Write("secret.txt", "SECRET");
@@ -152,8 +148,7 @@ TEST(XmlSerializer, EachLoaderLoadsItsOwnFormatWholeOrNothing) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(), ""); // the library prints nothing
     // The kernel completes connections to a listening socket without accept(): a fetch would
     // be waiting here.
-    EXPECT_LT(accept(listener, nullptr, nullptr), 0);
-    close(listener);
+    EXPECT_LT(accept(listener.Handle(), nullptr, nullptr), 0);
 }
 
 // Exact bytes; a failed save leaves the old file and no temporary file. What every writer

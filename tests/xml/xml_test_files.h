@@ -1,45 +1,20 @@
-// Temporary folders, whole-file helpers and sentinel loads for the XML tests.
+// Whole-file helpers and sentinel loads for the XML tests.
 #ifndef VEXOGEO_TESTS_XML_XML_TEST_FILES_H
 #define VEXOGEO_TESTS_XML_XML_TEST_FILES_H
 
 #include <vexogeo/xml/serializer.h>
 
+#include "support/temp_folder.h"
+
 #include <atomic>
 #include <filesystem>
 #include <fstream>
-#include <random>
-#include <set>
 #include <sstream>
 #include <thread>
 
 namespace Geo::Testing {
 
-/// A new empty folder under the system's temporary folder, removed with all it holds.
-class CTempFolder {
-  public:
-    CTempFolder() { std::filesystem::create_directory(m_path); }
-    ~CTempFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    std::string Path(const std::string &name) const { return (m_path / name).string(); }
-    /// Writes `bytes` to the file `name`. @return its path.
-    std::string Write(const std::string &name, const std::string &bytes) const {
-        std::ofstream(Path(name), std::ios::binary) << bytes;
-        return Path(name);
-    }
-    /// @return the names of everything in the folder.
-    std::set<std::string> List() const {
-        std::set<std::string> names;
-        for (const auto &entry : std::filesystem::directory_iterator(m_path))
-            names.insert(entry.path().filename().string());
-        return names;
-    }
-
-  private:
-    const std::filesystem::path m_path = std::filesystem::temp_directory_path() /
-                                         ("vexogeo-xml-" + std::to_string(std::random_device()()));
-};
+using VexoGeoTest::CTempFolder;
 
 /// Runs `body(stop)` on a thread of its own; on destruction sets `stop` and joins the thread.
 class CBackground {

@@ -21,7 +21,7 @@ class CProjLanes;
 /// PROJ-calling operations of the library must not run on two threads at once. The one
 /// exception is opt-in: with `SetThreadCount` other than 1, large bulk calls split across
 /// threads of their own, each with a private copy of the transformation in a PROJ context of
-/// its own, and `TransformCoordinatesOnLane` lets a host's own threads do the same.
+/// its own, and `TransformCoordinatesOnLane` and its inverse let a host's own threads do the same.
 class VEXOGEO_API CConverter {
   public:
     /// No systems, no transformation: every transformation answers false.
@@ -92,6 +92,10 @@ class VEXOGEO_API CConverter {
     /// recording `TransformCoordinates` does (emptied for a lane beyond `GetLaneCount`).
     bool TransformCoordinatesOnLane(unsigned lane, std::uint64_t count, double *x, double *y,
                                     double *z, OperationsUsed &used) const;
+    /// The same from target to source on lane `lane`'s copy (nothing is rebuilt).
+    /// @return false for a lane beyond `GetLaneCount` or when no point was transformed.
+    bool InverseTransformCoordinatesOnLane(unsigned lane, std::uint64_t count, double *x, double *y,
+                                           double *z) const;
 
     /// The same forms from target to source, on the same transformation (nothing is rebuilt);
     /// x and y in the normalized order. Results and errors as for the forward forms.
