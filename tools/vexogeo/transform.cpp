@@ -8,6 +8,7 @@
 
 #include <vexogeo/vexogeo.h>
 
+#include <any>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -79,6 +80,80 @@ std::unique_ptr<Geo::CConverter> CreateConverter(const CSystemRef &source, const
 
 namespace {
 
+// PROJ's name without the axis swaps that only put longitude (easting) first.
+std::string OperationName(const std::string &name) {
+    std::string text = name;
+    for (const char *swap : {"axis order change (2D)", "axis order change (3D)"}) {
+        const std::string before = std::string(swap) + " + ";
+        const std::string after = std::string(" + ") + swap;
+        if (text.compare(0, before.size(), before) == 0)
+            text.erase(0, before.size());
+        if (text.size() > after.size() &&
+            text.compare(text.size() - after.size(), after.size(), after) == 0)
+            text.erase(text.size() - after.size());
+    }
+    return text;
+}
+
+// "NAD27 to WGS 84 (6), accuracy 7 m", with the grids it needs; a ballpark one says so first.
+std::string DescribeOperation(const Geo::OperationInfo &info) {
+    std::string text = info.m_ballpark ? "ballpark transformation only (no datum shift): " : "";
+    text += OperationName(info.m_name) + ", accuracy ";
+    text += info.m_accuracy >= 0 ? FormatNumber(info.m_accuracy) + " m" : std::string("unknown");
+    for (const Geo::OperationGrid &grid : info.m_grids)
+        text += ", grid " + grid.m_name + (grid.m_available ? "" : " (missing)");
+    return text;
+}
+
+} // namespace
+
+COperationReport::COperationReport(std::string context) : m_context(std::move(context)) {}
+
+void COperationReport::Add(const BlockOperations &block) {
+    // The block's own indices become indices into the list of the whole run.
+    std::vector<std::int32_t> index;
+    for (const Geo::OperationInfo &info : block.m_operations)
+        index.push_back(m_all.Add(info));
+    if (block.m_firstOfFile || block.m_name != m_name)
+        WriteRun();
+    m_name = block.m_name;
+    for (OperationRun run : block.m_runs) {
+        if (run.m_operation >= 0)
+            run.m_operation = index[static_cast<std::size_t>(run.m_operation)];
+        if (m_open && run.m_operation == m_run.m_operation) {
+            m_run.m_lastLine = run.m_lastLine;
+            continue;
+        }
+        WriteRun();
+        m_run = run;
+        m_open = true;
+    }
+}
+
+void COperationReport::Finish() {
+    WriteRun();
+    if (!m_any)
+        PrintError(m_context, "no point was read: no operation was used");
+}
+
+void COperationReport::WriteRun() {
+    if (!m_open)
+        return;
+    m_open = false;
+    m_any = true;
+    std::string text = m_name + ": line";
+    text += m_run.m_firstLine == m_run.m_lastLine
+                ? " " + std::to_string(m_run.m_firstLine)
+                : "s " + std::to_string(m_run.m_firstLine) + "-" + std::to_string(m_run.m_lastLine);
+    text += ": ";
+    text += m_run.m_operation >= 0
+                ? DescribeOperation(m_all.m_operations[static_cast<std::size_t>(m_run.m_operation)])
+                : std::string("not transformed");
+    PrintError(m_context, text);
+}
+
+namespace {
+
 // What one thread reuses from block to block.
 struct Scratch {
     std::vector<BlockLine> m_lines;
@@ -89,8 +164,30 @@ struct Scratch {
 
 enum TransformCount { kPoints, kFailed, kUnreadable };
 
+// The runs of point lines that one operation served, from the per-point record of the block.
+BlockOperations CollectRuns(const InputBlock &block, const std::vector<BlockLine> &lines,
+                            Geo::OperationsUsed &used) {
+    BlockOperations runs;
+    runs.m_name = block.m_name;
+    runs.m_firstOfFile = block.m_firstOfFile;
+    runs.m_operations = std::move(used.m_operations);
+    std::size_t point = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].m_kind != NumberLine::Kind::Numbers)
+            continue;
+        const std::uint64_t line = block.m_firstLine + i;
+        const std::int32_t operation = used.m_points[point++];
+        if (!runs.m_runs.empty() && runs.m_runs.back().m_operation == operation)
+            runs.m_runs.back().m_lastLine = line;
+        else
+            runs.m_runs.push_back({line, line, operation});
+    }
+    return runs;
+}
+
 void TransformJob(Geo::CConverter &converter, bool onLane, unsigned lane, Scratch &scratch,
-                  BlockJob &job, bool withHeight, int precision, const std::string &context) {
+                  BlockJob &job, bool withHeight, int precision, const std::string &context,
+                  bool record) {
     std::vector<BlockLine> &lines = scratch.m_lines;
     std::vector<double> &xs = scratch.m_xs, &ys = scratch.m_ys, &zs = scratch.m_zs;
     const InputBlock &block = job.m_block;
@@ -130,9 +227,18 @@ void TransformJob(Geo::CConverter &converter, bool onLane, unsigned lane, Scratc
         return true;
     });
 
-    if (!xs.empty()) {
-        // Failed points come back as infinities; the error state they leave is not needed.
-        double *z = any3d ? zs.data() : nullptr;
+    // Failed points come back as infinities; the error state they leave is not needed.
+    double *z = any3d ? zs.data() : nullptr;
+    if (record) {
+        Geo::OperationsUsed used;
+        if (onLane) {
+            converter.TransformCoordinatesOnLane(lane, xs.size(), xs.data(), ys.data(), z, used);
+        } else {
+            converter.TransformCoordinates(xs.size(), xs.data(), ys.data(), z, used);
+            converter.ClearError();
+        }
+        job.m_extra = CollectRuns(block, lines, used);
+    } else if (!xs.empty()) {
         if (onLane) {
             converter.TransformCoordinatesOnLane(lane, xs.size(), xs.data(), ys.data(), z);
         } else {
@@ -188,7 +294,8 @@ void TransformJob(Geo::CConverter &converter, bool onLane, unsigned lane, Scratc
 } // namespace
 
 TransformCounts TransformLines(Geo::CConverter &converter, CLineReader &reader, COutputBuffer &out,
-                               int precision, const std::string &context, unsigned threads) {
+                               int precision, const std::string &context, unsigned threads,
+                               COperationReport *report) {
     TransformCounts counts;
     CProgress progress(context, reader.GetBytesTotal());
     // A height the systems keep or compute is written on every line, also where the input
@@ -207,13 +314,15 @@ TransformCounts TransformLines(Geo::CConverter &converter, CLineReader &reader, 
         reader, threads,
         [&](unsigned lane, BlockJob &job) {
             TransformJob(converter, onLane, lane, scratch[lane], job, withHeight, precision,
-                         context);
+                         context, report != nullptr);
         },
         [&](BlockJob &job) {
             counts.m_points += job.m_counts[kPoints];
             counts.m_failed += job.m_counts[kFailed];
             counts.m_unreadable += job.m_counts[kUnreadable];
             WriteDiagnostics(job.m_diagnostics, printed, kReportedUnreadable);
+            if (report != nullptr)
+                report->Add(std::any_cast<const BlockOperations &>(job.m_extra));
             out.Append(job.m_output);
             // One write per block keeps a terminal or a pipe reader in step with the input.
             writing = out.Flush();
