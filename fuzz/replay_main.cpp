@@ -45,7 +45,9 @@ int main(int argc, char **argv) {
             continue;
         }
         for (const auto &entry : std::filesystem::directory_iterator(corpus, error)) {
-            if (entry.path().filename().string()[0] == '.')
+            // Hidden files and sub-folders (a seed folder may hold both) are not inputs.
+            std::error_code kind;
+            if (entry.path().filename().string()[0] == '.' || !entry.is_regular_file(kind))
                 continue;
             failures += ReplayFile(entry.path().string());
             ++files;

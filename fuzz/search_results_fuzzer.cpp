@@ -10,6 +10,7 @@
 
 #include "geocoding/nominatim_request.h"
 #include "text/code_page.h"
+#include "text/server_text.h"
 
 #include "fuzz_support.h"
 
@@ -33,8 +34,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     // Unreadable bodies give nothing; a readable array never gives more records than elements.
     const auto results = Geo::ParseSearchResults(input);
     rapidjson::Document document;
-    document.Parse<rapidjson::kParseIterativeFlag>(
-        input.c_str()); // deep input must not exhaust the stack
+    // Read as the library reads (a lone surrogate escape as U+FFFD); deep input must not exhaust
+    // the stack.
+    std::string repaired;
+    const bool lone = Geo::ReplaceLoneSurrogateEscapes(std::string_view(input.c_str()), repaired);
+    document.Parse<rapidjson::kParseIterativeFlag>(lone ? repaired.c_str() : input.c_str());
     if (document.HasParseError() || !document.IsArray()) {
         Check(results.empty(), "records from an unreadable body");
     } else {

@@ -3,6 +3,7 @@
 
 #include <vexogeo/crs/coordinate_system.h>
 
+#include "crs/operation_record.h"
 #include "crs/proj_lanes.h"
 #include "crs/proj_objects.h"
 
@@ -33,13 +34,6 @@ struct AreaDeleter {
 bool IsLongitudeLatitudeBox(double west, double south, double east, double north) {
     return west >= -180 && west <= 180 && east >= -180 && east <= 180 && south >= -90 &&
            north <= 90 && south <= north;
-}
-
-// The element `index` strides into an axis (null stays null).
-double *Offset(double *axis, std::uint64_t stride, std::uint64_t index) {
-    return axis == nullptr ? nullptr
-                           : reinterpret_cast<double *>(reinterpret_cast<char *>(axis) +
-                                                        static_cast<std::size_t>(stride * index));
 }
 
 void ReleaseIfSet(CCoordinateSystem *&cs) {
@@ -181,6 +175,16 @@ bool CConverter::TransformCoordinatesOnLane(unsigned lane, std::uint64_t count, 
     return TransformAxes(m_pLanes->Get(lane), PJ_FWD, count, 8, x, count, 8, y, count, 8, z) != 0;
 }
 
+bool CConverter::TransformCoordinatesOnLane(unsigned lane, std::uint64_t count, double *x,
+                                            double *y, double *z, OperationsUsed &used) const {
+    if (lane >= m_pLanes->Count()) {
+        used = OperationsUsed();
+        return false;
+    }
+    return TransformRecording(m_pLanes->Get(lane), m_pLanes->GetContext(lane), PJ_FWD, count, 8, x,
+                              8, y, 8, z, used) != 0;
+}
+
 bool CConverter::InverseTransformCoordinatesOnLane(unsigned lane, std::uint64_t count, double *x,
                                                    double *y, double *z) const {
     if (lane >= m_pLanes->Count())
@@ -206,6 +210,11 @@ bool CConverter::TransformCoordinates(std::uint64_t nx, std::uint64_t sx, double
     return Transform(PJ_FWD, nx, sx, x, ny, sy, y, nz, sz, z);
 }
 
+bool CConverter::TransformCoordinates(std::uint64_t count, double *x, double *y, double *z,
+                                      OperationsUsed &used) const {
+    return Transform(PJ_FWD, count, 8, x, count, 8, y, count, 8, z, &used);
+}
+
 bool CConverter::InverseTransformCoordinate(double &x, double &y) const {
     return InverseTransformCoordinates(1, 8, &x, 1, 8, &y, 1, 8, nullptr);
 }
@@ -225,28 +234,52 @@ bool CConverter::InverseTransformCoordinates(std::uint64_t nx, std::uint64_t sx,
     return Transform(PJ_INV, nx, sx, x, ny, sy, y, nz, sz, z);
 }
 
+bool CConverter::InverseTransformCoordinates(std::uint64_t count, double *x, double *y, double *z,
+                                             OperationsUsed &used) const {
+    return Transform(PJ_INV, count, 8, x, count, 8, y, count, 8, z, &used);
+}
+
 bool CConverter::Transform(int direction, std::uint64_t nx, std::uint64_t sx, double *x,
                            std::uint64_t ny, std::uint64_t sy, double *y, std::uint64_t nz,
-                           std::uint64_t sz, double *z) const {
-    if (m_pNormalized == nullptr)
+                           std::uint64_t sz, double *z, OperationsUsed *used) const {
+    if (m_pNormalized == nullptr) {
+        if (used != nullptr)
+            *used = OperationsUsed();
         return false;
+    }
     PJ *pj = AsPj(m_pNormalized);
     const auto dir = static_cast<PJ_DIRECTION>(direction);
     // Only equal counts split: PROJ repeats a shorter axis's last value, which a part of the
-    // array would not see.
+    // array would not see. A record is asked for with equal counts only.
     const std::size_t parts = nx == ny && (z == nullptr || nz == nx) ? PartsFor(nx, *m_pLanes) : 0;
-    if (parts < 2)
+    if (parts < 2) {
+        if (used != nullptr)
+            return TransformRecording(pj, nullptr, dir, nx, sx, x, sy, y, sz, z, *used) != 0;
         return TransformAxes(pj, dir, nx, sx, x, ny, sy, y, nz, sz, z) != 0;
+    }
     std::vector<std::uint64_t> done(parts, 0);
+    std::vector<OperationsUsed> partUsed(used != nullptr ? parts : 0);
     RunParts(parts, nx, 1, [&](std::size_t part, std::uint64_t first, std::uint64_t last) {
         PJ *copy = m_pLanes->Get(part);
         proj_errno_reset(copy);
         const std::uint64_t n = last - first;
-        done[part] =
-            TransformAxes(copy, dir, n, sx, Offset(x, sx, first), n, sy, Offset(y, sy, first),
-                          z != nullptr ? n : nz, sz, Offset(z, sz, first));
+        if (used != nullptr)
+            done[part] = TransformRecording(copy, m_pLanes->GetContext(part), dir, n, sx,
+                                            Offset(x, sx, first), sy, Offset(y, sy, first), sz,
+                                            Offset(z, sz, first), partUsed[part]);
+        else
+            done[part] =
+                TransformAxes(copy, dir, n, sx, Offset(x, sx, first), n, sy, Offset(y, sy, first),
+                              z != nullptr ? n : nz, sz, Offset(z, sz, first));
     });
     MergeLaneErrors(pj, *m_pLanes, parts);
+    if (used != nullptr) {
+        // Parts in point order: the list comes out in order of first use, as one call gives it.
+        *used = OperationsUsed();
+        used->m_points.reserve(static_cast<std::size_t>(nx));
+        for (const OperationsUsed &part : partUsed)
+            used->Append(part);
+    }
     std::uint64_t n = 0;
     for (const std::uint64_t partDone : done)
         n += partDone;

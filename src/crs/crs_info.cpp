@@ -2,6 +2,7 @@
 // itself.
 #include "crs/proj_objects.h"
 
+#include <algorithm>
 #include <iterator>
 
 namespace Geo {
@@ -56,17 +57,17 @@ std::vector<PJ_TYPE> ProjTypesOfKind(CrsKind kind) {
     return types;
 }
 
-void ReadOperationInfo(PJ *op, OperationInfo &info) {
+void ReadOperationInfo(PJ *op, OperationInfo &info, PJ_CONTEXT *context) {
     info = OperationInfo();
     info.m_name = TextOr(proj_get_name(op));
     // PROJ answers -1 for an unknown accuracy; any negative value means the same here.
-    info.m_accuracy = proj_coordoperation_get_accuracy(nullptr, op);
-    info.m_ballpark = proj_coordoperation_has_ballpark_transformation(nullptr, op) != 0;
-    const int count = proj_coordoperation_get_grid_used_count(nullptr, op);
+    info.m_accuracy = proj_coordoperation_get_accuracy(context, op);
+    info.m_ballpark = proj_coordoperation_has_ballpark_transformation(context, op) != 0;
+    const int count = proj_coordoperation_get_grid_used_count(context, op);
     for (int i = 0; i < count; ++i) {
         const char *shortName = nullptr, *fullName = nullptr, *package = nullptr, *url = nullptr;
         int directDownload = 0, openLicense = 0, available = 0;
-        if (!proj_coordoperation_get_grid_used(nullptr, op, i, &shortName, &fullName, &package,
+        if (!proj_coordoperation_get_grid_used(context, op, i, &shortName, &fullName, &package,
                                                &url, &directDownload, &openLicense, &available))
             continue;
         OperationGrid grid;
@@ -75,6 +76,27 @@ void ReadOperationInfo(PJ *op, OperationInfo &info) {
         grid.m_available = available != 0;
         info.m_grids.push_back(std::move(grid));
     }
+}
+
+std::int32_t OperationsUsed::Add(const OperationInfo &info) {
+    // The list holds a transformation's distinct operations: a few, rarely dozens.
+    const auto found = std::find(m_operations.begin(), m_operations.end(), info);
+    if (found != m_operations.end())
+        return static_cast<std::int32_t>(found - m_operations.begin());
+    m_operations.push_back(info);
+    return static_cast<std::int32_t>(m_operations.size() - 1);
+}
+
+void OperationsUsed::Append(const OperationsUsed &more) {
+    std::vector<std::int32_t> index;
+    index.reserve(more.m_operations.size());
+    for (const OperationInfo &info : more.m_operations)
+        index.push_back(Add(info));
+    m_points.reserve(m_points.size() + more.m_points.size());
+    for (const std::int32_t point : more.m_points)
+        m_points.push_back(point >= 0 && static_cast<std::size_t>(point) < index.size()
+                               ? index[static_cast<std::size_t>(point)]
+                               : kNone);
 }
 
 } // namespace Geo

@@ -41,6 +41,8 @@ class CProjLanes {
     std::size_t Count() const { return m_lanes.size(); }
     /// @return the copy of lane `i`, owned by the lanes.
     PJ *Get(std::size_t i) const { return m_lanes[i].m_pj; }
+    /// @return the context of lane `i`, owned by the lanes.
+    PJ_CONTEXT *GetContext(std::size_t i) const { return m_lanes[i].m_context; }
 
   private:
     struct Lane {
@@ -49,6 +51,13 @@ class CProjLanes {
     };
     std::vector<Lane> m_lanes;
 };
+
+/// @return the element `index` strides (bytes) into an axis; null stays null.
+inline double *Offset(double *axis, std::uint64_t stride, std::uint64_t index) {
+    return axis == nullptr ? nullptr
+                           : reinterpret_cast<double *>(reinterpret_cast<char *>(axis) +
+                                                        static_cast<std::size_t>(stride * index));
+}
 
 /// `proj_trans_generic` over the three axes in place, with no time axis; a count below `nx`
 /// records error 2048 on `pj` unless an error is already pending. @return PROJ's count.

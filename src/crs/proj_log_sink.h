@@ -10,6 +10,9 @@ namespace Geo {
 /// contexts PROJ creates later as copies of the default one inherit it.
 void RouteProjLog(PJ_CONTEXT *context);
 
+/// Keeps one of PROJ's messages in CProjMessages' store, as the routed log does.
+void KeepProjMessage(const char *message);
+
 } // namespace Geo
 
 #endif

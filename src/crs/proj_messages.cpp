@@ -45,6 +45,8 @@ void KeepMessage(void *, int, const char *message) {
 
 void RouteProjLog(PJ_CONTEXT *context) { proj_log_func(context, nullptr, KeepMessage); }
 
+void KeepProjMessage(const char *message) { KeepMessage(nullptr, 0, message); }
+
 std::vector<std::string> CProjMessages::Take() {
     const std::lock_guard<std::mutex> lock(StoreMutex());
     std::deque<std::string> &store = Store();

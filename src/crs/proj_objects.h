@@ -20,8 +20,9 @@ using PjOwner = std::unique_ptr<PJ, PjDeleter>;
 CrsKind KindOfProjType(PJ_TYPE type);
 /// @return the PROJ types that make up one kind (empty for `CrsKind::Unknown`).
 std::vector<PJ_TYPE> ProjTypesOfKind(CrsKind kind);
-/// Reads the operation `op` (a single, non-alternative operation) into `info`.
-void ReadOperationInfo(PJ *op, OperationInfo &info);
+/// Reads the operation `op` (a single, non-alternative operation) into `info`, with PROJ's
+/// questions asked in `context` (null: the default context; a lane passes its own).
+void ReadOperationInfo(PJ *op, OperationInfo &info, PJ_CONTEXT *context = nullptr);
 
 } // namespace Geo
 

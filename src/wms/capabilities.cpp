@@ -337,7 +337,8 @@ void ReadService(const xmlNode *service, WmsCapabilities &capabilities) {
     capabilities.maxWidth = OptionalInteger(FirstChild(service, "MaxWidth"), "MaxWidth");
     capabilities.maxHeight = OptionalInteger(FirstChild(service, "MaxHeight"), "MaxHeight");
     const xmlNode *information = FirstChild(service, "ContactInformation");
-    if (!information)
+    // Servers with no contact configured write the block empty: that is no contact either.
+    if (!information || !xmlFirstElementChild(const_cast<xmlNode *>(information)))
         return;
     WmsContact contact;
     const xmlNode *primary = FirstChild(information, "ContactPersonPrimary");
@@ -467,8 +468,9 @@ bool ParseWmsCapabilities(const std::string &bytes, WmsCapabilities &capabilitie
         }
         const std::string version = Attribute(root, "version");
         if (!IsSupportedVersion(version)) {
-            error = "WMS version " + version +
-                    " is not supported: the capabilities of versions 1.1.1 and 1.3.0 are read.";
+            error =
+                "WMS version " + version +
+                " is not supported: the capabilities of versions 1.1.0, 1.1.1 and 1.3.0 are read.";
             return false;
         }
         WmsCapabilities read;

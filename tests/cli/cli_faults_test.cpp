@@ -3,6 +3,7 @@
 #include "cli_run.h"
 #include "common.h"
 
+#include <CLI/CLI.hpp>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -109,6 +110,19 @@ TEST(CliFaults, OverlongLinesAreSkipped) {
          Timed("head -c 100000000 /dev/zero | ")},
     });
     ExpectPeakBelow(40 * 1024);
+}
+
+// An argument starting with '/' is a path on every system: CLI11 on Windows reads "/name" as
+// an option unless the parser is told not to, before any command copies the setting.
+TEST(CliFaults, ASlashStartsAPathNotAnOption) {
+    CLI::App app("vexogeo");
+    app.allow_windows_style_options(true); // CLI11's default on Windows
+    VexoGeoCli::PrepareParser(app);
+    std::string file;
+    app.add_subcommand("srids")->add_option("FILE", file);
+    const char *const argv[] = {"vexogeo", "srids", "/data/named_srids.xml"};
+    EXPECT_NO_THROW(app.parse(3, argv));
+    EXPECT_EQ(file, "/data/named_srids.xml");
 }
 
 } // namespace

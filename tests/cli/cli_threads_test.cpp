@@ -37,16 +37,31 @@ std::string MixedInput(bool pairs) {
     return text + (pairs ? "1 2 3 4" : "13 52");
 }
 
+// About 1.5 MiB of points in runs of places that different operations serve (Texas, Quebec,
+// a ballpark offset in Europe, California), with failures and lines that are no points.
+std::string PlacesInput() {
+    const char *places[] = {"-97.5 30.5", "-75 45.5", "10 50", "-120 38"};
+    std::string text;
+    for (int i = 0; text.size() < 1500000; ++i)
+        text += i % 997 == 3    ? std::string("nan nan\n")
+                : i % 1201 == 5 ? std::string("not a point\n")
+                                : places[(i / 40 + i / 1009) % 4] + std::string(" #") +
+                                      std::to_string(i) + "\n";
+    return text;
+}
+
 } // namespace
 
 TEST(CliThreads, OutputAndDiagnosticsEqualOneThread) {
     const std::string points = Write("threads-points.txt", MixedInput(false));
     const std::string pairs = Write("threads-pairs.txt", MixedInput(true));
+    const std::string places = Write("threads-places.txt", PlacesInput());
     const struct {
         std::string arguments, input;
     } kCommands[] = {
         {"transform --from EPSG:4326 --to EPSG:32633 " + points + " -", "13 52\nbad\n"},
         {"transform --from EPSG:4326 --to EPSG:4979 --precision 3 < " + points, ""},
+        {"transform --from EPSG:4267 --to EPSG:4326 --show-operation < " + places, ""},
         {"distance --crs EPSG:4326 < " + pairs, ""},
         {"distance --crs EPSG:32633 --precision 2 < " + pairs, ""},
     };

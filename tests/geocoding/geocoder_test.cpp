@@ -14,6 +14,7 @@
 #include "support/raw_peer.h"
 #include "support/scoped_env.h"
 #include "support/temp_folder.h"
+#include "support/test_data.h"
 
 #include <unistd.h>
 
@@ -29,13 +30,9 @@ using Clock = std::chrono::steady_clock;
 using VexoGeoTest::LoopbackServer;
 using ScopedEnv = VexoGeoTest::CScopedEnv;
 
-const char *const kWien =
-    R"([{"place_id":1,"lat":"48.2083537","lon":"16.3725042","class":"boundary","type":"administrative",)"
-    R"("importance":0.8875,"osm_type":"relation","osm_id":109166,"display_name":"Wien, \u00d6sterreich",)"
-    R"("boundingbox":["48.1182699","48.3230999","16.1826199","16.5774999"]}])";
-const char *const kWienObject =
-    R"({"lat":"48.2083537","lon":"16.3725042","osm_type":"node","osm_id":17,"display_name":"Wien",)"
-    R"("boundingbox":["48.1","48.3","16.1","16.5"]})";
+// Answers of the service, in tests/data/geocoder_answers.
+const std::string kWien = VexoGeoTest::TestData("geocoder_answers/wien");
+const std::string kWienObject = VexoGeoTest::TestData("geocoder_answers/wien_reverse");
 
 LoopbackServer::Handler Answering(int status, std::string body, std::string retryAfter = "") {
     return [=](const httplib::Request &, httplib::Response &response) {
@@ -65,9 +62,7 @@ GeocodingErrorKind KindOf(const std::function<void()> &call) {
 
 // Rewrites the file at `path` as `change` makes its bytes.
 void Rewrite(const std::string &path, std::string (*change)(std::string)) {
-    std::ifstream in(path, std::ios::binary);
-    const std::string bytes = change(std::string(std::istreambuf_iterator<char>(in), {}));
-    in.close();
+    const std::string bytes = change(VexoGeoTest::ReadBytes(path));
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
@@ -185,7 +180,7 @@ TEST_F(Geocoder, FailuresAreTypedAndOneCleanLine) {
         {Answering(500, huge), GeocodingErrorKind::HttpStatus, 500, -1, "HTTP 500: \\x1b[31mxxx"},
         {Answering(200, "<html><body>Welcome to the hotel Wi-Fi</body></html>"),
          GeocodingErrorKind::NotNominatim, 0, -1, notNominatim},
-        {Answering(200, std::string(kWien).substr(0, 80)), GeocodingErrorKind::NotNominatim, 0, -1,
+        {Answering(200, kWien.substr(0, 80)), GeocodingErrorKind::NotNominatim, 0, -1,
          notNominatim},
         {Answering(200, R"({"error":"x"})"), GeocodingErrorKind::NotNominatim, 0, -1,
          notNominatim + "expected a list"},
@@ -225,14 +220,8 @@ TEST_F(Geocoder, FailuresAreTypedAndOneCleanLine) {
 // well-formed character kept, its numbers with every digit, and nothing it did not send is made
 // up. One bad name costs neither its place nor the answer.
 TEST_F(Geocoder, HostileTextArrivesRepairedAndNothingIsMadeUp) {
-    const std::string body =
-        R"([{"lat":"52.1","lon":"13.1","boundingbox":["52","53","13","14"],)"
-        R"("display_name":"A\u001b]0;x\u0007\nB \ud800 \udc00x \ud83d\ude00 \u0085",)"
-        "\"class\":\"A\xE9"
-        "B \xC3\xA9\",\"type\":\"\xF0\x9F\x98\",\"osm_type\":\"\xED\xA0\x80\","
-        R"("importance":0.9744633789338841,"osm_id":"18446744073709551615"},)"
-        R"({"lat":"1","lon":"2","boundingbox":["0","1","2","3"],"display_name":"\\ud800"}])";
-    const LoopbackServer server(Answering(200, body));
+    const LoopbackServer server(
+        Answering(200, VexoGeoTest::TestData("geocoder_answers/hostile_text")));
     const auto places = CGeocoder(Uncached(server.SearchUrl())).Search("x");
     ASSERT_EQ(places.size(), 2u);
     const Place &p = places[0];

@@ -2,6 +2,7 @@
 // English installation with a UTF-8 code page (see CMakeLists.txt).
 #include "geocoding/nominatim_request.h"
 #include "support/loopback_server.h"
+#include "support/test_data.h"
 
 #include <curl/curl.h>
 #include <gmock/gmock.h>
@@ -20,10 +21,7 @@ static_assert(std::is_base_of_v<std::exception, TransferError> &&
               !std::is_base_of_v<std::logic_error, TransferError>);
 
 // Two places, their members in different orders.
-const char *const kWien =
-    R"([{"osm_type":"relation","display_name":"Wien, \u00d6sterreich",)"
-    R"("boundingbox":["1","2","3","4"]},)"
-    R"({"boundingbox":["48.1840","48.1870","16.3750","16.3800"],"display_name":"Wien Hbf"}])";
+const std::string kWien = VexoGeoTest::TestData("geocoder_answers/two_places");
 const std::string kTail = "&accept-language=en&format=json&limit=";
 const ViewBox kVienna{16.2, 48.1, 16.5, 48.3};
 

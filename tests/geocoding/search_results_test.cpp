@@ -1,5 +1,6 @@
 // Reading search answers: every kind of unusable content, and what is taken from the rest.
 #include "geocoding/nominatim_request.h"
+#include "support/test_data.h"
 
 #include <gtest/gtest.h>
 
@@ -41,8 +42,7 @@ TEST(SearchResults, BodiesAndElements) {
             std::get<4>(r).erase(std::get<4>(r).find_last_not_of(' ') + 1); // before the next '|'
             expected.push_back(r);
         }
-        std::ifstream body(data + "search_results/" + file, std::ios::binary);
-        EXPECT_EQ(Parse(std::string(std::istreambuf_iterator<char>(body), {})), expected) << file;
+        EXPECT_EQ(Parse(VexoGeoTest::TestData("search_results/" + file)), expected) << file;
         ++cases;
     }
     EXPECT_EQ(cases, 25);

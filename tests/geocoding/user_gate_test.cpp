@@ -5,6 +5,7 @@
 #include "platform/locked_file.h"
 #include "support/loopback_server.h"
 #include "support/temp_folder.h"
+#include "support/test_data.h"
 
 #include <vexogeo/geocoding/geocoder.h>
 
@@ -20,7 +21,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <thread>
 #include <vector>
 
@@ -43,11 +43,6 @@ long long WallMicrosIn(double seconds) {
     return std::chrono::duration_cast<std::chrono::microseconds>(
                (std::chrono::system_clock::now() + Seconds(seconds)).time_since_epoch())
         .count();
-}
-
-std::string ReadRecord(const std::filesystem::path &path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 // Seconds one pass of a fresh gate on `path` waits, at `rate`.
@@ -114,7 +109,7 @@ TEST(SharedGate, RecordsFromSteppedClocksAndOtherGatesHolds) {
         const double waited = TimePass(path, kRate);
         EXPECT_GE(waited, c.least) << c.what;
         EXPECT_LE(waited, c.most) << c.what;
-        EXPECT_EQ(ReadRecord(path).rfind("VEXOGEO-GATE 1\n", 0), 0u) << c.what;
+        EXPECT_EQ(VexoGeoTest::ReadBytes(path).rfind("VEXOGEO-GATE 1\n", 0), 0u) << c.what;
     }
     // A hold that one process records (its Retry-After) holds the others, and a turn beyond the
     // deadline fails at once with the time it would have come.
@@ -153,14 +148,14 @@ TEST(SharedGate, ALockHolderThatDiesReleasesTheGate) {
     const double waited = TimePass(path, 1000);
     EXPECT_GE(waited, 0.9);
     EXPECT_LE(waited, 2.0);
-    EXPECT_EQ(ReadRecord(path), "");
+    EXPECT_EQ(VexoGeoTest::ReadBytes(path), "");
     kill(child, SIGKILL);
     int status = 0;
     waitpid(child, &status, 0);
     EXPECT_TRUE(probe.Lock(path, std::chrono::milliseconds(0)));
     probe.Unlock();
     EXPECT_LE(TimePass(path, 1000), 0.1);
-    EXPECT_EQ(ReadRecord(path).rfind("VEXOGEO-GATE 1\n", 0), 0u);
+    EXPECT_EQ(VexoGeoTest::ReadBytes(path).rfind("VEXOGEO-GATE 1\n", 0), 0u);
 }
 
 TEST(SharedGate, AnUnusableFileLeavesTheProcessGate) {

@@ -85,15 +85,9 @@ TEST(LocaleIndependence, WmsUrlComposedAndParsed) {
 TEST(LocaleIndependence, XmlFilesLoadedAndSaved) {
     using namespace Testing;
     CTempFolder folder;
-    const std::string srids = folder.Write(
-        "srids.xml", "<NamedSridConfiguration><NamedSrid><Authority>EPSG</Authority>"
-                     "<Identifier> 31287 </Identifier><Name><Culture id=\"en-us\">1.000,5"
-                     "</Culture></Name></NamedSrid></NamedSridConfiguration>");
-    EXPECT_EQ(Loads(srids), "S[EPSG:31287 1.000,5]");
-    EXPECT_EQ(Loads(folder.Write("big.xml", "<NamedSridConfiguration><NamedSrid><Authority>E"
-                                            "</Authority><Identifier>2.147</Identifier><Name/>"
-                                            "</NamedSrid></NamedSridConfiguration>")),
-              "");
+    EXPECT_EQ(Loads(folder.Write("srids.xml", TestData("xml/srid_grouped_name"))),
+              "S[EPSG:31287 1.000,5]");
+    EXPECT_EQ(Loads(folder.Write("big.xml", TestData("xml/srid_grouped_code"))), "");
     const std::string wms = folder.Path("wms.xml");
     ASSERT_TRUE(CSerializer::SaveXmlFile(CWms("http://h/wms?x=1.5", "1000", "", "1.3.0"), wms));
     EXPECT_NE(ReadBytes(wms).find("<Layers>1000</Layers>"), std::string::npos) << ReadBytes(wms);

@@ -1,20 +1,16 @@
 // Reading capabilities documents: both versions, the inheritance rules, and hostile documents.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <sstream>
 
 #include <vexogeo/wms/wms_capabilities.h>
 
+#include "support/test_data.h"
+
 namespace Geo {
 namespace {
 
-// The bytes of a test document in tests/data (which the capabilities fuzzer replays as well).
-std::string Document(const std::string &path) {
-    std::ifstream file(std::string(VEXOGEO_TEST_SOURCE_DIR) + "/tests/data/" + path,
-                       std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(file)), {});
-}
+using VexoGeoTest::TestData;
 
 // The document's own lines, then a line a layer: depth, name, queryable ("q"), systems,
 // styles (name/title/legends), geographic box, per-CRS boxes and scale range (-1: none).
@@ -59,7 +55,7 @@ std::string Outline(const std::string &document) {
 TEST(WmsCapabilities, Version130WithInheritance) {
     const std::string inherited =
         " q EPSG:4326 EPSG:3857 EPSG:32633 default/Not again thin/Thin geo ";
-    EXPECT_EQ(Outline(Document("wms_capabilities/inherited_130.xml")),
+    EXPECT_EQ(Outline(TestData("wms_capabilities/inherited_130.xml")),
               "1.3.0|Roads & rivers|http://h/mapserv?map=/x.map&|image/png;image/svg+xml;XML;"
               "INIMAGE;\n0 - EPSG:4326 EPSG:3857 default/Default/http://h/legend.png@20x10 geo "
               "-10,35,30,60 EPSG:4326=35,-10,60,30 EPSG:3857=-1e+06,4e+06,3e+06,8e+06 scale "
@@ -76,14 +72,14 @@ TEST(WmsCapabilities, Version130WithInheritance) {
 // document read as UTF-8 text, space-separated SRS lists, the ScaleHint kept as a hint (metres
 // per pixel diagonal), never as scale denominators.
 TEST(WmsCapabilities, Version111WithoutNetwork) {
-    EXPECT_EQ(Outline(Document("wms_capabilities/older_111.xml")),
+    EXPECT_EQ(Outline(TestData("wms_capabilities/older_111.xml")),
               "1.1.1|Old|http://h/old?|image/png;application/vnd.ogc.se_xml;\n0 - EPSG:4326 "
               "EPSG:31468 geo 5,47,15,55 hint 0.5..100\n1 b\xC3\xA4"
               "che EPSG:4326 EPSG:31468 EPSG:3857 geo 5,47,15,55 hint 0.5..100");
 }
 
 WmsCapabilities ReadDocument(const std::string &name) {
-    const std::string bytes = Document("wms/" + name);
+    const std::string bytes = TestData("wms/" + name);
     WmsCapabilities capabilities;
     std::string error;
     EXPECT_TRUE(ParseWmsCapabilities(bytes, capabilities, error)) << name << ": " << error;
@@ -141,6 +137,33 @@ TEST(WmsCapabilities, WholeDocuments) {
               EffectiveWmsCrs(FindWmsLayer(qgis, "orthophoto")));
 }
 
+// A ContactInformation block with nothing in it, as servers write it when no contact is set up,
+// is no contact; one whose elements are all empty is a contact with empty texts.
+TEST(WmsCapabilities, ContactInformation) {
+    const struct {
+        const char *information;
+        bool given;
+    } cases[] = {
+        {"", false},
+        {"<ContactInformation>\n  </ContactInformation>", false},
+        {"<ContactInformation><!-- none --></ContactInformation>", false},
+        {"<ContactInformation><ContactPersonPrimary><ContactPerson/></ContactPersonPrimary>"
+         "</ContactInformation>",
+         true},
+    };
+    for (const auto &c : cases) {
+        const std::string document = std::string("<WMS_Capabilities version='1.3.0'><Service>"
+                                                 "<Title>t</Title>") +
+                                     c.information + "</Service></WMS_Capabilities>";
+        WmsCapabilities capabilities;
+        std::string error;
+        ASSERT_TRUE(ParseWmsCapabilities(document, capabilities, error)) << error;
+        EXPECT_EQ(capabilities.contact.has_value(), c.given) << c.information;
+        if (c.given)
+            EXPECT_EQ(capabilities.contact->person, "") << c.information;
+    }
+}
+
 TEST(WmsCapabilities, RefusedDocuments) {
     struct Case {
         const char *what, *document, *errorPart;
@@ -152,7 +175,8 @@ TEST(WmsCapabilities, RefusedDocuments) {
         {"version 1.0.0",
          "<WMT_MS_Capabilities version='1.0.0'><Capability><Request><Map/></Request>"
          "</Capability></WMT_MS_Capabilities>",
-         "WMS version 1.0.0 is not supported"},
+         "WMS version 1.0.0 is not supported: the capabilities of versions 1.1.0, 1.1.1 and 1.3.0 "
+         "are read."},
         {"entity declared",
          "<!DOCTYPE WMS_Capabilities [<!ENTITY a 'aaaa'>]><WMS_Capabilities>&a;</WMS_Capabilities>",
          "declares an entity, which is refused (line 1"},

@@ -11,6 +11,7 @@
 #include <vexogeo/wms/wms_client.h>
 
 #include "support/loopback_server.h"
+#include "support/test_data.h"
 #include "wms/get_map_request.h"
 
 namespace Geo {
@@ -98,9 +99,7 @@ TEST(WmsClient, HostileAnswersBecomeErrors) {
             EXPECT_EQ(thrown.code, c.code) << thrown.text << ", to file " << toFile;
         }
         // A failed fetch leaves the target file as it was.
-        std::ifstream in(path);
-        std::string kept((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        EXPECT_EQ(kept, "old");
+        EXPECT_EQ(VexoGeoTest::ReadBytes(path), "old");
         std::remove(path.c_str());
     }
 }

@@ -61,24 +61,20 @@ TEST(XmlCodePage, TextCrossesInTheProcessCodePage) {
     ASSERT_STREQ(probe.data(), "\xdf\x80") << "run through CTest with a Windows-1252 locale";
     const std::string sz = "\xdf", oAcute = "\xf3", uUmlaut = "\xfc", euro = "\x80";
 
-    const std::string tail = "</Address><Layers/><Styles/><Version/></Wms>";
-    const std::string utf16be = "\xfe\xff" + Utf16("<Wms><Address>\xdf" + tail, true);
     const std::pair<std::string, std::string> cases[] = {
-        {"<Wms><Address>Straße Łódź €" + tail, "Stra" + sz + "e ?" + oAcute + "d? " + euro},
-        {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><Wms><Address>Stra" + sz + "e" + tail,
-         "Stra" + sz + "e"},
-        {"<?xml version=\"1.0\" encoding=\"windows-1252\"?><Wms><Address>" + euro + tail, euro},
-        {utf16be, sz},
+        {"xml/wms_utf8_address", "Stra" + sz + "e ?" + oAcute + "d? " + euro},
+        {"xml/wms_latin1_address", "Stra" + sz + "e"},
+        {"xml/wms_cp1252_address", euro},
+        {"xml/wms_utf16be_address", sz},
     };
     CTempFolder folder;
     for (const auto &c : cases)
-        EXPECT_EQ(Loads(folder.Write("wms.xml", c.first)), "W[" + c.second + "|||]") << c.second;
+        EXPECT_EQ(Loads(folder.Write("wms.xml", TestData(c.first))), "W[" + c.second + "|||]")
+            << c.second;
 
     const CWms saved("Gr" + uUmlaut + sz + "e " + euro, "", "", "");
     ASSERT_TRUE(CSerializer::SaveXmlFile(saved, folder.Path("saved.xml")));
-    EXPECT_EQ(ReadBytes(folder.Path("saved.xml")),
-              "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<Wms>\n"
-              "  <Address>Grüße €</Address>\n  <Layers/>\n  <Styles/>\n  <Version/>\n</Wms>\n");
+    EXPECT_EQ(ReadBytes(folder.Path("saved.xml")), TestData("xml/wms_saved_umlauts"));
     EXPECT_EQ(Loads(folder.Path("saved.xml")), "W[" + Text(saved) + "]");
 }
 

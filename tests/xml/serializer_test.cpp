@@ -72,23 +72,12 @@ TEST(XmlSerializer, EachLoaderLoadsItsOwnFormatWholeOrNothing) {
     };
     const std::pair<std::string, std::string> loaded[] = {
         {Tag("Wms", kBody), "W[a|l|s|v]"},
-        {"<Wms id=\"1\"><Version>1.3.0</Version><Styles/><Layers><!--c-->x</Layers><Extra/>"
-         "<Address> h </Address></Wms>",
-         "W[ h |c||1.3.0]"},
+        {TestData("xml/wms_extra_children"), "W[ h |c||1.3.0]"},
         {Tag("NamedSridConfiguration", srid), "S[A:1 N]"},
-        {"<NamedSridConfiguration><NamedSrid><Authority>EPSG</Authority><Identifier> 4326 "
-         "</Identifier><Name><Culture id=\"en-us\">WGS 84</Culture><Culture id=\"de-de\">WGS 84 "
-         "(de)</Culture></Name></NamedSrid><Other/><NamedSrid><Identifier>-7</Identifier><Name/>"
-         "<Authority/><Name><Culture id=\"de-de\">N</Culture></Name></NamedSrid><NamedSrid><Name>"
-         "<Culture id=\"de-de\">N</Culture></Name><Identifier>+4326</Identifier><Authority>EPSG"
-         "</Authority></NamedSrid></NamedSridConfiguration>",
-         "S[EPSG:4326 WGS 84 (de);:-7 ;EPSG:4326 N]"},
+        {TestData("xml/srid_list_mixed"), "S[EPSG:4326 WGS 84 (de);:-7 ;EPSG:4326 N]"},
         {"<NamedSridConfiguration/>", "S[]"},
         {wmsList(kBody + kName), "N[a|l|s|v N;a|l|s|v N]"},
-        {"<NamedWmsConfiguration><NamedWms><Version/><Name><Culture id=\"de-de\">N</Culture>"
-         "</Name><Styles>s</Styles><Layers>a,b</Layers><Address>x?a&amp;b</Address></NamedWms>"
-         "</NamedWmsConfiguration>",
-         "N[x?a&b|a,b|s| N]"},
+        {TestData("xml/wms_list_escaped"), "N[x?a&b|a,b|s| N]"},
         // The document element and its child count towards libxml2's limit of 256 levels.
         {"<Wms>" + kBody + "<Extra>" + Nested(250) + "</Extra></Wms>", "W[a|l|s|v]"},
         // Attribute values and text nodes are limited to 10 000 000 bytes, names to 50 000.
@@ -156,20 +145,14 @@ TEST(XmlSerializer, EachLoaderLoadsItsOwnFormatWholeOrNothing) {
 TEST(XmlSerializer, SavesExactBytesOrLeavesTheOldFile) {
     CTempFolder folder;
     const std::string path = folder.Path("wms.xml");
-    const std::string declaration =
-        "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
     const CWms wms("http://example.com/wms?a=1&b=<2>", "roads,rivers", "", "1.3.0");
     ASSERT_TRUE(CSerializer::SaveXmlFile(wms, path));
-    EXPECT_EQ(ReadBytes(path), declaration + "<Wms>\n  <Address>http://example.com/wms?a=1&amp;"
-                                             "b=&lt;2&gt;</Address>\n  <Layers>roads,rivers"
-                                             "</Layers>\n  <Styles/>\n  <Version>1.3.0</Version>\n"
-                                             "</Wms>\n");
+    EXPECT_EQ(ReadBytes(path), TestData("xml/wms_saved"));
     for (const CWms &saved : {wms, CWms(), CWms("q\"u'o<t>", "tab\t", "cr\r\nlf", "ä🗺")}) {
         ASSERT_TRUE(CSerializer::SaveXmlFile(saved, path));
         EXPECT_EQ(Loads(path), "W[" + Text(saved) + "]");
     }
-    const std::string empty =
-        declaration + "<Wms>\n  <Address/>\n  <Layers/>\n  <Styles/>\n  <Version/>\n</Wms>\n";
+    const std::string empty = TestData("xml/wms_saved_empty");
     ASSERT_TRUE(CSerializer::SaveXmlFile(CWms(), path));
     EXPECT_EQ(ReadBytes(path), empty);
     EXPECT_FALSE(CSerializer::SaveXmlFile(CWms(std::string(4096, 'a'), "l", "s", "v"),

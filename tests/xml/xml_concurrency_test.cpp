@@ -11,16 +11,10 @@ namespace {
 
 TEST(XmlThreads, ConcurrentLoadsAndSavesEachGetTheirOwnResult) {
     CTempFolder folder;
-    const std::string name = "<Name><Culture id=\"en-us\">E</Culture><Culture id=\"de-de\">D "
-                             "\xC3\xA4</Culture></Name>";
     const std::pair<std::string, std::string> files[] = {
         {folder.Write("wms.xml", Tag("Wms", kBody)), "W[a|l|s|v]"},
-        {folder.Write("srid.xml", "<NamedSridConfiguration><NamedSrid><Authority>EPSG</Authority>"
-                                  "<Identifier>4326</Identifier>" +
-                                      name + "</NamedSrid></NamedSridConfiguration>"),
-         "S[EPSG:4326 D \xC3\xA4]"},
-        {folder.Write("list.xml", Tag("NamedWmsConfiguration", Tag("NamedWms", kBody + name))),
-         "N[a|l|s|v D \xC3\xA4]"},
+        {folder.Write("srid.xml", TestData("xml/srid_two_cultures")), "S[EPSG:4326 D \xC3\xA4]"},
+        {folder.Write("list.xml", TestData("xml/wms_list_two_cultures")), "N[a|l|s|v D \xC3\xA4]"},
         {folder.Write("broken.xml", "<Wms>" + kBody), ""},
     };
     // The saver replaces the file at once: every load finds a whole file, the old or the new.

@@ -5,16 +5,17 @@
 #include <vexogeo/xml/serializer.h>
 
 #include "support/temp_folder.h"
+#include "support/test_data.h"
 
 #include <atomic>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 namespace Geo::Testing {
 
 using VexoGeoTest::CTempFolder;
+using VexoGeoTest::ReadBytes;
+using VexoGeoTest::TestData;
 
 /// Runs `body(stop)` on a thread of its own; on destruction sets `stop` and joins the thread.
 class CBackground {
@@ -31,13 +32,6 @@ class CBackground {
     std::thread m_thread;
 };
 
-/// @return the whole content of a file; empty when it cannot be read.
-inline std::string ReadBytes(const std::string &path) {
-    std::ostringstream bytes;
-    bytes << std::ifstream(path, std::ios::binary).rdbuf();
-    return bytes.str();
-}
-
 inline std::string Repeat(const std::string &text, std::size_t count) {
     std::string repeated;
     while (count-- > 0)
@@ -49,11 +43,11 @@ inline std::string Tag(const std::string &name, const std::string &body) {
     return "<" + name + ">" + body + "</" + name + ">";
 }
 
-/// `latin1` as UTF-16 bytes, little- or big-endian, without a byte order mark.
-inline std::string Utf16(const std::string &latin1, bool bigEndian = false) {
+/// `latin1` as UTF-16LE bytes, without a byte order mark.
+inline std::string Utf16(const std::string &latin1) {
     std::string bytes;
     for (const char c : latin1)
-        bytes += bigEndian ? std::string{'\0', c} : std::string{c, '\0'};
+        bytes += std::string{c, '\0'};
     return bytes;
 }
 

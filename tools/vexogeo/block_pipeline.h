@@ -6,6 +6,7 @@
 #include "common.h"
 #include "stream.h"
 
+#include <any>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -27,6 +28,7 @@ struct BlockJob {
     std::vector<HeldDiagnostic> m_diagnostics; ///< what goes to standard error, in order
     std::uint64_t m_counts[4] = {};            ///< the command's tallies of this block
     std::vector<double> m_numbers;             ///< values the work hands to the writer
+    std::any m_extra; ///< what else the command's work hands to its emit (the work resets it)
 };
 
 /// The work on one block on lane `lane` (the thread's own; 0 when running alone).

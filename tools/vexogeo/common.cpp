@@ -21,8 +21,6 @@
 #include <memory>
 #include <thread>
 
-#include <CLI/CLI.hpp>
-
 namespace VexoGeoCli {
 namespace {
 
@@ -379,18 +377,94 @@ std::string JsonString(std::string_view text) {
 
 std::string ServerLine(std::string_view text) { return Geo::ToSafeLine(text); }
 
-void AddTimeoutOption(CLI::App &app, double &seconds, const std::string &description) {
-    app.add_option("--timeout", seconds, description);
+void ThrowUsage(const std::string &message) { throw CCommandError(kExitUsage, message); }
+
+void ThrowFailure(const std::string &message) { throw CCommandError(kExitFailure, message); }
+
+void PrepareParser(CLI::App &app) {
+    // CLI11 reads "/x" as the option x on Windows; a path such as "/data/points.txt" must
+    // reach the command as it does elsewhere.
+    app.allow_windows_style_options(false);
 }
 
-bool ReadTimeout(double seconds, std::chrono::milliseconds &timeout, std::string &error) {
+void AddTimeoutOption(CLI::App &app, double &seconds) {
+    app.add_option("--timeout", seconds,
+                   "Seconds before the request is given up (default " + FormatNumber(seconds) +
+                       "; above 0, at most 86400)");
+}
+
+std::chrono::milliseconds TimeoutMilliseconds(double seconds) {
     // NaN fails every comparison, so the test is written to pass only the good range.
-    if (!(seconds > 0 && seconds <= kMaxTimeoutSeconds)) {
-        error = "--timeout: expected seconds above 0 and up to 86400, not " + FormatNumber(seconds);
-        return false;
-    }
-    timeout = std::chrono::milliseconds(static_cast<long long>(std::ceil(seconds * 1000)));
-    return true;
+    if (!(seconds > 0 && seconds <= kMaxTimeoutSeconds))
+        ThrowUsage("--timeout: expected seconds above 0 and up to 86400, not " +
+                   FormatNumber(seconds));
+    return std::chrono::milliseconds(static_cast<long long>(std::ceil(seconds * 1000)));
+}
+
+void AddFormatOption(CLI::App &app, std::string &format, const std::vector<std::string> &choices) {
+    std::string help = "Output format: ";
+    for (std::size_t i = 0; i < choices.size(); ++i)
+        help += (i == 0                    ? ""
+                 : i + 1 == choices.size() ? " or "
+                                           : ", ") +
+                choices[i] + (i == 0 ? " (default)" : "");
+    format = choices.front();
+    app.add_option("--format", format, help)->check(CLI::IsMember(choices));
+}
+
+void AddImageFormatOption(CLI::App &app, std::string &format) {
+    format = "image/png";
+    app.add_option("--format", format, "Image format, a MIME type (default image/png)");
+}
+
+void AddPrecisionOption(CLI::App &app, int &precision) {
+    app.add_option("--precision", precision,
+                   "Decimals of every number written, 0 to " + std::to_string(kMaxPrecision) +
+                       " (default: " +
+                       (precision == kShortest
+                            ? std::string("the shortest text that reads back to the same number")
+                            : std::to_string(precision)) +
+                       ")")
+        ->check(CLI::Range(0, kMaxPrecision));
+}
+
+void AddSystemOption(CLI::App &app, const std::string &name, std::string &definition) {
+    const std::string role = name == "--from" ? "Source system"
+                             : name == "--to" ? "Target system"
+                                              : "System of the coordinates";
+    app.add_option(name, definition,
+                   role + ": EPSG:n, ESRI:n, authority:code, a PROJ string, WKT or @file (a "
+                          "regular file of at most 1 MiB)")
+        ->required();
+}
+
+CLI::Option *AddServerCrsOption(CLI::App &app, std::string &crs) {
+    return app.add_option("--crs", crs,
+                          "Coordinate system as the server names it, e.g. EPSG:4326 or CRS:84");
+}
+
+CLI::Option *AddBoxOption(CLI::App &app, std::string &box) {
+    return app.add_option("--bbox", box,
+                          "WEST,SOUTH,EAST,NORTH, easting/longitude first whatever the system");
+}
+
+std::vector<double> ReadCornerBox(const std::string &option, const std::string &text,
+                                  const std::string &hint) {
+    std::vector<double> box;
+    if (!ParseNumberList(text, 4, box) || !(box[0] < box[2]) || !(box[1] < box[3]))
+        ThrowUsage(option +
+                   ": expected 'WEST,SOUTH,EAST,NORTH' with west < east and south < "
+                   "north, not " +
+                   QuoteText(text) + hint);
+    return box;
+}
+
+CSystemRef OpenSystem(const std::string &name, const std::string &argument) {
+    std::string error;
+    CSystemRef system = CreateSystem(argument, error);
+    if (!system)
+        ThrowFailure(name + ": " + error);
+    return system;
 }
 
 std::string JsonNumber(double value) {

@@ -8,19 +8,43 @@
 #include <chrono>
 #include <cstddef>
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace CLI {
 class App;
-}
+class Option;
+} // namespace CLI
 
 namespace VexoGeoCli {
 
 constexpr int kExitSuccess = 0; ///< the work was done
 constexpr int kExitFailure = 1; ///< the work failed (a file, a system, a service, a point)
 constexpr int kExitUsage = 2;   ///< the command line cannot be read
+
+/// Why a command stops: `main` writes the message once, under the command's name, as
+/// `PrintError` does, and exits with the code (kExitUsage for a command line that cannot be
+/// read, kExitFailure for work that failed).
+class CCommandError : public std::runtime_error {
+  public:
+    CCommandError(int exitCode, const std::string &message)
+        : std::runtime_error(message), m_exitCode(exitCode) {}
+    int GetExitCode() const noexcept { return m_exitCode; }
+
+  private:
+    int m_exitCode;
+};
+
+/// Throws CCommandError with kExitUsage.
+[[noreturn]] void ThrowUsage(const std::string &message);
+/// Throws CCommandError with kExitFailure.
+[[noreturn]] void ThrowFailure(const std::string &message);
+
+/// Sets up the parser of the whole tool before any command is added (subcommands copy it): an
+/// argument starting with '/' is a value (a path), never an option, on every system.
+void PrepareParser(CLI::App &app);
 
 /// A subcommand and the work it runs once the command line chose it; the work answers the exit
 /// code.
@@ -125,13 +149,40 @@ bool ParseNumberList(std::string_view text, std::size_t count, std::vector<doubl
 /// Longest --timeout any command accepts (seconds): a day.
 constexpr double kMaxTimeoutSeconds = 86400;
 
-/// Adds "--timeout SECONDS" to `app`, stored in `seconds`, explained by `description`.
-void AddTimeoutOption(CLI::App &app, double &seconds, const std::string &description);
+/// Adds "--timeout SECONDS" to `app`, stored in `seconds` (its value now is the default).
+void AddTimeoutOption(CLI::App &app, double &seconds);
 
-/// The one check of every command's --timeout: finite, above 0 and at most a day.
-/// @return false with `error` set to the usage message (exit 2) for any other value; else
-/// true with `timeout` the seconds rounded up to whole milliseconds.
-bool ReadTimeout(double seconds, std::chrono::milliseconds &timeout, std::string &error);
+/// The one check of every command's --timeout: the seconds rounded up to whole milliseconds.
+/// @throw CCommandError (usage) unless `seconds` is finite, above 0 and at most a day.
+std::chrono::milliseconds TimeoutMilliseconds(double seconds);
+
+/// Adds "--format FORMAT": one of `choices` (the first is the default), refused otherwise by
+/// the parser (exit 2).
+void AddFormatOption(CLI::App &app, std::string &format, const std::vector<std::string> &choices);
+
+/// Adds "--format TYPE" for the image type a WMS request asks for (default image/png).
+void AddImageFormatOption(CLI::App &app, std::string &format);
+
+/// Adds "--precision N", 0 to `kMaxPrecision` decimals; `precision` now is the default
+/// (`kShortest`: the shortest text that reads back to the same number).
+void AddPrecisionOption(CLI::App &app, int &precision);
+
+/// Adds the system option `name` ("--crs", "--from" or "--to"), required, taking every form
+/// `CreateSystem` reads.
+void AddSystemOption(CLI::App &app, const std::string &name, std::string &definition);
+
+/// Adds "--crs" for the system a WMS request names as the server knows it ("EPSG:4326",
+/// "CRS:84"), sent as given.
+CLI::Option *AddServerCrsOption(CLI::App &app, std::string &crs);
+
+/// Adds "--bbox WEST,SOUTH,EAST,NORTH", read by `ReadCornerBox`.
+CLI::Option *AddBoxOption(CLI::App &app, std::string &box);
+
+/// Reads a box "WEST,SOUTH,EAST,NORTH" given to `option` (x is longitude or easting, y
+/// latitude or northing). @throw CCommandError (usage) unless it is four numbers with
+/// west < east and south < north; `hint` ends the message.
+std::vector<double> ReadCornerBox(const std::string &option, const std::string &text,
+                                  const std::string &hint = "");
 
 /// One counted reference on a coordinate system; copies share it, the last one releases it.
 using CSystemRef = Geo::CSystemRef;
@@ -144,6 +195,10 @@ constexpr std::size_t kMaxDefinitionFile = 1024 * 1024;
 /// of at most `kMaxDefinitionFile` bytes. @return an empty reference with `error` set when the
 /// file is not such a file, cannot be read, or PROJ rejects the definition.
 CSystemRef CreateSystem(const std::string &argument, std::string &error);
+
+/// The system the option `name` (as `AddSystemOption` adds it) names in `argument`.
+/// @throw CCommandError (failure) with the option's name and `CreateSystem`'s reason.
+CSystemRef OpenSystem(const std::string &name, const std::string &argument);
 
 /// How many coordinates a point of `system` has: 3 for a geocentric system or one with a
 /// height axis (also inside a compound or bound system), else 2.

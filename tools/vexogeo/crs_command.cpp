@@ -21,7 +21,7 @@ struct CrsOptions {
     std::string m_at;
     std::string m_authority;
     bool m_deprecated = false;
-    std::string m_format = "text";
+    std::string m_format;
 };
 
 // Kind names on the command line; "geographic" takes both 2-D and 3-D systems.
@@ -61,10 +61,8 @@ std::string NameOf(const Geo::CCoordinateSystem &system) {
 int DescribeSystem(const CrsOptions &options, bool json) {
     std::string error;
     const CSystemRef system = CreateSystem(options.m_definition, error);
-    if (!system) {
-        PrintError("crs", error);
-        return kExitFailure;
-    }
+    if (!system)
+        ThrowFailure(error);
     const Geo::CCoordinateSystem &cs = *system.Get();
     const std::string kind = Geo::GetCrsKindName(cs.GetKind());
     std::string text =
@@ -158,19 +156,15 @@ int SearchSystems(const CrsOptions &options, bool json) {
             if (options.m_kind == entry.name)
                 query.m_kinds = entry.kinds;
         }
-        if (query.m_kinds.empty()) {
-            PrintError(context, "--kind: unknown kind " + QuoteText(options.m_kind));
-            return kExitUsage;
-        }
+        if (query.m_kinds.empty())
+            ThrowUsage("--kind: unknown kind " + QuoteText(options.m_kind));
     }
     if (!options.m_at.empty()) {
         std::vector<double> point;
         if (!ParseNumberList(options.m_at, 2, point) || !(std::fabs(point[0]) <= 180) ||
-            !(std::fabs(point[1]) <= 90)) {
-            PrintError(context, "--at: expected 'longitude,latitude' in degrees, not " +
-                                    QuoteText(options.m_at));
-            return kExitUsage;
-        }
+            !(std::fabs(point[1]) <= 90))
+            ThrowUsage("--at: expected 'longitude,latitude' in degrees, not " +
+                       QuoteText(options.m_at));
         query.m_hasArea = true;
         query.m_west = query.m_east = point[0];
         query.m_south = query.m_north = point[1];
@@ -200,15 +194,9 @@ int SearchSystems(const CrsOptions &options, bool json) {
 }
 
 int RunCrs(const CrsOptions &options) {
-    if (options.m_format != "text" && options.m_format != "json") {
-        PrintError("crs", "--format: expected text or json, not " + QuoteText(options.m_format));
-        return kExitUsage;
-    }
     const bool json = options.m_format == "json";
-    if (options.m_searching == !options.m_definition.empty()) {
-        PrintError("crs", "name either one system (CRS) or a search (--search TEXT)");
-        return kExitUsage;
-    }
+    if (options.m_searching == !options.m_definition.empty())
+        ThrowUsage("name either one system (CRS) or a search (--search TEXT)");
     return options.m_definition.empty() ? SearchSystems(options, json)
                                         : DescribeSystem(options, json);
 }
@@ -235,7 +223,7 @@ Command AddCrsCommand(CLI::App &app) {
     sub->add_option("--authority", options->m_authority, "With --search: EPSG, ESRI, IGNF, ...");
     sub->add_flag("--deprecated", options->m_deprecated,
                   "With --search: list deprecated systems too");
-    sub->add_option("--format", options->m_format, "text (default) or json");
+    AddFormatOption(*sub, options->m_format, {"text", "json"});
     sub->footer("A system is described by its name, kind, ellipsoid (axes in metres), geodetic "
                 "system, area of use (degrees) and axes in its own order. A search prints one "
                 "system a line: identifier, kind, name. Order: the exact code, name or alias; then "

@@ -181,11 +181,8 @@ int RunBulk(Geo::CGeodesic &geodesic, const std::string &crs, int precision, uns
         });
     const std::uint64_t unreadable = counts[kUnreadable] + reader.GetSkippedLines();
     const std::uint64_t failed = counts[kFailed];
-    if (!out.Flush()) {
-        PrintError(context,
-                   std::string("cannot write the output: ") + std::strerror(out.GetError()));
-        return kExitFailure;
-    }
+    if (!out.Flush())
+        ThrowFailure(std::string("cannot write the output: ") + std::strerror(out.GetError()));
     if (failed > 0)
         PrintError(context, std::to_string(failed) + " of " + std::to_string(counts[kPairs]) +
                                 " distances could not be measured");
@@ -196,34 +193,21 @@ int RunBulk(Geo::CGeodesic &geodesic, const std::string &crs, int precision, uns
 
 int RunDistance(const DistanceOptions &options) {
     const std::string context = "distance";
-    if (!options.m_coordinates.empty() && options.m_coordinates.size() != 4) {
-        PrintError(context, "give four coordinates 'x1 y1 x2 y2', or none to read standard input");
-        return kExitUsage;
-    }
+    if (!options.m_coordinates.empty() && options.m_coordinates.size() != 4)
+        ThrowUsage("give four coordinates 'x1 y1 x2 y2', or none to read standard input");
     double values[4] = {};
     for (std::size_t i = 0; i < options.m_coordinates.size(); ++i) {
-        if (!ParseNumber(options.m_coordinates[i], values[i])) {
-            PrintError(context, "not a number: " + QuoteText(options.m_coordinates[i]));
-            return kExitUsage;
-        }
+        if (!ParseNumber(options.m_coordinates[i], values[i]))
+            ThrowUsage("not a number: " + QuoteText(options.m_coordinates[i]));
     }
-    std::string error;
-    const CSystemRef system = CreateSystem(options.m_crs, error);
-    if (!system) {
-        PrintError(context, "--crs: " + error);
-        return kExitFailure;
-    }
+    const CSystemRef system = OpenSystem("--crs", options.m_crs);
     Geo::CGeodesic geodesic(system.Get());
-    if (!geodesic.IsMeasurable()) {
-        PrintError(context, kUnmeasurable + options.m_crs);
-        return kExitFailure;
-    }
-    if (!CanReachLatLong(system)) {
-        PrintError(context, "no distance can be measured in " + options.m_crs +
-                                ": PROJ cannot take its points back to latitude and longitude "
-                                "(the projection has no inverse)");
-        return kExitFailure;
-    }
+    if (!geodesic.IsMeasurable())
+        ThrowFailure(kUnmeasurable + options.m_crs);
+    if (!CanReachLatLong(system))
+        ThrowFailure("no distance can be measured in " + options.m_crs +
+                     ": PROJ cannot take its points back to latitude and longitude (the "
+                     "projection has no inverse)");
     if (options.m_coordinates.empty())
         return RunBulk(geodesic, options.m_crs, options.m_precision,
                        ResolveThreads(options.m_threads));
@@ -231,8 +215,7 @@ int RunDistance(const DistanceOptions &options) {
     double distance = 0;
     if (!geodesic.Inverse(values[0], values[1], values[2], values[3], distance)) {
         std::printf("*\n");
-        PrintError(context, kUnplaced + options.m_crs);
-        return kExitFailure;
+        ThrowFailure(kUnplaced + options.m_crs);
     }
     std::printf("%s\n", FormatNumber(distance, options.m_precision).c_str());
     return kExitSuccess;
@@ -244,14 +227,8 @@ Command AddDistanceCommand(CLI::App &app) {
     auto options = std::make_shared<DistanceOptions>();
     CLI::App *sub = app.add_subcommand(
         "distance", "Geodesic distance in metres between two points of one coordinate system");
-    sub->add_option("--crs", options->m_crs,
-                    "System of the coordinates: EPSG:n, authority:code, a PROJ string, WKT or "
-                    "@file")
-        ->required();
-    sub->add_option("--precision", options->m_precision,
-                    "Decimals of each distance (default: the shortest text that reads back to "
-                    "the same number)")
-        ->check(CLI::Range(0, kMaxPrecision));
+    AddSystemOption(*sub, "--crs", options->m_crs);
+    AddPrecisionOption(*sub, options->m_precision);
     AddThreadsOption(sub, options->m_threads);
     sub->add_option("x1 y1 x2 y2", options->m_coordinates,
                     "The two points; none: read 'x1 y1 x2 y2' lines from standard input");

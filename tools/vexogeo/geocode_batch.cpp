@@ -94,13 +94,8 @@ class CLineProgress {
 
 int RunGeocodeBatch(const std::string &input, const Geo::GeocoderOptions &options,
                     GeocodeFormat format) {
-    std::unique_ptr<Geo::CGeocoder> geocoder;
-    try {
-        geocoder = std::make_unique<Geo::CGeocoder>(options);
-    } catch (const Geo::GeocodingError &e) {
-        PrintError(kContext, e.what());
-        return kExitUsage;
-    }
+    // Options the client refuses stop the batch before any line is read (exit 2).
+    const Geo::CGeocoder geocoder(options);
     CLineReader reader({input.empty() ? std::string("-") : input}, kContext);
     CLineProgress progress;
     std::uint64_t failed = 0;
@@ -137,7 +132,7 @@ int RunGeocodeBatch(const std::string &input, const Geo::GeocoderOptions &option
                 if (text.empty())
                     throw Geo::GeocodingError(Geo::GeocodingErrorKind::InvalidArgument,
                                               "the line is no text in the terminal's encoding");
-                const std::vector<Geo::Place> places = geocoder->Search(text);
+                const std::vector<Geo::Place> places = geocoder.Search(text);
                 write(AnswerLine(format, query, places.empty() ? nullptr : &places.front()));
                 return !std::ferror(stdout);
             } catch (const Geo::GeocodingError &e) {

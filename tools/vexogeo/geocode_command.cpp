@@ -3,7 +3,6 @@
 #include "geocode_batch.h"
 #include "geocode_format.h"
 #include "geocoding_options.h"
-#include "text/ascii.h"
 
 #include <vexogeo/vexogeo.h>
 
@@ -62,75 +61,52 @@ bool AddStructuredField(const std::string &text, Geo::StructuredQuery &query) {
 }
 
 int RunGeocode(const GeocodeOptions &options) {
-    const std::string context = "geocode";
-    const auto usage = [&](const std::string &message) {
-        PrintError(context, message);
-        return kExitUsage;
-    };
+    // What the client takes is the client's to judge: its refusals exit with 2 as these do.
     Geo::GeocoderOptions geocoderOptions;
     GeocodeFormat format = GeocodeFormat::Text;
-    std::string error;
-    if (!ReadSharedGeocodingOptions(options.m_shared, geocoderOptions, format, error))
-        return usage(error);
-    if (options.m_limit < 1 || options.m_limit > 50)
-        return usage("--limit: expected 1 to 50, not " + std::to_string(options.m_limit));
+    ReadSharedGeocodingOptions(options.m_shared, geocoderOptions, format);
     geocoderOptions.m_limit = options.m_limit;
     std::vector<double> box;
     if (!options.m_viewbox.empty()) {
-        if (!ParseNumberList(options.m_viewbox, 4, box) || box[1] > box[3])
-            return usage("--viewbox: expected four numbers 'west,south,east,north', not " +
-                         QuoteText(options.m_viewbox));
+        if (!ParseNumberList(options.m_viewbox, 4, box))
+            ThrowUsage("--viewbox: expected four numbers 'west,south,east,north', not " +
+                       QuoteText(options.m_viewbox));
         geocoderOptions.m_hasViewBox = true;
         std::copy(box.begin(), box.end(), geocoderOptions.m_viewBox.begin());
     }
     if (options.m_bounded && box.empty())
-        return usage("--bounded needs --viewbox");
+        ThrowUsage("--bounded needs --viewbox");
     geocoderOptions.m_bounded = options.m_bounded;
-    if (!options.m_countries.empty()) {
+    if (!options.m_countries.empty())
         geocoderOptions.m_countryCodes = SplitCommas(options.m_countries);
-        for (const auto &code : geocoderOptions.m_countryCodes) {
-            if (code.size() != 2 || !Geo::IsAsciiLetter(code[0]) || !Geo::IsAsciiLetter(code[1]))
-                return usage("--country: expected two-letter codes such as 'de,at', not " +
-                             QuoteText(options.m_countries));
-        }
-    }
     Geo::StructuredQuery structured;
     for (const auto &field : options.m_structured) {
         if (!AddStructuredField(field, structured))
-            return usage("--structured: expected street=, city=, county=, state=, country= or "
-                         "postalcode= followed by a value, not " +
-                         QuoteText(field));
+            ThrowUsage("--structured: expected street=, city=, county=, state=, country= or "
+                       "postalcode= followed by a value, not " +
+                       QuoteText(field));
     }
     if (options.m_isBatch) {
         if (!options.m_query.empty() || !options.m_structured.empty())
-            return usage("--batch reads the queries from its input: give no QUERY or --structured");
+            ThrowUsage("--batch reads the queries from its input: give no QUERY or --structured");
         if (format == GeocodeFormat::GeoJson)
-            return usage("--batch writes text or json lines, not geojson");
+            ThrowUsage("--batch writes text or json lines, not geojson");
         // One place per line is all a batch writes: the service need not look for more.
         if (!options.m_limitGiven)
             geocoderOptions.m_limit = 1;
         return RunGeocodeBatch(options.m_batch, geocoderOptions, format);
     }
     if (options.m_structured.empty() == options.m_query.empty())
-        return usage(options.m_structured.empty()
-                         ? "give a QUERY or --structured fields"
-                         : "give either a QUERY or --structured fields, not both");
-    const std::string query = Geo::CGeocoder::ToUtf8(options.m_query);
-    if (options.m_structured.empty() && query.find_first_not_of(" \t\r\n") == std::string::npos)
-        return usage("the QUERY is empty");
-
-    std::vector<Geo::Place> places;
-    try {
-        const Geo::CGeocoder geocoder(geocoderOptions);
-        places =
-            options.m_structured.empty() ? geocoder.Search(query) : geocoder.Search(structured);
-    } catch (const Geo::GeocodingError &e) {
-        PrintError(context, e.what());
-        return e.GetKind() == Geo::GeocodingErrorKind::InvalidArgument ? kExitUsage : kExitFailure;
-    }
+        ThrowUsage(options.m_structured.empty()
+                       ? "give a QUERY or --structured fields"
+                       : "give either a QUERY or --structured fields, not both");
+    const Geo::CGeocoder geocoder(geocoderOptions);
+    const std::vector<Geo::Place> places =
+        options.m_structured.empty() ? geocoder.Search(Geo::CGeocoder::ToUtf8(options.m_query))
+                                     : geocoder.Search(structured);
     std::fputs(FormatPlaces(places, format).c_str(), stdout);
     if (places.empty())
-        PrintError(context, "no places found");
+        PrintError("geocode", "no places found");
     return kExitSuccess;
 }
 
@@ -163,7 +139,8 @@ Command AddGeocodeCommand(CLI::App &app) {
         "the places with the service's member names. GeoJSON output: a "
         "FeatureCollection of points with a bbox. Requests are spaced out (one per "
         "second by default, shared by all your vexogeo processes and programs using the "
-        "library) and answers are cached for a day. Results are (c) "
+        "library; the wait counts against --timeout) and answers are cached for a day. Results are "
+        "(c) "
         "OpenStreetMap contributors, ODbL.\n\n"
         "--batch: one query per line; one line per input line, in input order: the first "
         "place, or '-<TAB>-<TAB>no result', '-<TAB>-<TAB>no query' (a blank line), "

@@ -19,18 +19,17 @@ struct SharedGeocodingOptions {
     std::string m_endpoint;
     std::string m_language;
     std::string m_email;
-    std::string m_format = "text";
+    std::string m_format;
     bool m_noCache = false;
 };
 
 /// Adds --timeout, --endpoint, --language, --email, --no-cache and --format to `app`.
 void AddSharedGeocodingOptions(CLI::App &app, SharedGeocodingOptions &options);
 
-/// Checks the shared options and fills `geocoder` and `format`.
-/// @return false with `error` set for a usage error.
-bool ReadSharedGeocodingOptions(const SharedGeocodingOptions &options,
-                                Geo::GeocoderOptions &geocoder, GeocodeFormat &format,
-                                std::string &error);
+/// Fills `geocoder` and `format` from the shared options, which the parser has checked; the
+/// geocoder's constructor refuses what the service cannot take.
+void ReadSharedGeocodingOptions(const SharedGeocodingOptions &options,
+                                Geo::GeocoderOptions &geocoder, GeocodeFormat &format);
 
 } // namespace VexoGeoCli
 

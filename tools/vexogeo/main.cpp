@@ -4,6 +4,8 @@
 #include "process.h"
 
 #include <vexogeo/crs/proj_messages.h>
+#include <vexogeo/geocoding/geocoder.h>
+#include <vexogeo/wms/wms_client.h>
 
 #include <CLI/CLI.hpp>
 
@@ -57,6 +59,32 @@ int ReportUsageError(CLI::App &app, const CLI::ParseError &error) {
     return kExitUsage;
 }
 
+// The one place a command's error becomes its diagnostic and exit code: the tool's own, the
+// library's refusals of an argument (exit 2, the library decides what is valid) and failed work.
+int ReportCommandError(const std::string &name) {
+    using namespace VexoGeoCli;
+    const std::string context = name.empty() ? "error" : name;
+    try {
+        throw;
+    } catch (const CCommandError &e) {
+        PrintError(context, e.what());
+        return e.GetExitCode();
+    } catch (const Geo::GeocodingError &e) {
+        PrintError(context, e.what());
+        return e.GetKind() == Geo::GeocodingErrorKind::InvalidArgument ? kExitUsage : kExitFailure;
+    } catch (const Geo::CWmsError &e) {
+        if (e.GetKind() == Geo::WmsErrorKind::ServiceException)
+            PrintError(context, "service exception " +
+                                    (e.GetCode().empty() ? std::string("(no code)") : e.GetCode()) +
+                                    ": " + e.GetText());
+        else
+            PrintError(context, e.what());
+    } catch (const std::exception &e) {
+        PrintError(context, e.what());
+    }
+    return kExitFailure;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -64,10 +92,10 @@ int main(int argc, char **argv) {
     std::setlocale(LC_ALL, "C");
     using namespace VexoGeoCli;
 
-
     CLI::App app("vexogeo: coordinate systems, transformations, geodesic distances, geocoding, "
                  "WMS request URLs and WMS files from the command line.",
                  "vexogeo");
+    PrepareParser(app);
     app.set_version_flag("--version", "vexogeo " VEXOGEO_CLI_VERSION);
     app.require_subcommand(1);
     app.footer("Exit codes: 0 success, 1 the work failed (also when the output cannot be "
@@ -118,9 +146,8 @@ int main(int argc, char **argv) {
                 break;
             }
         }
-    } catch (const std::exception &e) {
-        PrintError(name.empty() ? "error" : name, e.what());
-        code = kExitFailure;
+    } catch (const std::exception &) {
+        code = ReportCommandError(name);
     }
     // PROJ's messages, which the library keeps, explain a failure; after a success they are
     // noise. They may quote a definition from the command line, so they are escaped like every

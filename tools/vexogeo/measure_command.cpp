@@ -83,19 +83,12 @@ void MeasureJob(const Geo::CGeodesic &geodesic, bool onLane, unsigned lane, bool
 
 int RunMeasure(const MeasureOptions &options) {
     const std::string context = "measure";
-    std::string error;
-    const CSystemRef system = CreateSystem(options.m_crs, error);
-    if (!system) {
-        PrintError(context, "--crs: " + error);
-        return kExitFailure;
-    }
+    const CSystemRef system = OpenSystem("--crs", options.m_crs);
     Geo::CGeodesic geodesic(system.Get());
-    if (!geodesic.IsMeasurable()) {
-        PrintError(context, "nothing can be measured: neither latitude and longitude nor "
-                            "projected from them in " +
-                                options.m_crs);
-        return kExitFailure;
-    }
+    if (!geodesic.IsMeasurable())
+        ThrowFailure("nothing can be measured: neither latitude and longitude nor projected "
+                     "from them in " +
+                     options.m_crs);
 
     // Each job measures the line through its own vertices (on a lane of its own with several
     // threads); the jobs are joined in input order by the segment from one job's last vertex to
@@ -158,11 +151,9 @@ int RunMeasure(const MeasureOptions &options) {
     if (reader.GetFailedInputs() > 0 || reader.GetSkippedLines() > 0)
         return kExitFailure;
     const std::uint64_t needed = options.m_polygon ? 3 : 2;
-    if (vertices < needed) {
-        PrintError(context, "at least " + std::to_string(needed) + " vertices are needed, read " +
-                                std::to_string(vertices));
-        return kExitFailure;
-    }
+    if (vertices < needed)
+        ThrowFailure("at least " + std::to_string(needed) + " vertices are needed, read " +
+                     std::to_string(vertices));
     const std::string unplaced = "a vertex cannot be placed on the ellipsoid (outside the "
                                  "system's domain, or a latitude beyond 90 degrees) of " +
                                  options.m_crs;
@@ -182,10 +173,8 @@ int RunMeasure(const MeasureOptions &options) {
                "perimeter: " + figure(ring, perimeter, " m") + "\n";
     }
     std::fputs(out.c_str(), stdout);
-    if (!placed) {
-        PrintError(context, unplaced);
-        return kExitFailure;
-    }
+    if (!placed)
+        ThrowFailure(unplaced);
     return kExitSuccess;
 }
 
@@ -195,13 +184,10 @@ Command AddMeasureCommand(CLI::App &app) {
     auto options = std::make_shared<MeasureOptions>();
     CLI::App *sub = app.add_subcommand(
         "measure", "Geodesic length of a polyline; with --polygon also its area and perimeter");
-    sub->add_option("--crs", options->m_crs,
-                    "System of the vertices: EPSG:n, authority:code, a PROJ string, WKT or @file")
-        ->required();
+    AddSystemOption(*sub, "--crs", options->m_crs);
     sub->add_flag("--polygon", options->m_polygon,
                   "Also the area and perimeter of the ring closed back to the first vertex");
-    sub->add_option("--precision", options->m_precision, "Decimals of each figure (default 3)")
-        ->check(CLI::Range(0, kMaxPrecision));
+    AddPrecisionOption(*sub, options->m_precision);
     AddThreadsOption(sub, options->m_threads);
     sub->add_option("FILE", options->m_file, "Vertices 'x y', one per line (none: standard input)");
     sub->footer(

@@ -22,40 +22,25 @@ struct ReverseOptions {
 };
 
 int RunReverse(const ReverseOptions &options) {
-    const std::string context = "reverse";
-    const auto usage = [&](const std::string &message) {
-        PrintError(context, message);
-        return kExitUsage;
-    };
     Geo::GeocoderOptions geocoderOptions;
     GeocodeFormat format = GeocodeFormat::Text;
-    std::string error;
-    if (!ReadSharedGeocodingOptions(options.m_shared, geocoderOptions, format, error))
-        return usage(error);
+    ReadSharedGeocodingOptions(options.m_shared, geocoderOptions, format);
+    // The ranges of the point and the zoom are the client's to check (exit 2 as well).
     double longitude = 0;
     double latitude = 0;
-    if (!ParseNumber(options.m_longitude, longitude) || !(longitude >= -180 && longitude <= 180))
-        return usage("LON: expected a number from -180 to 180, not " +
-                     QuoteText(options.m_longitude));
-    if (!ParseNumber(options.m_latitude, latitude) || !(latitude >= -90 && latitude <= 90))
-        return usage("LAT: expected a number from -90 to 90, not " + QuoteText(options.m_latitude));
-    if (options.m_zoom < 0 || options.m_zoom > 18)
-        return usage("--zoom: expected 0 to 18, not " + std::to_string(options.m_zoom));
-
-    std::optional<Geo::Place> place;
-    try {
-        const Geo::CGeocoder geocoder(geocoderOptions);
-        place = geocoder.Reverse(longitude, latitude, options.m_zoom);
-    } catch (const Geo::GeocodingError &e) {
-        PrintError(context, e.what());
-        return e.GetKind() == Geo::GeocodingErrorKind::InvalidArgument ? kExitUsage : kExitFailure;
-    }
+    if (!ParseNumber(options.m_longitude, longitude))
+        ThrowUsage("LON: expected a number from -180 to 180, not " +
+                   QuoteText(options.m_longitude));
+    if (!ParseNumber(options.m_latitude, latitude))
+        ThrowUsage("LAT: expected a number from -90 to 90, not " + QuoteText(options.m_latitude));
+    const Geo::CGeocoder geocoder(geocoderOptions);
+    const std::optional<Geo::Place> place = geocoder.Reverse(longitude, latitude, options.m_zoom);
     std::vector<Geo::Place> places;
     if (place)
         places.push_back(*place);
     std::fputs(FormatPlaces(places, format).c_str(), stdout);
     if (!place)
-        PrintError(context, "no place there");
+        PrintError("reverse", "no place there");
     return kExitSuccess;
 }
 

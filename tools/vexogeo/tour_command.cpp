@@ -1,9 +1,9 @@
 // vexogeo tour: a short guided run of every service over the sample data shipped with the tool.
 #include "commands.h"
-#include "search.h"
 #include "stream.h"
 #include "transform.h"
 
+#include <vexogeo/geocoding/geocoder.h>
 #include <vexogeo/vexogeo.h>
 #include <vexogeo/wms/wms_url.h>
 #include <vexogeo/xml/serializer.h>
@@ -13,7 +13,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -66,7 +65,7 @@ class CTour {
     void ShowNamedWms();
     void ComposeAndParseUrl();
     void SaveAndLoadDescription();
-    bool TryGeocoding();
+    void TryGeocoding();
 
     fs::path m_data;
     bool m_failed = false;
@@ -341,32 +340,34 @@ void CTour::SaveAndLoadDescription() {
     Print("    loaded back: address, layers, styles and version are identical\n");
 }
 
-bool CTour::TryGeocoding() {
+// The client's own time-out ends the search: the tour never waits longer, and nothing is left
+// running when it ends.
+void CTour::TryGeocoding() {
     Step(7, std::string("Searching \"") + kGeocodingQuery + "\" with the geocoding service");
-    const SearchAttempt attempt = SearchWithin(kGeocodingQuery, 3, kGeocodingWait);
-    switch (attempt.m_outcome) {
-    case SearchAttempt::Outcome::Found:
-        if (attempt.m_results.empty())
+    Geo::GeocoderOptions options;
+    options.m_limit = 3;
+    options.m_connectTimeout = kGeocodingWait;
+    options.m_totalTimeout = kGeocodingWait;
+    std::string reason;
+    try {
+        const Geo::CGeocoder geocoder(options);
+        const std::vector<Geo::Place> places = geocoder.Search(kGeocodingQuery);
+        if (places.empty())
             Print("    the service answered, but found no place\n");
-        for (const auto &result : attempt.m_results) {
-            const auto &box = result.m_boundingBox;
-            Print("    " + ServerLine(ToTerminalText(result.m_displayName)) + "\n      latitude " +
+        for (const Geo::Place &place : places) {
+            const auto &box = place.m_boundingBox;
+            Print("    " + ServerLine(ToTerminalText(place.m_displayName)) + "\n      latitude " +
                   FormatNumber(box[0]) + " to " + FormatNumber(box[1]) + ", longitude " +
                   FormatNumber(box[2]) + " to " + FormatNumber(box[3]) + "\n");
         }
-        return true;
-    case SearchAttempt::Outcome::Failed:
-        Print("    The geocoding service is unreachable from here (" +
-              ServerLine(ToTerminalText(attempt.m_message)) +
-              "); the search is skipped and the tour goes on.\n");
-        return true;
-    case SearchAttempt::Outcome::TimedOut:
-        break;
+        return;
+    } catch (const Geo::GeocodingError &error) {
+        reason = error.GetKind() == Geo::GeocodingErrorKind::TimedOut
+                     ? "no answer within " + std::to_string(kGeocodingWait.count()) + " seconds"
+                     : ServerLine(ToTerminalText(error.what()));
     }
-    Print("    The geocoding service is unreachable from here (no answer within " +
-          std::to_string(kGeocodingWait.count()) +
-          " seconds); the search is skipped and the tour goes on.\n");
-    return false;
+    Print("    The geocoding service is unreachable from here (" + reason +
+          "); the search is skipped and the tour goes on.\n");
 }
 
 int CTour::Run() {
@@ -377,17 +378,9 @@ int CTour::Run() {
     ShowNamedWms();
     ComposeAndParseUrl();
     SaveAndLoadDescription();
-    const bool searchEnded = TryGeocoding();
+    TryGeocoding();
     Print(m_failed ? "\nThe tour ended with errors.\n" : "\nTour complete.\n");
-    const int code = m_failed ? kExitFailure : kExitSuccess;
-    if (!searchEnded) {
-        // The abandoned search still runs on its worker thread: end the process without the
-        // static destructors the worker may yet use, once the output is known to be written.
-        const int finished = FinishOutput("tour", code);
-        std::fflush(stderr);
-        std::_Exit(finished);
-    }
-    return code;
+    return m_failed ? kExitFailure : kExitSuccess;
 }
 
 int RunTour(const TourOptions &options) {
@@ -396,11 +389,9 @@ int RunTour(const TourOptions &options) {
         data = fs::path(options.m_executableFolder) / ".." / VEXOGEO_CLI_DATA_DIR;
     std::error_code error;
     data = fs::weakly_canonical(data, error);
-    if (error || !fs::is_regular_file(data / "points.txt", error)) {
-        PrintError("tour", "no sample data in " + QuoteText(data.string()) +
-                               "; name the folder with --data");
-        return kExitFailure;
-    }
+    if (error || !fs::is_regular_file(data / "points.txt", error))
+        ThrowFailure("no sample data in " + QuoteText(data.string()) +
+                     "; name the folder with --data");
     CTour tour(data);
     return tour.Run();
 }

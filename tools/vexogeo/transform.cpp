@@ -8,6 +8,7 @@
 
 #include <vexogeo/vexogeo.h>
 
+#include <any>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -28,12 +29,6 @@ struct BlockLine {
 };
 
 char *Copy(char *out, const char *first, const char *last) {
-    // Mostly a separator of one byte, or nothing: no call for that.
-    if (last - first <= 2) {
-        while (first != last)
-            *out++ = *first++;
-        return out;
-    }
     const auto size = static_cast<std::size_t>(last - first);
     std::memcpy(out, first, size);
     return out + size;
@@ -85,46 +80,124 @@ std::unique_ptr<Geo::CConverter> CreateConverter(const CSystemRef &source, const
 
 namespace {
 
-// Lines parsed, transformed and formatted at a time: one library call each, and few enough
-// that their numbers and layout stay in the core's fastest cache.
-constexpr std::size_t kBatchLines = 1024;
-// Room a piece of the output buffer keeps in the cache between its copies into the job.
-constexpr std::size_t kScratchOutput = 64 * 1024;
+// PROJ's name without the axis swaps that only put longitude (easting) first.
+std::string OperationName(const std::string &name) {
+    std::string text = name;
+    for (const char *swap : {"axis order change (2D)", "axis order change (3D)"}) {
+        const std::string before = std::string(swap) + " + ";
+        const std::string after = std::string(" + ") + swap;
+        if (text.compare(0, before.size(), before) == 0)
+            text.erase(0, before.size());
+        if (text.size() > after.size() &&
+            text.compare(text.size() - after.size(), after.size(), after) == 0)
+            text.erase(text.size() - after.size());
+    }
+    return text;
+}
+
+// "NAD27 to WGS 84 (6), accuracy 7 m", with the grids it needs; a ballpark one says so first.
+std::string DescribeOperation(const Geo::OperationInfo &info) {
+    std::string text = info.m_ballpark ? "ballpark transformation only (no datum shift): " : "";
+    text += OperationName(info.m_name) + ", accuracy ";
+    text += info.m_accuracy >= 0 ? FormatNumber(info.m_accuracy) + " m" : std::string("unknown");
+    for (const Geo::OperationGrid &grid : info.m_grids)
+        text += ", grid " + grid.m_name + (grid.m_available ? "" : " (missing)");
+    return text;
+}
+
+} // namespace
+
+COperationReport::COperationReport(std::string context) : m_context(std::move(context)) {}
+
+void COperationReport::Add(const BlockOperations &block) {
+    // The block's own indices become indices into the list of the whole run.
+    std::vector<std::int32_t> index;
+    for (const Geo::OperationInfo &info : block.m_operations)
+        index.push_back(m_all.Add(info));
+    if (block.m_firstOfFile || block.m_name != m_name)
+        WriteRun();
+    m_name = block.m_name;
+    for (OperationRun run : block.m_runs) {
+        if (run.m_operation >= 0)
+            run.m_operation = index[static_cast<std::size_t>(run.m_operation)];
+        if (m_open && run.m_operation == m_run.m_operation) {
+            m_run.m_lastLine = run.m_lastLine;
+            continue;
+        }
+        WriteRun();
+        m_run = run;
+        m_open = true;
+    }
+}
+
+void COperationReport::Finish() {
+    WriteRun();
+    if (!m_any)
+        PrintError(m_context, "no point was read: no operation was used");
+}
+
+void COperationReport::WriteRun() {
+    if (!m_open)
+        return;
+    m_open = false;
+    m_any = true;
+    std::string text = m_name + ": line";
+    text += m_run.m_firstLine == m_run.m_lastLine
+                ? " " + std::to_string(m_run.m_firstLine)
+                : "s " + std::to_string(m_run.m_firstLine) + "-" + std::to_string(m_run.m_lastLine);
+    text += ": ";
+    text += m_run.m_operation >= 0
+                ? DescribeOperation(m_all.m_operations[static_cast<std::size_t>(m_run.m_operation)])
+                : std::string("not transformed");
+    PrintError(m_context, text);
+}
+
+namespace {
 
 // What one thread reuses from block to block.
 struct Scratch {
     std::vector<BlockLine> m_lines;
     std::vector<double> m_xs, m_ys, m_zs;
     std::string m_text;
-    std::unique_ptr<COutputBuffer> m_pOut; // appends to m_text
+    std::unique_ptr<COutputBuffer> m_pOut;
 };
 
 enum TransformCount { kPoints, kFailed, kUnreadable };
 
-// What the transformation of a whole job shares with each of its batches.
-struct TransformSetup {
-    Geo::CConverter &m_converter;
-    bool m_onLane;
-    bool m_withHeight;
-    int m_precision;
-    const std::string &m_context;
-};
+// The runs of point lines that one operation served, from the per-point record of the block.
+BlockOperations CollectRuns(const InputBlock &block, const std::vector<BlockLine> &lines,
+                            Geo::OperationsUsed &used) {
+    BlockOperations runs;
+    runs.m_name = block.m_name;
+    runs.m_firstOfFile = block.m_firstOfFile;
+    runs.m_operations = std::move(used.m_operations);
+    std::size_t point = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].m_kind != NumberLine::Kind::Numbers)
+            continue;
+        const std::uint64_t line = block.m_firstLine + i;
+        const std::int32_t operation = used.m_points[point++];
+        if (!runs.m_runs.empty() && runs.m_runs.back().m_operation == operation)
+            runs.m_runs.back().m_lastLine = line;
+        else
+            runs.m_runs.push_back({line, line, operation});
+    }
+    return runs;
+}
 
-// Reads lines from `p` up to `blockEnd`, at most `kBatchLines` of them, transforms their points
-// and appends their output. @return where the next batch starts.
-const char *TransformBatch(const TransformSetup &setup, unsigned lane, Scratch &scratch,
-                           BlockJob &job, const char *p, const char *const blockEnd,
-                           std::uint64_t &lineNumber) {
+void TransformJob(Geo::CConverter &converter, bool onLane, unsigned lane, Scratch &scratch,
+                  BlockJob &job, bool withHeight, int precision, const std::string &context,
+                  bool record) {
     std::vector<BlockLine> &lines = scratch.m_lines;
     std::vector<double> &xs = scratch.m_xs, &ys = scratch.m_ys, &zs = scratch.m_zs;
+    const InputBlock &block = job.m_block;
+    std::uint64_t lineNumber = block.m_firstLine - 1;
     lines.clear();
     xs.clear();
     ys.clear();
     zs.clear();
-    bool any3d = setup.m_withHeight;
-    while (p != blockEnd && lines.size() < kBatchLines) {
-        const void *found = std::memchr(p, '\n', static_cast<std::size_t>(blockEnd - p));
-        const char *lineEnd = found != nullptr ? static_cast<const char *>(found) : blockEnd;
+    bool any3d = withHeight;
+    ForEachLine(block, [&](const char *p, const char *lineEnd) {
         ++lineNumber;
         const NumberLine read = ReadNumberLine(p, lineEnd, 3, true);
         BlockLine line{p, lineEnd, read.m_kind, read.m_count, {}, {}};
@@ -147,24 +220,35 @@ const char *TransformBatch(const TransformSetup &setup, unsigned lane, Scratch &
             if (++job.m_counts[kUnreadable] <= kReportedUnreadable)
                 job.m_diagnostics.push_back(
                     {kUnreadable,
-                     FormatLineError(setup.m_context, job.m_block.m_name, lineNumber, "not a point",
+                     FormatLineError(context, block.m_name, lineNumber, "not a point",
                                      std::string_view(p, static_cast<std::size_t>(lineEnd - p)))});
         }
         lines.push_back(line);
-        p = found != nullptr ? lineEnd + 1 : blockEnd;
-    }
+        return true;
+    });
 
-    if (!xs.empty()) {
-        // Failed points come back as infinities; the error state they leave is not needed.
-        double *z = any3d ? zs.data() : nullptr;
-        if (setup.m_onLane) {
-            setup.m_converter.TransformCoordinatesOnLane(lane, xs.size(), xs.data(), ys.data(), z);
+    // Failed points come back as infinities; the error state they leave is not needed.
+    double *z = any3d ? zs.data() : nullptr;
+    if (record) {
+        Geo::OperationsUsed used;
+        if (onLane) {
+            converter.TransformCoordinatesOnLane(lane, xs.size(), xs.data(), ys.data(), z, used);
         } else {
-            setup.m_converter.TransformCoordinates(xs.size(), xs.data(), ys.data(), z);
-            setup.m_converter.ClearError();
+            converter.TransformCoordinates(xs.size(), xs.data(), ys.data(), z, used);
+            converter.ClearError();
+        }
+        job.m_extra = CollectRuns(block, lines, used);
+    } else if (!xs.empty()) {
+        if (onLane) {
+            converter.TransformCoordinatesOnLane(lane, xs.size(), xs.data(), ys.data(), z);
+        } else {
+            converter.TransformCoordinates(xs.size(), xs.data(), ys.data(), z);
+            converter.ClearError();
         }
     }
 
+    if (!scratch.m_pOut)
+        scratch.m_pOut = std::make_unique<COutputBuffer>(&scratch.m_text);
     COutputBuffer &out = *scratch.m_pOut;
     std::size_t point = 0;
     for (const BlockLine &line : lines) {
@@ -173,12 +257,12 @@ const char *TransformBatch(const TransformSetup &setup, unsigned lane, Scratch &
         if (line.m_kind == NumberLine::Kind::Pass) {
             o = Copy(o, line.m_begin, line.m_end);
         } else if (line.m_kind == NumberLine::Kind::Bad) {
-            o = WriteStars(o, setup.m_withHeight || line.m_count >= 3 ? 3 : 2);
+            o = WriteStars(o, withHeight || line.m_count >= 3 ? 3 : 2);
         } else {
             ++job.m_counts[kPoints];
             const double values[3] = {xs[point], ys[point], zs[point]};
             ++point;
-            const std::size_t written = setup.m_withHeight ? 3 : line.m_count;
+            const std::size_t written = withHeight ? 3 : line.m_count;
             bool ok = std::isfinite(values[0]) && std::isfinite(values[1]) &&
                       (written < 3 || std::isfinite(values[2]));
             if (!ok)
@@ -191,7 +275,7 @@ const char *TransformBatch(const TransformSetup &setup, unsigned lane, Scratch &
                 else if (i > 0)
                     o = Copy(o, line.m_fieldEnd[i - 1], line.m_fieldBegin[i]);
                 if (ok) {
-                    o = FormatNumber(o, values[i], setup.m_precision);
+                    o = FormatNumber(o, values[i], precision);
                 } else {
                     *o++ = '*';
                 }
@@ -202,19 +286,7 @@ const char *TransformBatch(const TransformSetup &setup, unsigned lane, Scratch &
         *o++ = '\n';
         out.Commit(o);
     }
-    return p;
-}
-
-void TransformJob(const TransformSetup &setup, unsigned lane, Scratch &scratch, BlockJob &job) {
-    if (!scratch.m_pOut)
-        scratch.m_pOut = std::make_unique<COutputBuffer>(&scratch.m_text, kScratchOutput);
-    const char *p = job.m_block.m_text.data();
-    const char *const blockEnd = p + job.m_block.m_text.size();
-    std::uint64_t lineNumber = job.m_block.m_firstLine - 1;
-    while (p != blockEnd)
-        p = TransformBatch(setup, lane, scratch, job, p, blockEnd, lineNumber);
-    scratch.m_pOut->Flush();
-    // The job keeps the text; the thread keeps the job's old buffer for its next job.
+    out.Flush();
     job.m_output.swap(scratch.m_text);
     scratch.m_text.clear();
 }
@@ -222,7 +294,8 @@ void TransformJob(const TransformSetup &setup, unsigned lane, Scratch &scratch, 
 } // namespace
 
 TransformCounts TransformLines(Geo::CConverter &converter, CLineReader &reader, COutputBuffer &out,
-                               int precision, const std::string &context, unsigned threads) {
+                               int precision, const std::string &context, unsigned threads,
+                               COperationReport *report) {
     TransformCounts counts;
     CProgress progress(context, reader.GetBytesTotal());
     // A height the systems keep or compute is written on every line, also where the input
@@ -235,17 +308,21 @@ TransformCounts TransformLines(Geo::CConverter &converter, CLineReader &reader, 
     if (!onLane)
         threads = 1;
     std::vector<Scratch> scratch(threads);
-    const TransformSetup setup{converter, onLane, withHeight, precision, context};
     std::uint64_t printed[3] = {};
     bool writing = true;
     RunBlocks(
         reader, threads,
-        [&](unsigned lane, BlockJob &job) { TransformJob(setup, lane, scratch[lane], job); },
+        [&](unsigned lane, BlockJob &job) {
+            TransformJob(converter, onLane, lane, scratch[lane], job, withHeight, precision,
+                         context, report != nullptr);
+        },
         [&](BlockJob &job) {
             counts.m_points += job.m_counts[kPoints];
             counts.m_failed += job.m_counts[kFailed];
             counts.m_unreadable += job.m_counts[kUnreadable];
             WriteDiagnostics(job.m_diagnostics, printed, kReportedUnreadable);
+            if (report != nullptr)
+                report->Add(std::any_cast<const BlockOperations &>(job.m_extra));
             out.Append(job.m_output);
             // One write per block keeps a terminal or a pipe reader in step with the input.
             writing = out.Flush();

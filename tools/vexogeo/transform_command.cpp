@@ -27,79 +27,42 @@ struct TransformOptions {
     unsigned m_threads = 1;
 };
 
-// "name (accuracy 1.5 m)", with the grids the operation needs and whether PROJ has them.
-std::string DescribeOperation(const Geo::OperationInfo &info) {
-    std::string text = "operation: " + info.m_name + " (accuracy ";
-    text += info.m_accuracy >= 0 ? FormatNumber(info.m_accuracy) + " m" : std::string("unknown");
-    if (info.m_ballpark)
-        text += ", ballpark: only a ballpark transformation, no datum shift";
-    text += ")";
-    for (const Geo::OperationGrid &grid : info.m_grids)
-        text += "; grid " + grid.m_name + (grid.m_available ? "" : " (missing)");
-    return text;
-}
-
-// Named after the points are through: when PROJ chooses among several operations by place, the
-// one that served the last point is the one named (before any point, the one PROJ ranks first).
-void ShowOperation(const TransformOptions &options, const Geo::CConverter &converter,
-                   const TransformCounts &counts) {
-    Geo::OperationInfo operation;
-    if (!options.m_showOperation || !converter.GetOperationInfo(operation))
-        return;
-    PrintError("transform", std::string(counts.m_points > 1 ? "last point's " : "") +
-                                DescribeOperation(operation));
-}
-
 int RunTransform(const TransformOptions &options) {
     const std::string context = "transform";
-    std::string error;
     ConverterChoice choice;
     std::vector<double> area;
     if (!options.m_area.empty()) {
-        if (!ParseNumberList(options.m_area, 4, area)) {
-            PrintError(context, "--area: expected four numbers 'WEST,SOUTH,EAST,NORTH', not '" +
-                                    options.m_area + "'");
-            return kExitUsage;
-        }
+        if (!ParseNumberList(options.m_area, 4, area))
+            ThrowUsage("--area: expected four numbers 'WEST,SOUTH,EAST,NORTH', not '" +
+                       options.m_area + "'");
         choice.m_hasArea = true;
         std::copy(area.begin(), area.end(), choice.m_area);
     }
     choice.m_allowBallpark = !options.m_noBallpark;
-    const CSystemRef from = CreateSystem(options.m_from, error);
-    if (!from) {
-        PrintError(context, "--from: " + error);
-        return kExitFailure;
-    }
-    const CSystemRef to = CreateSystem(options.m_to, error);
-    if (!to) {
-        PrintError(context, "--to: " + error);
-        return kExitFailure;
-    }
+    const CSystemRef from = OpenSystem("--from", options.m_from);
+    const CSystemRef to = OpenSystem("--to", options.m_to);
     // Points in --to are brought into --from by the transformation PROJ chooses for that
     // direction.
     const CSystemRef &source = options.m_inverse ? to : from;
     const CSystemRef &target = options.m_inverse ? from : to;
+    std::string error;
     const std::unique_ptr<Geo::CConverter> converter =
         CreateConverter(source, target, error, choice);
-    if (!converter) {
-        PrintError(context, error);
-        return kExitFailure;
-    }
-    // The operation used is read back from the one PROJ context that transformed the points, so
-    // --show-operation keeps the work on one thread.
-    const unsigned threads = options.m_showOperation ? 1 : ResolveThreads(options.m_threads);
+    if (!converter)
+        ThrowFailure(error);
+    const unsigned threads = ResolveThreads(options.m_threads);
     if (threads > 1)
         converter->SetThreadCount(threads);
     CLineReader reader(options.m_files, context);
     COutputBuffer out;
+    COperationReport report(context);
     const TransformCounts counts =
-        TransformLines(*converter, reader, out, options.m_precision, context, threads);
-    if (!out.Flush()) {
-        PrintError(context,
-                   std::string("cannot write the output: ") + std::strerror(out.GetError()));
-        return kExitFailure;
-    }
-    ShowOperation(options, *converter, counts);
+        TransformLines(*converter, reader, out, options.m_precision, context, threads,
+                       options.m_showOperation ? &report : nullptr);
+    if (!out.Flush())
+        ThrowFailure(std::string("cannot write the output: ") + std::strerror(out.GetError()));
+    if (options.m_showOperation)
+        report.Finish();
     const std::uint64_t bad = counts.m_failed + counts.m_unreadable;
     if (counts.m_failed > 0)
         PrintError(context, std::to_string(counts.m_failed) + " of " +
@@ -119,17 +82,9 @@ Command AddTransformCommand(CLI::App &app) {
     CLI::App *sub = app.add_subcommand(
         "transform",
         "Transform points, one 'x y [z] [text]' per line, into another coordinate system");
-    sub->add_option(
-           "--from", options->m_from,
-           "Source system: EPSG:n, ESRI:n, authority:code, a PROJ string, WKT or @file (a regular "
-           "file of at most 1 MiB)")
-        ->required();
-    sub->add_option("--to", options->m_to, "Target system, in the same forms as --from")
-        ->required();
-    sub->add_option("--precision", options->m_precision,
-                    "Decimals of every output number (default: the shortest text that reads "
-                    "back to the same number)")
-        ->check(CLI::Range(0, kMaxPrecision));
+    AddSystemOption(*sub, "--from", options->m_from);
+    AddSystemOption(*sub, "--to", options->m_to);
+    AddPrecisionOption(*sub, options->m_precision);
     sub->add_flag("--strict", options->m_strict,
                   "Exit with 1 when a point fails or a line is not a point");
     sub->add_option("--area", options->m_area,
@@ -139,8 +94,11 @@ Command AddTransformCommand(CLI::App &app) {
                   "Fail when only a ballpark transformation (no datum shift) exists");
     sub->add_flag("--inverse", options->m_inverse, "The points are in --to; write them in --from");
     sub->add_flag("--show-operation", options->m_showOperation,
-                  "Name the operation PROJ used (for several points: the last one's), its accuracy, "
-                  "and whether it is only a ballpark transformation, on standard error");
+                  "On standard error, name the operation PROJ used for each point, as runs of "
+                  "lines ('FILE: lines 1-40: NAD27 to WGS 84 (6), accuracy 7 m'), with its "
+                  "accuracy, the grids it needs, and 'ballpark transformation only (no datum "
+                  "shift)' where that is all PROJ applied; slower where PROJ chooses among "
+                  "several operations by place");
     AddThreadsOption(sub, options->m_threads);
     sub->add_option("FILE", options->m_files, "Input files ('-' or none: standard input)");
     sub->footer(

@@ -318,22 +318,16 @@ void WriteLayerObject(CJsonWriter &json, const WmsLayerPath &path, int index, in
     json.Raw("}");
 }
 
-// Depth first, each level's systems built from its parent's.
-void WriteLayers(CJsonWriter &json, const std::vector<WmsLayer> &layers, WmsLayerPath &path,
-                 std::vector<CrsLevel> &levels, int parent, int &count) {
-    for (const WmsLayer &layer : layers) {
-        path.push_back(&layer);
-        const std::size_t depth = path.size() - 1;
-        if (levels.size() <= depth)
-            levels.emplace_back();
-        EffectiveCrsJson(layer, depth ? &levels[depth - 1] : nullptr, levels[depth]);
-        const int index = count++;
-        if (index)
-            json.Raw(",");
-        WriteLayerObject(json, path, index, parent, levels[depth].json);
-        WriteLayers(json, layer.children, path, levels, index, count);
-        path.pop_back();
-    }
+// Every layer depth first, as the JSON lists them: its path from the top, its index in that
+// order and its parent's index (-1 for a top layer). The one walk behind every listing.
+template <class Visit> void WalkLayers(const Geo::WmsCapabilities &capabilities, Visit visit) {
+    int index = 0;
+    std::vector<int> ancestors;
+    Geo::ForEachWmsLayer(capabilities, [&](const WmsLayerPath &path) {
+        ancestors.resize(path.size() - 1);
+        visit(path, index, ancestors.empty() ? -1 : ancestors.back());
+        ancestors.push_back(index++);
+    });
 }
 
 void WriteService(CJsonWriter &json, const Geo::WmsCapabilities &c) {
@@ -575,10 +569,17 @@ void WriteCapabilitiesJson(const Geo::WmsCapabilities &capabilities, COutputBuff
     json.Strings(capabilities.exceptionFormats);
     json.Key("layers");
     json.Raw("[");
-    WmsLayerPath path;
+    // Each level's systems are built from its parent's.
     std::vector<CrsLevel> levels;
-    int count = 0;
-    WriteLayers(json, capabilities.layers, path, levels, -1, count);
+    WalkLayers(capabilities, [&](const WmsLayerPath &path, int index, int parent) {
+        const std::size_t depth = path.size() - 1;
+        if (levels.size() <= depth)
+            levels.emplace_back();
+        EffectiveCrsJson(*path.back(), depth ? &levels[depth - 1] : nullptr, levels[depth]);
+        if (index)
+            json.Raw(",");
+        WriteLayerObject(json, path, index, parent, levels[depth].json);
+    });
     json.Raw("]}\n");
 }
 
@@ -614,7 +615,7 @@ void WriteCapabilitiesText(const Geo::WmsCapabilities &c, COutputBuffer &out) {
     }
     Line(out, "", "exceptions: ", Joined(c.exceptionFormats, " "));
     out.Append("layers:\n");
-    Geo::ForEachWmsLayer(c, [&](const WmsLayerPath &path) {
+    WalkLayers(c, [&](const WmsLayerPath &path, int, int) {
         LayerText(out, path, std::string(path.size() * 2, ' '), false);
     });
 }
@@ -630,15 +631,12 @@ bool WriteLayer(const Geo::WmsCapabilities &capabilities, const std::string &nam
     }
     CJsonWriter writer(out);
     // The index and parent refer to the whole document's layer list.
-    int index = 0, parent = -1, found = -1;
-    std::vector<int> stack;
-    Geo::ForEachWmsLayer(capabilities, [&](const WmsLayerPath &p) {
-        stack.resize(p.size() - 1);
+    int found = -1, parent = -1;
+    WalkLayers(capabilities, [&](const WmsLayerPath &p, int index, int up) {
         if (found < 0 && p == path) {
             found = index;
-            parent = stack.empty() ? -1 : stack.back();
+            parent = up;
         }
-        stack.push_back(index++);
     });
     std::string crs;
     for (const std::string &system : Geo::EffectiveWmsCrs(path))

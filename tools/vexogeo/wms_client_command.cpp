@@ -27,7 +27,7 @@ namespace {
 
 struct CapabilitiesOptions {
     std::string m_source;
-    std::string m_format = "text";
+    std::string m_format;
     std::string m_version = "1.3.0";
     std::string m_layer;
     double m_timeout = 60.0;
@@ -42,7 +42,7 @@ struct GetMapOptions {
     std::string m_bbox;
     int m_width = 0;
     int m_height = 0;
-    std::string m_format = "image/png";
+    std::string m_format;
     bool m_transparent = false;
     std::string m_bgColor;
     double m_timeout = 60.0;
@@ -62,51 +62,25 @@ Geo::WmsClientOptions ClientOptions(std::chrono::milliseconds timeout) {
     return options;
 }
 
-void PrintWmsError(const std::string &context, const Geo::CWmsError &error) {
-    if (error.GetKind() == Geo::WmsErrorKind::ServiceException)
-        PrintError(context,
-                   "service exception " +
-                       (error.GetCode().empty() ? std::string("(no code)") : error.GetCode()) +
-                       ": " + error.GetText());
-    else
-        PrintError(context, error.what());
-}
-
 int RunCapabilities(const CapabilitiesOptions &options) {
-    std::chrono::milliseconds timeout{0};
-    std::string usage;
-    if (!ReadTimeout(options.m_timeout, timeout, usage)) {
-        PrintError("wms capabilities", usage);
-        return kExitUsage;
+    const Geo::CWmsClient client(ClientOptions(TimeoutMilliseconds(options.m_timeout)));
+    const Geo::WmsCapabilities capabilities =
+        Geo::HasHttpScheme(options.m_source)
+            ? client.GetCapabilities(options.m_source, options.m_version)
+            : client.LoadCapabilitiesFile(options.m_source);
+    const bool json = options.m_format == "json";
+    COutputBuffer out;
+    if (!options.m_layer.empty()) {
+        if (!WriteLayer(capabilities, options.m_layer, json, out))
+            ThrowFailure("no layer is named " + QuoteText(options.m_layer));
+    } else if (json) {
+        WriteCapabilitiesJson(capabilities, out);
+    } else {
+        WriteCapabilitiesText(capabilities, out);
     }
-    try {
-        const Geo::CWmsClient client(ClientOptions(timeout));
-        const Geo::WmsCapabilities capabilities =
-            Geo::HasHttpScheme(options.m_source)
-                ? client.GetCapabilities(options.m_source, options.m_version)
-                : client.LoadCapabilitiesFile(options.m_source);
-        const bool json = options.m_format == "json";
-        COutputBuffer out;
-        if (!options.m_layer.empty()) {
-            if (!WriteLayer(capabilities, options.m_layer, json, out)) {
-                PrintError("wms capabilities", "no layer is named " + QuoteText(options.m_layer));
-                return kExitFailure;
-            }
-        } else if (json) {
-            WriteCapabilitiesJson(capabilities, out);
-        } else {
-            WriteCapabilitiesText(capabilities, out);
-        }
-        if (out.Flush())
-            return kExitSuccess;
-        PrintError("wms capabilities",
-                   std::string("cannot write the output: ") + std::strerror(out.GetError()));
-    } catch (const Geo::CWmsError &error) {
-        PrintWmsError("wms capabilities", error);
-    } catch (const std::exception &error) {
-        PrintError("wms capabilities", error.what());
-    }
-    return kExitFailure;
+    if (!out.Flush())
+        ThrowFailure(std::string("cannot write the output: ") + std::strerror(out.GetError()));
+    return kExitSuccess;
 }
 
 bool ReadColor(const std::string &text, std::uint32_t &color) {
@@ -133,7 +107,6 @@ bool ReadColor(const std::string &text, std::uint32_t &color) {
 // fetched whole and checked first, so that a stream receives a complete image or nothing.
 int WriteMapToStream(const Geo::CWmsClient &client, const Geo::CWmsUrl &request,
                      const std::string &output) {
-    const char *context = "wms getmap";
     Geo::Platform::CFileWriter stream;
     const bool opened = output == "-" ? stream.OpenStandardOutput() : stream.OpenStream(output);
     if (opened) {
@@ -141,8 +114,7 @@ int WriteMapToStream(const Geo::CWmsClient &client, const Geo::CWmsUrl &request,
         if (stream.Write(image) && stream.Commit())
             return kExitSuccess;
     }
-    PrintError(context, "cannot write " + QuoteText(output) + ": " + stream.GetErrorText());
-    return kExitFailure;
+    ThrowFailure("cannot write " + QuoteText(output) + ": " + stream.GetErrorText());
 }
 
 // The number of names in a comma-separated list ("a,b" 2, "" 1, "," 2).
@@ -198,39 +170,20 @@ struct WorldFiles {
 };
 
 int RunGetMap(const GetMapOptions &options) {
-    const char *context = "wms getmap";
-    std::vector<double> box;
-    if (!ParseNumberList(options.m_bbox, 4, box) || !(box[0] < box[2]) || !(box[1] < box[3])) {
-        PrintError(context, "--bbox: expected 'WEST,SOUTH,EAST,NORTH' with west < east and "
-                            "south < north, not '" +
-                                options.m_bbox + "'");
-        return kExitUsage;
-    }
+    const std::vector<double> box = ReadCornerBox("--bbox", options.m_bbox);
     // What every server refuses, refused here before anything is sent.
     if (options.m_layers.empty() || options.m_layers.front() == ',' ||
-        options.m_layers.back() == ',' || options.m_layers.find(",,") != std::string::npos) {
-        PrintError(context, "--layers: expected layer names separated by commas, not " +
-                                QuoteText(options.m_layers));
-        return kExitUsage;
-    }
+        options.m_layers.back() == ',' || options.m_layers.find(",,") != std::string::npos)
+        ThrowUsage("--layers: expected layer names separated by commas, not " +
+                   QuoteText(options.m_layers));
     if (!options.m_styles.empty() &&
-        CountListItems(options.m_styles) != CountListItems(options.m_layers)) {
-        PrintError(context, "--styles names " + std::to_string(CountListItems(options.m_styles)) +
-                                " styles for " + std::to_string(CountListItems(options.m_layers)) +
-                                " layers: give one per layer (empty for the default: 'a,,c') "
-                                "or none");
-        return kExitUsage;
-    }
-    if (options.m_width <= 0 || options.m_height <= 0) {
-        PrintError(context, "--width and --height must be positive");
-        return kExitUsage;
-    }
-    std::chrono::milliseconds timeout{0};
-    std::string usage;
-    if (!ReadTimeout(options.m_timeout, timeout, usage)) {
-        PrintError(context, usage);
-        return kExitUsage;
-    }
+        CountListItems(options.m_styles) != CountListItems(options.m_layers))
+        ThrowUsage("--styles names " + std::to_string(CountListItems(options.m_styles)) +
+                   " styles for " + std::to_string(CountListItems(options.m_layers)) +
+                   " layers: give one per layer (empty for the default: 'a,,c') or none");
+    if (options.m_width <= 0 || options.m_height <= 0)
+        ThrowUsage("--width and --height must be positive");
+    const std::chrono::milliseconds timeout = TimeoutMilliseconds(options.m_timeout);
     Geo::CWmsUrl request;
     request.SetAddress(options.m_address);
     request.SetService("WMS");
@@ -247,70 +200,46 @@ int RunGetMap(const GetMapOptions &options) {
     request.SetTransparent(options.m_transparent);
     if (!options.m_bgColor.empty()) {
         std::uint32_t color = 0;
-        if (!ReadColor(options.m_bgColor, color)) {
-            PrintError(context, "--bgcolor: expected 0xRRGGBB, not '" + options.m_bgColor + "'");
-            return kExitUsage;
-        }
+        if (!ReadColor(options.m_bgColor, color))
+            ThrowUsage("--bgcolor: expected 0xRRGGBB, not '" + options.m_bgColor + "'");
         request.SetBgColor(color);
     }
-    try {
-        if (options.m_printUrl) {
-            std::printf("%s\n", request.GetRequestUrl().c_str());
-            return kExitSuccess;
-        }
-        if (options.m_output.empty()) {
-            PrintError(context, "-o FILE is needed unless --print-url is given");
-            return kExitUsage;
-        }
-        const bool stream =
-            options.m_output == "-" || Geo::Platform::IsOutputStream(options.m_output);
-        WorldFiles world;
-        if (options.m_worldFile) {
-            if (stream) {
-                PrintError(context, "--world-file needs -o FILE: a world file lies beside an "
-                                    "image file, not beside a stream");
-                return kExitUsage;
-            }
-            world.m_worldPath =
-                SiblingPath(options.m_output, Geo::Wms::WorldFileExtension(options.m_format));
-            world.m_prjPath = SiblingPath(options.m_output, ".prj");
-            std::string error;
-            world.m_prjText = PrjText(options.m_crs, error);
-            if (world.m_prjText.empty()) {
-                PrintError(context,
-                           "--world-file: no .prj for " + QuoteText(options.m_crs) + ": " + error);
-                return kExitFailure;
-            }
-            world.m_worldText = WorldFileText(box, options.m_width, options.m_height);
-            for (auto [writer, path] : {std::pair{&world.m_world, &world.m_worldPath},
-                                        std::pair{&world.m_prj, &world.m_prjPath}})
-                if (!writer->Open(*path) ||
-                    !writer->Write(path == &world.m_worldPath ? world.m_worldText
-                                                              : world.m_prjText)) {
-                    PrintError(context,
-                               "cannot write " + QuoteText(*path) + ": " + writer->GetErrorText());
-                    return kExitFailure;
-                }
-        }
-        const Geo::CWmsClient client(ClientOptions(timeout));
-        if (stream)
-            return WriteMapToStream(client, request, options.m_output);
-        client.GetMapToFile(request, options.m_output);
-        if (options.m_worldFile)
-            for (auto [writer, path] : {std::pair{&world.m_world, &world.m_worldPath},
-                                        std::pair{&world.m_prj, &world.m_prjPath}})
-                if (!writer->Commit()) {
-                    PrintError(context,
-                               "cannot write " + QuoteText(*path) + ": " + writer->GetErrorText());
-                    return kExitFailure;
-                }
+    if (options.m_printUrl) {
+        std::printf("%s\n", request.GetRequestUrl().c_str());
         return kExitSuccess;
-    } catch (const Geo::CWmsError &error) {
-        PrintWmsError(context, error);
-    } catch (const std::exception &error) {
-        PrintError(context, error.what());
     }
-    return kExitFailure;
+    if (options.m_output.empty())
+        ThrowUsage("-o FILE is needed unless --print-url is given");
+    const bool stream = options.m_output == "-" || Geo::Platform::IsOutputStream(options.m_output);
+    WorldFiles world;
+    const auto files = {std::pair{&world.m_world, &world.m_worldPath},
+                        std::pair{&world.m_prj, &world.m_prjPath}};
+    if (options.m_worldFile) {
+        if (stream)
+            ThrowUsage("--world-file needs -o FILE: a world file lies beside an image file, not "
+                       "beside a stream");
+        world.m_worldPath =
+            SiblingPath(options.m_output, Geo::Wms::WorldFileExtension(options.m_format));
+        world.m_prjPath = SiblingPath(options.m_output, ".prj");
+        std::string error;
+        world.m_prjText = PrjText(options.m_crs, error);
+        if (world.m_prjText.empty())
+            ThrowFailure("--world-file: no .prj for " + QuoteText(options.m_crs) + ": " + error);
+        world.m_worldText = WorldFileText(box, options.m_width, options.m_height);
+        for (auto [writer, path] : files)
+            if (!writer->Open(*path) ||
+                !writer->Write(path == &world.m_worldPath ? world.m_worldText : world.m_prjText))
+                ThrowFailure("cannot write " + QuoteText(*path) + ": " + writer->GetErrorText());
+    }
+    const Geo::CWmsClient client(ClientOptions(timeout));
+    if (stream)
+        return WriteMapToStream(client, request, options.m_output);
+    client.GetMapToFile(request, options.m_output);
+    if (options.m_worldFile)
+        for (auto [writer, path] : files)
+            if (!writer->Commit())
+                ThrowFailure("cannot write " + QuoteText(*path) + ": " + writer->GetErrorText());
+    return kExitSuccess;
 }
 
 } // namespace
@@ -323,16 +252,14 @@ Command AddWmsClientSubcommands(CLI::App &wms) {
         ->add_option("SOURCE", capabilities->m_source,
                      "Service address (http:// or https://) or a capabilities file")
         ->required();
-    capabilitiesApp->add_option("--format", capabilities->m_format, "text (default) or json")
-        ->check(CLI::IsMember({"text", "json"}));
+    AddFormatOption(*capabilitiesApp, capabilities->m_format, {"text", "json"});
     capabilitiesApp
         ->add_option("--version", capabilities->m_version,
                      "Version to ask a server for: 1.1.1 or 1.3.0 (default)")
         ->check(CLI::IsMember(kVersions));
     capabilitiesApp->add_option("--layer", capabilities->m_layer,
                                 "Show the layer of this name whole, inherited values included");
-    AddTimeoutOption(*capabilitiesApp, capabilities->m_timeout,
-                     "Seconds before the request is given up (default 60, at most 86400)");
+    AddTimeoutOption(*capabilitiesApp, capabilities->m_timeout);
     capabilitiesApp->footer(
         "Asks for version 1.3.0 (or --version) and accepts the version the server answers with "
         "(1.1.1 or 1.3.0; 1.0.0 is refused); SERVICE, REQUEST and VERSION already in the address "
@@ -355,18 +282,14 @@ Command AddWmsClientSubcommands(CLI::App &wms) {
     getMapApp->add_option("--styles", getMap->m_styles,
                           "Styles, comma-separated: one per layer (empty for the default), or "
                           "none");
-    getMapApp->add_option("--crs", getMap->m_crs, "Coordinate system, e.g. EPSG:4326")->required();
-    getMapApp
-        ->add_option("--bbox", getMap->m_bbox,
-                     "WEST,SOUTH,EAST,NORTH, easting/longitude first whatever the system")
-        ->required();
+    AddServerCrsOption(*getMapApp, getMap->m_crs)->required();
+    AddBoxOption(*getMapApp, getMap->m_bbox)->required();
     getMapApp->add_option("--width", getMap->m_width, "Image width in pixels")->required();
     getMapApp->add_option("--height", getMap->m_height, "Image height in pixels")->required();
-    getMapApp->add_option("--format", getMap->m_format, "Image format (default image/png)");
+    AddImageFormatOption(*getMapApp, getMap->m_format);
     getMapApp->add_flag("--transparent", getMap->m_transparent, "Ask for a transparent image");
     getMapApp->add_option("--bgcolor", getMap->m_bgColor, "Background colour 0xRRGGBB");
-    AddTimeoutOption(*getMapApp, getMap->m_timeout,
-                     "Seconds before the request is given up (default 60, at most 86400)");
+    AddTimeoutOption(*getMapApp, getMap->m_timeout);
     getMapApp->add_option("-o,--output", getMap->m_output,
                           "Image file to write, or - for standard output");
     getMapApp->add_flag("--print-url", getMap->m_printUrl, "Print the request URL, fetch nothing");

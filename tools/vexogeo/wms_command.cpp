@@ -20,9 +20,10 @@ struct ComposeOptions {
     std::string m_request = "GetMap";
     std::string m_layers;
     std::string m_styles;
-    std::string m_format = "image/png";
+    std::string m_format;
     std::string m_crs;
     std::string m_bbox;
+    std::string m_originSize;
     int m_width = 0;
     int m_height = 0;
     bool m_check = false;
@@ -50,33 +51,29 @@ int RunCompose(const ComposeOptions &options) {
     url.SetStyles(options.m_styles);
     url.SetFormat(options.m_format);
     url.SetCrs(options.m_crs);
+    if (!options.m_bbox.empty() && !options.m_originSize.empty())
+        ThrowUsage("give the box either as --bbox or as --origin-size, not both");
     if (!options.m_bbox.empty()) {
+        // Four numbers that are no box are most likely an origin and a size, as --bbox once
+        // took them.
+        const std::vector<double> box = ReadCornerBox(
+            "--bbox", options.m_bbox, " (an origin and a size go to --origin-size X,Y,W,H)");
+        url.SetBBoxCorners(box[0], box[1], box[2], box[3]);
+    }
+    if (!options.m_originSize.empty()) {
         std::vector<double> box;
-        if (!ParseNumberList(options.m_bbox, 4, box)) {
-            PrintError("wms-url compose", "--bbox: expected four numbers 'x,y,width,height', not " +
-                                              QuoteText(options.m_bbox));
-            return kExitUsage;
-        }
+        if (!ParseNumberList(options.m_originSize, 4, box))
+            ThrowUsage("--origin-size: expected four numbers 'x,y,width,height', not " +
+                       QuoteText(options.m_originSize));
         url.SetBBox(BoundingBox2<double>(box[0], box[1], box[2], box[3]));
     }
     url.SetWidth(options.m_width);
     url.SetHeight(options.m_height);
-    if (options.m_standard) {
-        try {
-            std::printf("%s\n", url.GetRequestUrl().c_str());
-        } catch (const std::exception &error) {
-            PrintError("wms-url compose", error.what());
-            return kExitFailure;
-        }
-    } else {
-        std::printf("%s\n", url.GetUrl().c_str());
-    }
-    if (options.m_check && !url.IsValid()) {
-        PrintError("wms-url compose",
-                   "the request is incomplete: service, version, request, layers, format, crs, "
-                   "a box without a zero corner value, width and height are all needed");
-        return kExitFailure;
-    }
+    // GetRequestUrl throws for a request it cannot write; main reports it (exit 1).
+    std::printf("%s\n", (options.m_standard ? url.GetRequestUrl() : url.GetUrl()).c_str());
+    if (options.m_check && !url.IsValid())
+        ThrowFailure("the request is incomplete: service, version, request, layers, format, crs, "
+                     "a box without a zero corner value, width and height are all needed");
     return kExitSuccess;
 }
 
@@ -102,28 +99,22 @@ std::string DescribeWms(const Geo::CWms &wms, const std::string &indent) {
 
 int RunShow(const std::string &path) {
     Geo::CWms wms;
-    if (!Geo::CSerializer::LoadXmlFile(wms, path)) {
-        PrintError("wms show", "cannot load the WMS description " + QuoteText(path));
-        return kExitFailure;
-    }
+    if (!Geo::CSerializer::LoadXmlFile(wms, path))
+        ThrowFailure("cannot load the WMS description " + QuoteText(path));
     std::fputs(DescribeWms(wms, "").c_str(), stdout);
     return kExitSuccess;
 }
 
 int RunSave(const WmsFileOptions &options) {
-    if (!Geo::CSerializer::SaveXmlFile(options.m_wms, options.m_path)) {
-        PrintError("wms save", "cannot write the WMS description " + QuoteText(options.m_path));
-        return kExitFailure;
-    }
+    if (!Geo::CSerializer::SaveXmlFile(options.m_wms, options.m_path))
+        ThrowFailure("cannot write the WMS description " + QuoteText(options.m_path));
     return kExitSuccess;
 }
 
 int RunSrids(const std::string &path) {
     Geo::NamedSridConfiguration configuration;
-    if (!Geo::CSerializer::LoadXmlFile(configuration, path)) {
-        PrintError("srids", "cannot load the named SRID list " + QuoteText(path));
-        return kExitFailure;
-    }
+    if (!Geo::CSerializer::LoadXmlFile(configuration, path))
+        ThrowFailure("cannot load the named SRID list " + QuoteText(path));
     std::string out;
     for (const Geo::NamedSrid &entry : configuration.m_entries)
         out += entry.m_srid.m_authority + ":" + std::to_string(entry.m_srid.m_code) + "\t" +
@@ -134,10 +125,8 @@ int RunSrids(const std::string &path) {
 
 int RunNamedWms(const std::string &path) {
     Geo::CNamedWmsConfiguration configuration;
-    if (!Geo::CSerializer::LoadXmlFile(configuration, path)) {
-        PrintError("named-wms", "cannot load the named WMS list " + QuoteText(path));
-        return kExitFailure;
-    }
+    if (!Geo::CSerializer::LoadXmlFile(configuration, path))
+        ThrowFailure("cannot load the named WMS list " + QuoteText(path));
     std::string out;
     for (const Geo::NamedWms &entry : configuration.m_entries)
         out += entry.m_name + "\n" + DescribeWms(entry.m_wms, "  ");
@@ -152,7 +141,7 @@ Command AddWmsUrlCommand(CLI::App &app) {
     sub->require_subcommand(1);
     sub->footer("Examples:\n"
                 "  vexogeo wms-url compose --address https://example.org/wms --layers roads "
-                "--crs EPSG:3857 --bbox 1480000,6880000,20000,15000 --width 800 --height 600 "
+                "--crs EPSG:3857 --bbox 1480000,6880000,1500000,6895000 --width 800 --height 600 "
                 "--check\n"
                 "  vexogeo wms-url parse "
                 "'https://example.org/wms?service=WMS&version=1.3.0&request=GetMap&layers=roads'");
@@ -166,10 +155,11 @@ Command AddWmsUrlCommand(CLI::App &app) {
     composeApp->add_option("--request", compose->m_request, "Request (default GetMap)");
     composeApp->add_option("--layers", compose->m_layers, "Layers, comma-separated");
     composeApp->add_option("--styles", compose->m_styles, "Styles, comma-separated");
-    composeApp->add_option("--format", compose->m_format, "Image format (default image/png)");
-    composeApp->add_option("--crs", compose->m_crs, "Coordinate system, e.g. EPSG:3857");
-    composeApp->add_option("--bbox", compose->m_bbox,
-                           "Box as origin and extent 'x,y,width,height' (default 0,0,1,1)");
+    AddImageFormatOption(*composeApp, compose->m_format);
+    AddServerCrsOption(*composeApp, compose->m_crs);
+    AddBoxOption(*composeApp, compose->m_bbox);
+    composeApp->add_option("--origin-size", compose->m_originSize,
+                           "The box as origin and extent X,Y,WIDTH,HEIGHT instead of --bbox");
     composeApp->add_option("--width", compose->m_width, "Image width in pixels");
     composeApp->add_option("--height", compose->m_height, "Image height in pixels");
     composeApp->add_flag("--check", compose->m_check,
@@ -178,9 +168,12 @@ Command AddWmsUrlCommand(CLI::App &app) {
                          "Print the request as WMS servers read it: percent-encoded values, the "
                          "address's own query kept, the box in the version's axis order");
     composeApp->footer("Values are inserted byte for byte; coordinates with 15 significant "
-                       "digits.\n\nExample:\n"
+                       "digits. Without --bbox or --origin-size the box is 0,0,1,1.\n\nExample:\n"
                        "  vexogeo wms-url compose --address https://example.org/wms --layers "
-                       "roads --crs EPSG:4326 --bbox 13,52,1,0.5 --width 400 --height 200");
+                       "roads --crs EPSG:4326 --bbox 13,52,14,52.5 --width 400 --height 200\n"
+                       "  vexogeo wms-url compose --address https://example.org/wms --layers "
+                       "roads --crs EPSG:4326 --origin-size 13,52,1,0.5 --width 400 --height "
+                       "200");
 
     auto url = std::make_shared<std::string>();
     CLI::App *parseApp = sub->add_subcommand("parse", "Print every parameter read from a URL");

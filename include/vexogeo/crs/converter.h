@@ -52,6 +52,15 @@ class VEXOGEO_API CConverter {
     /// northing; `z` may be null. @return true if at least one point was transformed; a partial
     /// result also records error 2048 unless an error is already pending.
     bool TransformCoordinates(std::uint64_t count, double *x, double *y, double *z) const;
+    /// As the packed form above (the same values, result and error state), and replaces `used`
+    /// by the operation that transformed each point (`OperationsUsed::kNone` for a failed one),
+    /// also when the points are split across threads. Where PROJ chooses among several
+    /// operations per point the points go through PROJ one by one, and the operation is read
+    /// back (`proj_trans_get_last_used_operation`, about 0.2 ms) only when PROJ switched;
+    /// a transformation with one operation keeps the bulk speed. Without a transformation
+    /// `used` is emptied and the answer is false.
+    bool TransformCoordinates(std::uint64_t count, double *x, double *y, double *z,
+                              OperationsUsed &used) const;
     /// General form: per axis a count, a stride in bytes and an array (null allowed for z).
     /// @return true if at least one point was transformed; fewer than `nx` records error 2048
     /// unless an error is already pending.
@@ -79,6 +88,10 @@ class VEXOGEO_API CConverter {
     /// `GetLaneCount` or when no point was transformed.
     bool TransformCoordinatesOnLane(unsigned lane, std::uint64_t count, double *x, double *y,
                                     double *z) const;
+    /// As above, and replaces `used` by the operation that transformed each point, as the
+    /// recording `TransformCoordinates` does (emptied for a lane beyond `GetLaneCount`).
+    bool TransformCoordinatesOnLane(unsigned lane, std::uint64_t count, double *x, double *y,
+                                    double *z, OperationsUsed &used) const;
     /// The same from target to source on lane `lane`'s copy (nothing is rebuilt).
     /// @return false for a lane beyond `GetLaneCount` or when no point was transformed.
     bool InverseTransformCoordinatesOnLane(unsigned lane, std::uint64_t count, double *x, double *y,
@@ -91,6 +104,9 @@ class VEXOGEO_API CConverter {
     bool InverseTransformCoordinate(double &x, double &y, double &z) const;
     /// `count` packed points from target to source, in place; `z` may be null.
     bool InverseTransformCoordinates(std::uint64_t count, double *x, double *y, double *z) const;
+    /// `count` packed points from target to source, recording the operation of each point.
+    bool InverseTransformCoordinates(std::uint64_t count, double *x, double *y, double *z,
+                                     OperationsUsed &used) const;
     /// General form from target to source: per axis a count, a stride in bytes and an array.
     bool InverseTransformCoordinates(std::uint64_t nx, std::uint64_t sx, double *x,
                                      std::uint64_t ny, std::uint64_t sy, double *y,
@@ -111,7 +127,8 @@ class VEXOGEO_API CConverter {
     /// PROJ found one with the current area of interest and ballpark option).
     bool HasTransformation() const;
     /// Reads the operation the transformation uses: the one that transformed the last point
-    /// when PROJ chose among several by area, otherwise the one PROJ ranks first.
+    /// when PROJ chose among several by area, otherwise the one PROJ ranks first. Points of one
+    /// call may use different operations: the recording `TransformCoordinates` tells each.
     /// @return false, `info` untouched, without a transformation.
     bool GetOperationInfo(OperationInfo &info) const;
 
@@ -142,8 +159,8 @@ class VEXOGEO_API CConverter {
     void InitializeCrsToCrs();
     void PrepareLanes();
     bool Transform(int direction, std::uint64_t nx, std::uint64_t sx, double *x, std::uint64_t ny,
-                   std::uint64_t sy, double *y, std::uint64_t nz, std::uint64_t sz,
-                   double *z) const;
+                   std::uint64_t sy, double *y, std::uint64_t nz, std::uint64_t sz, double *z,
+                   OperationsUsed *used = nullptr) const;
     bool TransformBox(int direction, double &west, double &south, double &east, double &north,
                       int densify) const;
     bool TransformSplitBox(int direction, double &west, double &south, double &east,

@@ -3,6 +3,7 @@
 #ifndef VEXOGEO_CRS_CRS_INFO_H
 #define VEXOGEO_CRS_CRS_INFO_H
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,39 @@ struct OperationInfo {
     double m_accuracy = -1;             ///< metres; negative when unknown
     bool m_ballpark = false;            ///< true when only a ballpark (no datum shift) is applied
     std::vector<OperationGrid> m_grids; ///< grids needed, in PROJ's order
+};
+
+/// @return true when every field is the same (name, path and availability of each grid too).
+inline bool operator==(const OperationGrid &a, const OperationGrid &b) {
+    return a.m_name == b.m_name && a.m_path == b.m_path && a.m_available == b.m_available;
+}
+/// @return false when every field is the same.
+inline bool operator!=(const OperationGrid &a, const OperationGrid &b) { return !(a == b); }
+/// @return true when name, accuracy, ballpark flag and grids are the same; a transformation's
+/// alternatives that compare equal here count as one operation in `OperationsUsed`.
+inline bool operator==(const OperationInfo &a, const OperationInfo &b) {
+    return a.m_name == b.m_name && a.m_accuracy == b.m_accuracy && a.m_ballpark == b.m_ballpark &&
+           a.m_grids == b.m_grids;
+}
+/// @return false when name, accuracy, ballpark flag and grids are the same.
+inline bool operator!=(const OperationInfo &a, const OperationInfo &b) { return !(a == b); }
+
+/// Which operation transformed each point of a bulk call (`CConverter::TransformCoordinates`
+/// with a record): the distinct operations in the order the points first used them, and per
+/// point an index into that list. The same points give the same record, bit for bit, on any
+/// number of threads.
+struct OperationsUsed {
+    /// The index of a point that came out without finite x and y: no operation transformed it.
+    static constexpr std::int32_t kNone = -1;
+
+    std::vector<OperationInfo> m_operations; ///< distinct operations, in order of first use
+    std::vector<std::int32_t> m_points;      ///< per point: index into m_operations, or kNone
+
+    /// @return the index of `info` in `m_operations`, appended when no equal entry exists.
+    VEXOGEO_API std::int32_t Add(const OperationInfo &info);
+    /// Appends `more`'s points after these, its operations merged into this list (an equal
+    /// entry is reused), as if one call had transformed both runs of points.
+    VEXOGEO_API void Append(const OperationsUsed &more);
 };
 
 } // namespace Geo
