@@ -248,7 +248,7 @@ void TransformJob(Geo::CConverter &converter, bool onLane, unsigned lane, Scratc
     }
 
     if (!scratch.m_pOut)
-        scratch.m_pOut = std::make_unique<COutputBuffer>(&scratch.m_text);
+        scratch.m_pOut = std::make_unique<COutputBuffer>(&scratch.m_text, 64 * 1024);
     COutputBuffer &out = *scratch.m_pOut;
     std::size_t point = 0;
     for (const BlockLine &line : lines) {
