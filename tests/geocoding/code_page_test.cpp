@@ -1,7 +1,7 @@
 // Code-page conversions: Windows-1252 and UTF-8 against wide text, substitution on both sides.
 #include "platform/code_page_conversion.h"
-#include "text/server_text.h"
 #include "text/code_page.h"
+#include "text/server_text.h"
 
 #include <gtest/gtest.h>
 
