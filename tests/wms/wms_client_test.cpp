@@ -179,10 +179,6 @@ TEST(WmsClient, CapabilitiesNegotiateTheVersion) {
     const WmsCapabilities capabilities =
         CWmsClient(Options()).GetCapabilities(server.Url("/mapserv?map=/x.map&"));
     EXPECT_EQ(query, "map=/x.map&SERVICE=WMS&REQUEST=GetCapabilities&VERSION=1.3.0");
-    // 1.1.1 asked for, in place of the address's own request and past its fragment.
-    CWmsClient(Options()).GetCapabilities(
-        server.Url("/mapserv?Version=1.3.0&map=/x.map&request=GetMap#layers"), "1.1.1");
-    EXPECT_EQ(query, "map=/x.map&SERVICE=WMS&REQUEST=GetCapabilities&VERSION=1.1.1");
     EXPECT_EQ(capabilities.version, "1.1.1");
     EXPECT_EQ(capabilities.title, "Old");
 }
