@@ -73,7 +73,7 @@ def test_capabilities_from_bytes_a_server_and_a_file(serve):
     layer = caps[named[0]]
     assert layer.name == named[0] and repr(layer).startswith("Layer(name=")
     assert vexogeo.wms.capabilities(
-        REPOSITORY / "fuzz" / "corpus" / "wms_capabilities" / "older_111.xml").version == "1.1.1"
+        REPOSITORY / "tests" / "data" / "wms_capabilities" / "older_111.xml").version == "1.1.1"
     with pytest.raises(vexogeo.WmsError) as raised:
         vexogeo.wms.capabilities(capabilities_document("exception.xml"))
     assert raised.value.kind == "invalid_document"
