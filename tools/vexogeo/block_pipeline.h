@@ -49,6 +49,14 @@ void RunBlocks(CLineReader &reader, unsigned threads, const BlockWork &work, con
 void WriteDiagnostics(const std::vector<HeldDiagnostic> &diagnostics, std::uint64_t *printed,
                       std::uint64_t limit);
 
+/// Asks `engine` (a converter or a geodesic) for a lane per thread and returns how many threads
+/// the work may use: `threads` when each has a lane of its own, else 1 (the work runs alone).
+template <class Engine> unsigned UseLanes(Engine &engine, unsigned threads) {
+    if (threads > 1)
+        engine.SetThreadCount(threads);
+    return threads > 1 && engine.GetLaneCount() >= threads ? threads : 1;
+}
+
 } // namespace VexoGeoCli
 
 #endif

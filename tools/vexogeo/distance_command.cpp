@@ -157,11 +157,8 @@ int RunBulk(Geo::CGeodesic &geodesic, const std::string &crs, int precision, uns
     COutputBuffer out;
     CProgress progress(context, reader.GetBytesTotal());
     // Each thread measures on a lane of its own; without lanes the work runs alone.
-    if (threads > 1)
-        geodesic.SetThreadCount(threads);
-    const bool onLane = threads > 1 && geodesic.GetLaneCount() >= threads;
-    if (!onLane)
-        threads = 1;
+    threads = UseLanes(geodesic, threads);
+    const bool onLane = threads > 1;
     std::vector<Scratch> scratch(threads);
     std::uint64_t counts[3] = {};
     std::uint64_t printed[3] = {};

@@ -98,12 +98,8 @@ int RunMeasure(const MeasureOptions &options) {
                                               : std::vector<std::string>{options.m_file},
                        context);
     CProgress progress(context, reader.GetBytesTotal());
-    unsigned threads = ResolveThreads(options.m_threads);
-    if (threads > 1)
-        geodesic.SetThreadCount(threads);
-    const bool onLane = threads > 1 && geodesic.GetLaneCount() >= threads;
-    if (!onLane)
-        threads = 1;
+    const unsigned threads = UseLanes(geodesic, ResolveThreads(options.m_threads));
+    const bool onLane = threads > 1;
     std::vector<Scratch> scratch(threads);
     std::vector<double> ringX, ringY;
     double length = 0;
