@@ -3,6 +3,8 @@
 #include "text/code_page.h"
 #include "text/server_text.h"
 
+#include "support/test_data.h"
+
 #include <rapidjson/document.h>
 
 #include <gtest/gtest.h>
@@ -11,15 +13,6 @@
 
 namespace Geo {
 namespace {
-
-const std::string kFffd = "\xEF\xBF\xBD";
-
-std::string Fffd(std::size_t count) {
-    std::string text;
-    while (count-- > 0)
-        text += kFffd;
-    return text;
-}
 
 // The platform's decoder turns each ill-formed part into U+FFFD too: decoding and encoding again
 // is an independent repair.
@@ -31,37 +24,14 @@ std::string RepairedByThePlatform(const std::string &text) {
     return utf8.data();
 }
 
+// tests/data/server_text/utf8_repair.tsv: every kind of ill-formed part, and well-formed text.
 TEST(ServerText, Utf8RepairKeepsEveryWellFormedCharacter) {
-    const struct {
-        std::string in, out;
-    } kCases[] = {
-        {"", ""},
-        {"Wien, \xC3\x96sterreich \xE6\x9D\xB1 \xF0\x9F\x98\x80 \xF4\x8F\xBF\xBF",
-         "Wien, \xC3\x96sterreich \xE6\x9D\xB1 \xF0\x9F\x98\x80 \xF4\x8F\xBF\xBF"},
-        {"A\xE9"
-         "B \xC3\xA9",
-         "A" + kFffd + "B \xC3\xA9"}, // one Latin-1 byte, not the whole text
-        {"\xC3", kFffd},              // truncated at the end
-        {"\xE2\x82", kFffd},
-        {"\xF0\x9F\x98", kFffd},
-        {"\xF0\x9F\x98x\xE2\x82", kFffd + "x" + kFffd},
-        {"\xE2\x28\xA1", kFffd + "(" + kFffd}, // not a continuation byte
-        {"\xC0\xAF", Fffd(2)},                 // overlong "/"
-        {"\xE0\x80\xAF", Fffd(3)},             // overlong, three bytes
-        {"\xF0\x8F\xBF\xBF", Fffd(4)},         // overlong, four bytes
-        {"\xED\xA0\x80\xED\xBF\xBF", Fffd(6)}, // surrogates encoded in UTF-8
-        {"\xF4\x90\x80\x80", Fffd(4)},         // past U+10FFFF
-        {"\xF5\xF6\xF7\xF8\xF9\xFA\xFB\xFC\xFD\xFE\xFF", Fffd(11)},
-        {"\x80\xBF", Fffd(2)}, // stray continuation bytes
-        {"ok \xC3\xA9\xC3 \xF0\x9F\x98\x80\xF0\x9F",
-         "ok \xC3\xA9" + kFffd + " \xF0\x9F\x98\x80" + kFffd},
-        {std::string("a\0b", 3), std::string("a\0b", 3)},
-    };
-    for (const auto &c : kCases) {
-        EXPECT_EQ(ToValidUtf8(c.in), c.out) << c.in;
-        EXPECT_EQ(IsValidUtf8(c.in), c.in == c.out) << c.in;
-        if (c.in.find('\0') == std::string::npos) {
-            EXPECT_EQ(RepairedByThePlatform(c.in), c.out) << c.in;
+    for (const auto &row : VexoGeoTest::TestTable("server_text/utf8_repair.tsv", 2)) {
+        SCOPED_TRACE(row.m_trace);
+        EXPECT_EQ(ToValidUtf8(row[0]), row[1]);
+        EXPECT_EQ(IsValidUtf8(row[0]), row[0] == row[1]);
+        if (row[0].find('\0') == std::string::npos) {
+            EXPECT_EQ(RepairedByThePlatform(row[0]), row[1]);
         }
     }
 }
@@ -83,65 +53,35 @@ TEST(ServerText, Utf8RepairAgreesWithThePlatformOverRandomBytes) {
 }
 
 TEST(ServerText, OneLineForTheTerminal) {
-    const struct {
-        std::string in;
-        std::size_t maxBytes;
-        std::string out;
-    } kCases[] = {
-        {"Wien, \xC3\x96sterreich", std::string::npos, "Wien, \xC3\x96sterreich"},
-        {"a\nb\rc\td\\e", std::string::npos, "a\\nb\\rc\\td\\\\e"},
-        {"\x1b]0;owned\x07\x7F" + std::string(1, '\0'), std::string::npos,
-         "\\x1b]0;owned\\x07\\x7f\\x00"},
-        {"\xC2\x9B"
-         "2J \xC2\x85 \xC2\xA0",
-         std::string::npos, "\\u009b2J \\u0085 \xC2\xA0"},
-        {"A\xE9"
-         "B",
-         std::string::npos, "A" + kFffd + "B"},
-        {"abc\xC3\xA9z", 4, "abc..."}, // never half a character
-        {"abc\xC3\xA9z", 5, "abc\xC3\xA9..."},
-        {"abc", 3, "abc"},
-    };
-    for (const auto &c : kCases)
-        EXPECT_EQ(ToSafeLine(c.in, c.maxBytes), c.out) << c.out;
+    for (const auto &row : VexoGeoTest::TestTable("server_text/safe_line.tsv", 3)) {
+        const auto limit = row[1].empty() ? std::string::npos : std::stoul(row[1]);
+        EXPECT_EQ(ToSafeLine(row[0], limit), row[2]) << row.m_trace;
+    }
 }
 
 TEST(ServerText, JsonStringsReadBackExactly) {
-    const std::string kTexts[] = {"", "Wien, \xC3\x96sterreich \xF0\x9F\x98\x80",
-                                  "\"quoted\" \\ / \b\f\n\r\t \x01\x1b\x7F \xC2\x85 \xE2\x80\xA8",
-                                  std::string("nul \0 inside", 12),
-                                  "A\xE9"
-                                  "B \xED\xA0\x80"};
-    for (const std::string &text : kTexts) {
+    auto rows = VexoGeoTest::TestTable("server_text/json_strings.tsv", 1);
+    for (const auto &row : VexoGeoTest::TestTable("server_text/utf8_repair.tsv", 2))
+        rows.push_back(row);
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.m_trace);
         std::string json;
-        AppendJsonString(json, text);
+        AppendJsonString(json, row[0]);
         rapidjson::Document document;
         document.Parse<rapidjson::kParseValidateEncodingFlag>(json.data(), json.size());
         ASSERT_FALSE(document.HasParseError()) << json;
         ASSERT_TRUE(document.IsString()) << json;
-        EXPECT_EQ(std::string(document.GetString(), document.GetStringLength()), ToValidUtf8(text));
+        EXPECT_EQ(std::string(document.GetString(), document.GetStringLength()),
+                  ToValidUtf8(row[0]));
         EXPECT_EQ(json.find_first_of("\n\r\x1b\x7F"), std::string::npos) << json;
     }
 }
 
 TEST(ServerText, LoneSurrogateEscapesBecomeReplacementEscapes) {
-    const struct {
-        const char *in;
-        const char *out; ///< null: nothing to repair
-    } kCases[] = {
-        {R"(["\ud83d\ude00", "\u00f6", "\uD83D\uDE00"])", nullptr},
-        {R"(["\\ud800", "\\\ud800"])", R"(["\\ud800", "\\\ufffd"])"},
-        {R"(["\ud800"])", R"(["\ufffd"])"},
-        {R"(["\udc00\ud800x"])", R"(["\ufffd\ufffdx"])"},
-        {R"(["\uDBFF\u0041"])", R"(["\ufffd\u0041"])"},
-        {R"(["\ud800\ud800\udc00"])", R"(["\ufffd\ud800\udc00"])"},
-        {R"(["\ud80)", nullptr}, // cut: left to the parser to refuse
-        {R"(["\u12x4 \u)", nullptr},
-    };
-    for (const auto &c : kCases) {
+    for (const auto &row : VexoGeoTest::TestTable("server_text/lone_surrogates.tsv", 2)) {
         std::string repaired = "untouched";
-        EXPECT_EQ(ReplaceLoneSurrogateEscapes(c.in, repaired), c.out != nullptr) << c.in;
-        EXPECT_EQ(repaired, c.out ? c.out : "untouched") << c.in;
+        EXPECT_EQ(ReplaceLoneSurrogateEscapes(row[0], repaired), row[1] != "-") << row.m_trace;
+        EXPECT_EQ(repaired, row[1] != "-" ? row[1] : "untouched") << row.m_trace;
     }
 }
 
