@@ -3,10 +3,13 @@
 #include "text/code_page.h"
 #include "text/server_text.h"
 
+#include "support/test_data.h"
+
 #include <gtest/gtest.h>
 
 #include <iterator>
 #include <random>
+#include <sstream>
 
 namespace Geo {
 namespace {
@@ -28,20 +31,16 @@ std::string Narrow(unsigned codePage, const std::wstring &text) {
 }
 
 TEST(CodePage, Windows1252AndUtf8) {
-    const struct {
-        const char *windows1252;
-        const wchar_t *wide;
-        const char *utf8;
-    } kCases[] = {
-        {"K\xF6ln", L"K\u00F6ln", "\x4B\xC3\xB6\x6C\x6E"},
-        {"Stra\337e \x80", L"Stra\u00DFe \u20AC", "Stra\303\237e \xE2\x82\xAC"},
-        {"", L"", ""},
-    };
-    for (const auto &c : kCases) {
-        EXPECT_EQ(Wide(k1252, c.windows1252), c.wide);
-        EXPECT_EQ(Narrow(kCodePageUtf8, c.wide), c.utf8);
-        EXPECT_EQ(Wide(kCodePageUtf8, c.utf8), c.wide);
-        EXPECT_EQ(Narrow(k1252, c.wide), c.windows1252);
+    for (const auto &c : VexoGeoTest::TestTable("geocoding/code_pages.tsv", 3)) {
+        SCOPED_TRACE(c.m_trace);
+        std::wstring wide;
+        std::istringstream units(c[1]);
+        for (unsigned unit = 0; units >> std::hex >> unit;)
+            wide += static_cast<wchar_t>(unit);
+        EXPECT_EQ(Wide(k1252, c[0]), wide);
+        EXPECT_EQ(Narrow(kCodePageUtf8, wide), c[2]);
+        EXPECT_EQ(Wide(kCodePageUtf8, c[2]), wide);
+        EXPECT_EQ(Narrow(k1252, wide), c[0]);
     }
     // Longer than one conversion chunk: the converter must go on where it stopped.
     EXPECT_EQ(Wide(k1252, std::string(5000, '\xF6')), std::wstring(5000, L'\u00F6'));

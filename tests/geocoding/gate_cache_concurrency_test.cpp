@@ -30,10 +30,7 @@ template <typename Work> void RunThreads(int count, Work work) {
 }
 
 TEST(GateThreads, SearchesFromSeveralThreadsKeepTheRate) {
-    const VexoGeoTest::LoopbackServer server(
-        [](const httplib::Request &, httplib::Response &response) {
-            response.set_content("[]", "application/json");
-        });
+    const VexoGeoTest::LoopbackServer server(VexoGeoTest::Answering(200, "[]"));
     const struct {
         double rate;
         int threads, perThread;

@@ -27,21 +27,13 @@ namespace Geo {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using VexoGeoTest::Answering;
 using VexoGeoTest::LoopbackServer;
 using ScopedEnv = VexoGeoTest::CScopedEnv;
 
 // Answers of the service, in tests/data/geocoder_answers.
 const std::string kWien = VexoGeoTest::TestData("geocoder_answers/wien");
 const std::string kWienObject = VexoGeoTest::TestData("geocoder_answers/wien_reverse");
-
-LoopbackServer::Handler Answering(int status, std::string body, std::string retryAfter = "") {
-    return [=](const httplib::Request &, httplib::Response &response) {
-        response.status = status;
-        if (!retryAfter.empty())
-            response.set_header("Retry-After", retryAfter);
-        response.set_content(body, "application/json; charset=utf-8");
-    };
-}
 
 GeocoderOptions Uncached(const std::string &endpoint) {
     GeocoderOptions options;
@@ -163,32 +155,21 @@ TEST_F(Geocoder, BadArgumentsAreRefusedBeforeAnyRequest) {
     EXPECT_EQ(server.RequestCount(), 0);
 }
 
+// tests/data/geocoding/typed_failures.tsv, an enormous answer with a terminal escape and a
+// truncated one.
 TEST_F(Geocoder, FailuresAreTypedAndOneCleanLine) {
-    const std::string huge = "\x1b[31m" + std::string(5u << 20, 'x');
-    const std::string notNominatim = "the answer is not a Nominatim result: ";
-    const struct {
-        LoopbackServer::Handler handler;
-        GeocodingErrorKind kind;
-        long status;
-        double retryAfter;
-        std::string start; ///< the message's beginning
-    } kCases[] = {
-        {Answering(403, "Blocked\n<b>policy</b>"), GeocodingErrorKind::Blocked, 403, -1,
-         "HTTP 403: the service refuses this application or address (blocked): Blocked\\n<b>"},
-        {Answering(429, "slow down", "7"), GeocodingErrorKind::RateLimited, 429, 7,
-         "HTTP 429: too many requests (rate limited), retry after 7 s: slow down"},
-        {Answering(500, huge), GeocodingErrorKind::HttpStatus, 500, -1, "HTTP 500: \\x1b[31mxxx"},
-        {Answering(200, "<html><body>Welcome to the hotel Wi-Fi</body></html>"),
-         GeocodingErrorKind::NotNominatim, 0, -1, notNominatim},
-        {Answering(200, kWien.substr(0, 80)), GeocodingErrorKind::NotNominatim, 0, -1,
-         notNominatim},
-        {Answering(200, R"({"error":"x"})"), GeocodingErrorKind::NotNominatim, 0, -1,
-         notNominatim + "expected a list"},
-        {Answering(200, R"([{"display_name":"no point"}])"), GeocodingErrorKind::NotNominatim, 0,
-         -1, notNominatim + "no element"},
-    };
+    const char *const kKinds[] = {"InvalidArgument", "TimedOut",   "Cancelled",    "Blocked",
+                                  "RateLimited",     "HttpStatus", "NotNominatim", "Transfer"};
+    auto kCases = VexoGeoTest::TestTable("geocoding/typed_failures.tsv", 7);
+    kCases.push_back({{"500", "", "\x1b[31m" + std::string(5u << 20, 'x'), "HttpStatus", "500",
+                       "-1", "HTTP 500: \\x1b[31mxxx"},
+                      "huge"});
+    kCases.push_back({{"200", "", kWien.substr(0, 80), "NotNominatim", "0", "-1",
+                       "the answer is not a Nominatim result: "},
+                      "truncated"});
     for (const auto &c : kCases) {
-        const LoopbackServer server(c.handler);
+        SCOPED_TRACE(c.m_trace);
+        const LoopbackServer server(Answering(std::stoi(c[0]), c[2], c[1]));
         GeocoderOptions options; // cached if it succeeded
         options.m_endpoint = server.SearchUrl();
         const CGeocoder geocoder(options);
@@ -196,18 +177,18 @@ TEST_F(Geocoder, FailuresAreTypedAndOneCleanLine) {
             RequestGate::Process().Reset();
             try {
                 geocoder.Search("Wien");
-                ADD_FAILURE() << c.start;
+                ADD_FAILURE();
             } catch (const GeocodingError &error) {
                 const std::string text = error.what();
-                EXPECT_EQ(error.GetKind(), c.kind) << text;
-                EXPECT_EQ(error.GetStatus(), c.status) << text;
-                EXPECT_EQ(error.GetRetryAfterSeconds(), c.retryAfter) << text;
-                EXPECT_EQ(text.rfind(c.start, 0), 0u) << text;
+                EXPECT_STREQ(kKinds[static_cast<int>(error.GetKind())], c[3].c_str()) << text;
+                EXPECT_EQ(error.GetStatus(), c.Number(4)) << text;
+                EXPECT_EQ(error.GetRetryAfterSeconds(), c.Number(5)) << text;
+                EXPECT_EQ(text.rfind(c[6], 0), 0u) << text;
                 EXPECT_LT(text.size(), 320u);
                 EXPECT_EQ(text.find_first_of("\n\r\x1b"), std::string::npos) << text;
             }
         }
-        EXPECT_EQ(server.RequestCount(), 2) << "errors are never cached: " << c.start;
+        EXPECT_EQ(server.RequestCount(), 2) << "errors are never cached";
     }
     // An honest empty answer is no error, and reverse's "error" object is no place.
     const LoopbackServer empty(Answering(200, " [] "));
@@ -377,14 +358,8 @@ TEST_F(Geocoder, EndpointAndRateAreReadAtRunTime) {
 }
 
 TEST(GeocodingSettings, SiblingUrls) {
-    const std::pair<const char *, const char *> kSiblings[] = {
-        {"https://nominatim.example.org/search", "https://nominatim.example.org/reverse"},
-        {"https://h/nominatim/search.php?key=1", "https://h/nominatim/reverse?key=1"},
-        {"http://h:8080/geo/", "http://h:8080/geo/reverse"},
-        {"http://h/research", "http://h/research/reverse"},
-    };
-    for (const auto &[search, reverse] : kSiblings)
-        EXPECT_EQ(GetSiblingUrl(search, "reverse"), reverse);
+    for (const auto &c : VexoGeoTest::TestTable("geocoding/sibling_urls.tsv", 2))
+        EXPECT_EQ(GetSiblingUrl(c[0], "reverse"), c[1]) << c.m_trace;
 }
 
 } // namespace

@@ -15,6 +15,7 @@ namespace {
 
 using ::testing::StrEq;
 using ::testing::ThrowsMessage;
+using VexoGeoTest::Answering;
 using VexoGeoTest::LoopbackServer;
 
 static_assert(std::is_base_of_v<std::exception, TransferError> &&
@@ -22,15 +23,7 @@ static_assert(std::is_base_of_v<std::exception, TransferError> &&
 
 // Two places, their members in different orders.
 const std::string kWien = VexoGeoTest::TestData("geocoder_answers/two_places");
-const std::string kTail = "&accept-language=en&format=json&limit=";
 const ViewBox kVienna{16.2, 48.1, 16.5, 48.3};
-
-LoopbackServer::Handler Answering(int status, std::string body) {
-    return [status, body](const httplib::Request &, httplib::Response &response) {
-        response.status = status;
-        response.set_content(body, "application/json; charset=utf-8");
-    };
-}
 
 TEST(Nominatim, BadLimitsAreRefusedBeforeAnyRequest) {
     const LoopbackServer server(Answering(200, "[]"));
@@ -49,34 +42,17 @@ TEST(Nominatim, BadLimitsAreRefusedBeforeAnyRequest) {
 
 TEST(Nominatim, RequestsAsTheServiceReceivesThem) {
     const LoopbackServer server(Answering(200, kWien));
-    const struct {
-        std::string query;
-        int limit;
-        const ViewBox *box;
-        std::string target;
-    } kCases[] = {
-        {"Wien", 1000, nullptr, "Wien" + kTail + "1000"},
-        {"", 1, nullptr, kTail + "1"},
-        {"Wien", 1, &kVienna, "Wien" + kTail + "1&viewbox=16.2,48.1,16.5,48.3&bounded=1"},
-        // The service must receive these unchanged: "%", "&", "#", "+" and control bytes are
-        // escaped before libcurl's URL API sees them, blanks and non-ASCII are left to it.
-        {"A & B", 5, nullptr, "A+%26+B" + kTail + "5"},
-        {"x#y", 5, nullptr, "x%23y" + kTail + "5"},
-        {"C++", 5, nullptr, "C%2B%2B" + kTail + "5"},
-        {"a\tb\x7F", 5, nullptr, "a%09b%7F" + kTail + "5"},
-        {"100% K\xC3\xB6ln", 5, nullptr, "100%25+K%c3%b6ln" + kTail + "5"},
-        // The query ends at a NUL.
-        {std::string("Wien\0Paris", 10), 5, nullptr, "Wien" + kTail + "5"},
-    };
-    for (const auto &c : kCases) {
-        const auto results = c.box ? SearchAt(server.SearchUrl(), c.query, *c.box, c.limit)
-                                   : SearchAt(server.SearchUrl(), c.query, c.limit);
+    for (const auto &c : VexoGeoTest::TestTable("geocoding/search_requests.tsv", 4)) {
+        SCOPED_TRACE(c.m_trace);
+        const int limit = std::stoi(c[1]);
+        const auto results = c[2] == "1" ? SearchAt(server.SearchUrl(), c[0], kVienna, limit)
+                                         : SearchAt(server.SearchUrl(), c[0], limit);
         ASSERT_EQ(results.size(), 2u);
         EXPECT_EQ(results[0].m_displayName + "|" + results[1].m_displayName,
                   "Wien, \xC3\x96sterreich|Wien Hbf");
         const auto request = server.LastRequest();
-        EXPECT_EQ(request.m_target, "/search?q=" + c.target);
-        EXPECT_EQ(request.m_query, c.query.c_str()); // decoded, up to any NUL
+        EXPECT_EQ(request.m_target, c[3]);
+        EXPECT_EQ(request.m_query, c[0].c_str()); // decoded, up to any NUL
         EXPECT_EQ(request.m_userAgent, "Kalvo/7.6.3 VexoGeo/7.6.3");
     }
 }

@@ -181,10 +181,7 @@ TEST(SharedGate, AnUnusableFileLeavesTheProcessGate) {
 // The specified search and the client both wait for a hold another process recorded in the
 // user's record, the one beside the cache.
 TEST(SharedGate, TheSearchAndTheClientPassTheUsersGate) {
-    const VexoGeoTest::LoopbackServer server(
-        [](const httplib::Request &, httplib::Response &response) {
-            response.set_content("[]", "application/json");
-        });
+    const VexoGeoTest::LoopbackServer server(VexoGeoTest::Answering(200, "[]"));
     GeocoderOptions options;
     options.m_endpoint = server.SearchUrl();
     options.m_useCache = false;

@@ -28,6 +28,18 @@ struct ReceivedRequest {
     std::string m_target, m_query, m_userAgent;
 };
 
+/// A handler that answers every request with `status`, `body` as JSON and, when it is not empty,
+/// a Retry-After header.
+inline std::function<void(const httplib::Request &, httplib::Response &)>
+Answering(int status, std::string body, std::string retryAfter = "") {
+    return [=](const httplib::Request &, httplib::Response &response) {
+        response.status = status;
+        if (!retryAfter.empty())
+            response.set_header("Retry-After", retryAfter);
+        response.set_content(body, "application/json; charset=utf-8");
+    };
+}
+
 /// Serves every GET with `handler` on an ephemeral loopback port until destroyed, one request
 /// a connection. With TLS it presents a self-signed certificate for IP 127.0.0.1, made on the
 /// spot, whose PEM file CaFile() names; on Windows asking for TLS throws.
