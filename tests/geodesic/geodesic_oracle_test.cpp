@@ -13,6 +13,7 @@
 
 #include "geodesic/geodesic_batch.h"
 #include "support/subprocess.h"
+#include "support/test_data.h"
 
 using Geo::CCoordinateSystem;
 using Geo::CGeodesic;
@@ -94,45 +95,32 @@ Ring Circle(double lon, double lat, double radius, int n, bool clockwise) {
 TEST(GeodesicAccuracy, AnySystemAndAngleUnitMatchesCs2csAndGeodSolve) {
     VEXOGEO_REQUIRE_PROGRAM("GeodSolve", "geographiclib-tools");
     VEXOGEO_REQUIRE_PROGRAM("cs2cs", "proj-bin");
-    const char *const kIgn = "-e 6378249.2 1/293.466021293627"; // Clarke 1880 (IGN), under NTF
-    const struct {
-        const char *crs, *target; // null target: the points are longitude/latitude already
-        double degreesPerUnit;    // 1 for a projected system: cs2cs reads its metres as they are
-        bool latFirst;            // the axis order in which cs2cs reads the system
-        const char *ellipsoid;
-        Ring points;
-    } kCases[] = {
-        // clang-format off
-        {"EPSG:4326", nullptr, 1, true, "", Seeded(-180, 180, -89, 89, 400)},
-        {"EPSG:32633", "EPSG:4326", 1, false, "", Seeded(200000, 800000, 100000, 8000000, 300)},
-        {"+proj=longlat +R=6371000 +type=crs", nullptr, 1, false, "-e 6371000 0",
-         {{10, 10, 0, -100}, {0, 90, -30, 40}}}, // the working system's own ellipsoid, a sphere
-        {"EPSG:27572", "EPSG:4275", 1, false, kIgn, {{600000, 600000}, {2200000, 2300000}}},
-        {"EPSG:27561", "EPSG:4275", 1, false, kIgn, {{550000, 700000}, {220000, 330000}}},
-        {"EPSG:4807", "EPSG:4275", 0.9, true, kIgn, {{0.5, -2.25}, {52, 50.3}}}, // grads, Paris
-        {"+proj=longlat +ellps=clrk80ign +pm=paris +type=crs", "EPSG:4275", 1, false, kIgn,
-         {{10, -3}, {45, 50}}},
-        {"GEOGCRS[\"radians\",DATUM[\"World Geodetic System 1984\",ELLIPSOID[\"WGS 84\",6378137,"
-         "298.257223563]],PRIMEM[\"Greenwich\",0,ANGLEUNIT[\"degree\",0.0174532925199433]],"
-         "CS[ellipsoidal,2],AXIS[\"latitude\",north,ANGLEUNIT[\"radian\",1]],"
-         "AXIS[\"longitude\",east,ANGLEUNIT[\"radian\",1]]]",
-         "EPSG:4326", 180 / M_PI, true, "", {{0.2, -0.25}, {0.8, 0.9}}},
-        // clang-format on
-    };
-    for (const auto &c : kCases) {
-        SCOPED_TRACE(c.crs);
-        const auto &p = c.points;
+    for (const auto &row : VexoGeoTest::TestTable("geodesic/any_system.tsv", 6)) {
+        SCOPED_TRACE(row.m_trace);
+        const struct {
+            std::string crs, target;
+            double degreesPerUnit;
+            bool latFirst;
+            std::string ellipsoid;
+        } c{row[0], row[1], row.Number(2), row[3] == "1", row[4]};
+        std::istringstream fields(row[5]);
+        Ring p; // "x y" pairs, or "seeded" and Seeded's arguments
+        double v[5] = {};
+        if (row[5].rfind("seeded", 0) == 0 &&
+            fields.ignore(6) >> v[0] >> v[1] >> v[2] >> v[3] >> v[4])
+            p = Seeded(v[0], v[1], v[2], v[3], static_cast<int>(v[4]));
+        for (double x, y; fields >> x >> y;)
+            p.x.push_back(x), p.y.push_back(y);
         Ring degrees = p;
         for (std::size_t i = 0; i < p.x.size(); ++i)
             degrees.x[i] *= c.degreesPerUnit, degrees.y[i] *= c.degreesPerUnit;
         // cs2cs takes a PROJ string as separate words ending in "+to", anything else as one word.
-        const std::string source =
-            c.crs[0] == '+' ? std::string(c.crs) + " +to " : "'" + std::string(c.crs) + "' ";
+        const std::string source = c.crs[0] == '+' ? c.crs + " +to " : "'" + c.crs + "' ";
         const auto oracle =
-            GeodSolve(c.target ? Cs2csLonLat(source + c.target, degrees, c.latFirst) : p,
-                      std::string("-p 6 ") + c.ellipsoid);
+            GeodSolve(!c.target.empty() ? Cs2csLonLat(source + c.target, degrees, c.latFirst) : p,
+                      "-p 6 " + c.ellipsoid);
         ASSERT_EQ(oracle.size(), p.x.size() / 2 * 3);
-        const CGeodesic g(CCoordinateSystem::FromProj4Parameters(c.crs));
+        const CGeodesic g(CCoordinateSystem::FromProj4Parameters(c.crs.c_str()));
         for (std::size_t i = 0; i < p.x.size(); i += 2) {
             double d = -1;
             ASSERT_TRUE(g.Inverse(p.x[i], p.y[i], p.x[i + 1], p.y[i + 1], d)) << i;

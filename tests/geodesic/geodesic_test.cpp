@@ -16,6 +16,7 @@
 #include "geodesic/ellipsoid_geodesic.h"
 #include "geodesic/geodesic_batch.h"
 #include "support/proj_keeper.h"
+#include "support/test_data.h"
 
 using Geo::CCoordinateSystem;
 using Geo::CGeodesic;
@@ -42,38 +43,22 @@ unsigned CountOf(CCoordinateSystem *cs) {
 // Every way a pair can fail to be measured answers false with the distance untouched, never a
 // NaN or infinite "success"; the batch gives NaN, or nothing at all in an unmeasurable system.
 TEST(GeodesicFailures, FalseExitsLeaveTheDistanceUntouched) {
-    const struct {
-        const char *name, *crs; // null: an empty handle
-        bool measurable;
-        Pair pair;
-    } kCases[] = {
-        {"empty handle", nullptr, false, {0, 0, 1, 1}},
-        {"engineering system",
-         "ENGCRS[\"site\",EDATUM[\"site datum\"],CS[Cartesian,2],AXIS[\"x\",east,LENGTHUNIT["
-         "\"metre\",1]],AXIS[\"y\",north,LENGTHUNIT[\"metre\",1]]]",
-         false,
-         {0, 0, 1, 1}},
-        {"geocentric X/Y/Z", "EPSG:4978", false, {4e6, 1e6, 4.1e6, 1e6}},
-        {"latitude 100 degrees", "EPSG:4326", true, {0, 100, 0, 0}},
-        {"latitude 101 grads", "EPSG:4807", true, {0, 101, 0, 50}},
-        {"infinite longitude", "EPSG:4326", true, {HUGE_VAL, 10, 0, 0}},
-        {"NaN latitude", "EPSG:4326", true, {0, std::nan(""), 0, 0}},
-        {"easting beyond the projection", "EPSG:32633", true, {1e300, 5e6, 500000, 5e6}},
-    };
     double distance = 42;
     EXPECT_FALSE(CGeodesic().Inverse(0, 0, 1, 1, distance));
-    for (const auto &c : kCases) {
-        SCOPED_TRACE(c.name);
-        const CGeodesic g(c.crs ? CCoordinateSystem::FromProj4Parameters(c.crs)
-                                : new CCoordinateSystem());
-        EXPECT_EQ(g.IsMeasurable(), c.measurable);
-        EXPECT_FALSE(g.Inverse(c.pair.x1, c.pair.y1, c.pair.x2, c.pair.y2, distance));
+    for (const auto &c : VexoGeoTest::TestTable("geodesic/unmeasurable_pairs.tsv", 6)) {
+        SCOPED_TRACE(c.m_trace);
+        const bool measurable = c[1] == "1";
+        const Pair pair{c.Number(2), c.Number(3), c.Number(4), c.Number(5)};
+        const CGeodesic g(!c[0].empty() ? CCoordinateSystem::FromProj4Parameters(c[0].c_str())
+                                        : new CCoordinateSystem());
+        EXPECT_EQ(g.IsMeasurable(), measurable);
+        EXPECT_FALSE(g.Inverse(pair.x1, pair.y1, pair.x2, pair.y2, distance));
         EXPECT_EQ(distance, 42);
         double batch = 42;
-        EXPECT_EQ(g.InverseBatch(1, &c.pair.x1, &c.pair.y1, &c.pair.x2, &c.pair.y2, &batch, nullptr,
-                                 nullptr),
-                  0u);
-        EXPECT_EQ(std::isnan(batch), c.measurable); // untouched when unmeasurable
+        EXPECT_EQ(
+            g.InverseBatch(1, &pair.x1, &pair.y1, &pair.x2, &pair.y2, &batch, nullptr, nullptr),
+            0u);
+        EXPECT_EQ(std::isnan(batch), measurable); // untouched when unmeasurable
     }
     proj_errno_reset(nullptr);
 }
@@ -155,20 +140,14 @@ TEST(GeodesicAccuracy, MatchesKarneysExactGeodesics) {
 // transformation gives, to the last bit.
 TEST(GeodesicBatch, EqualsInverseToTheLastBitAcrossChunks) {
     const std::size_t count = Geo::kGeodesicChunkPoints + Geo::kGeodesicChunkPoints / 4 + 37;
-    const struct {
-        const char *code;
-        double xMin, xMax, yMin, yMax, bad;
-        bool degrees; // the geodetic system counts degrees from Greenwich
-    } kSystems[] = {{"4326", -180, 180, -89, 89, HUGE_VAL, true},
-                    {"4258", -10, 30, 35, 70, HUGE_VAL, true},
-                    {"32633", 200000, 800000, -8000000, 9000000, 1e300, true},
-                    {"3857", -2e7, 2e7, -1.5e7, 1.5e7, -HUGE_VAL, true},
-                    {"2056", 2.5e6, 2.85e6, 1.07e6, 1.3e6, NAN, true},
-                    {"31287", 1e5, 7e5, 2.5e5, 6e5, -HUGE_VAL, true}, // not the pole
-                    {"4807", -5, 5, 40, 60, NAN, false},
-                    {"27572", 0, 1.2e6, 1.6e6, 2.7e6, HUGE_VAL, false}};
-    for (const auto &s : kSystems) {
-        SCOPED_TRACE(s.code);
+    for (const auto &row : VexoGeoTest::TestTable("geodesic/batch_systems.tsv", 7)) {
+        SCOPED_TRACE(row.m_trace);
+        const struct {
+            const char *code;
+            double xMin, xMax, yMin, yMax, bad;
+            bool degrees; // the geodetic system counts degrees from Greenwich
+        } s{row[0].c_str(), row.Number(1), row.Number(2), row.Number(3),
+            row.Number(4),  row.Number(5), row[6] == "1"};
         const CGeodesic g(CCoordinateSystem::FromEpsgCode(s.code)), copy(g);
         CGeodesic assigned, reset(CCoordinateSystem::FromEpsgCode("4326"));
         assigned = g;
