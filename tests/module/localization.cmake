@@ -5,8 +5,12 @@ vexogeo_add_test(localization_settings_test SOURCES localization_settings_test.c
 vexogeo_add_test(localization_process_test SOURCES localization_process_test.cpp LIBS GTest::gmock
     NO_DISCOVER)
 
-foreach(case NoSettings MachineEnglish UserHungarianOverMachineEnglish UserEmptyOverMachineEnglish
-        UserKeyWithoutValue LowerCaseEnglish EnglishWithBlank EnglishFromWindowsEditor)
+# One case per line of the table, named by its first field.
+set(languages ${PROJECT_SOURCE_DIR}/tests/data/module/languages.tsv)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${languages})
+file(STRINGS ${languages} cases REGEX "^[^#]")
+list(TRANSFORM cases REPLACE "\t.*" "")
+foreach(case ${cases})
     set(hives ${CMAKE_CURRENT_BINARY_DIR}/language/${case})
     add_test(NAME LanguageProcess.${case} COMMAND localization_process_test)
     set_tests_properties(LanguageProcess.${case} PROPERTIES ENVIRONMENT

@@ -3,6 +3,7 @@
 // tree that the case fills.
 #include "geocoding/nominatim_request.h"
 #include "module/localization.h"
+#include "support/test_data.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -26,61 +27,36 @@ fs::path EmptyKey(const char *variable) {
     return fs::path(hive) / "SOFTWARE/Vexo/Kalvo";
 }
 
-// What each language shows outside the library: the culture of XML names, the language asked of
-// the geocoding service and the text of a refused limit (as this UTF-8 process receives it).
-struct Texts {
-    const char *culture, *languageCode, *limitMessage;
-};
-const Texts kEnglish = {"en-us", "en", "The argument limit is invalid"};
-const Texts kGerman = {"de-de", "de", "Das Argument limit ist ung\xC3\xBCltig."};
-const Texts kHungarian = {"", "", ""};
-
-// The per-user "Language" and machine-wide "InstallLanguage" (null: no value; the per-user key
-// is made when `userKey` is set or a per-user value is given), and what the process makes of it.
-const struct Case {
-    const char *name, *user, *machine;
-    bool userKey;
-    Language language;
-    const Texts &texts;
-} kCases[] = {
-    {"NoSettings", nullptr, nullptr, false, Language::German, kGerman},
-    {"MachineEnglish", nullptr, "English", false, Language::English, kEnglish},
-    {"UserHungarianOverMachineEnglish", "Hungarian\n", "English\n", false, Language::Hungarian,
-     kHungarian},
-    {"UserEmptyOverMachineEnglish", "", "English", false, Language::German, kGerman},
-    {"UserKeyWithoutValue", nullptr, "English", true, Language::English, kEnglish},
-    {"LowerCaseEnglish", nullptr, "english", false, Language::German, kGerman},
-    {"EnglishWithBlank", "English ", "Hungarian", false, Language::German, kGerman},
-    {"EnglishFromWindowsEditor", "\xEF\xBB\xBF\x45nglish\r\n", "Hungarian", false,
-     Language::English, kEnglish},
-};
-
+// The case of tests/data/module/languages.tsv that VEXOGEO_LANGUAGE_CASE names.
 TEST(LanguageProcess, InstallationLanguage) {
     const char *name = std::getenv("VEXOGEO_LANGUAGE_CASE");
-    const Case *c = std::begin(kCases);
-    while (c != std::end(kCases) && (name == nullptr || std::string(name) != c->name))
+    const auto rows = VexoGeoTest::TestTable("module/languages.tsv", 8);
+    auto c = rows.begin();
+    while (c != rows.end() && (name == nullptr || name != (*c)[0]))
         ++c;
-    ASSERT_NE(c, std::end(kCases)) << "VEXOGEO_LANGUAGE_CASE names no case";
+    ASSERT_NE(c, rows.end()) << "VEXOGEO_LANGUAGE_CASE names no case";
+    SCOPED_TRACE(c->m_trace);
+    const std::string &user = (*c)[1], &machine = (*c)[2];
     const fs::path userFolder = EmptyKey("XDG_CONFIG_HOME");
     const fs::path machineFolder = EmptyKey("XDG_CONFIG_DIRS");
-    if (c->user != nullptr || c->userKey)
+    if (user != "-" || (*c)[3] == "1")
         fs::create_directories(userFolder);
-    if (c->user != nullptr)
-        std::ofstream(userFolder / "Language", std::ios::binary) << c->user;
-    if (c->machine != nullptr) {
+    if (user != "-")
+        std::ofstream(userFolder / "Language", std::ios::binary) << user;
+    if (machine != "-") {
         fs::create_directories(machineFolder);
-        std::ofstream(machineFolder / "InstallLanguage", std::ios::binary) << c->machine;
+        std::ofstream(machineFolder / "InstallLanguage", std::ios::binary) << machine;
     }
 
     const Localization &localization = Localization::Instance();
-    EXPECT_EQ(localization.GetLanguage(), c->language);
-    EXPECT_STREQ(localization.GetText(MessageId::CultureCode), c->texts.culture);
-    EXPECT_THAT(
-        [] { Nominatim::Search("Wien", 0); },
-        ::testing::ThrowsMessage<std::invalid_argument>(::testing::StrEq(c->texts.limitMessage)));
+    const char *const kLanguages[] = {"English", "German", "Hungarian"};
+    EXPECT_STREQ(kLanguages[static_cast<std::size_t>(localization.GetLanguage())], (*c)[4].c_str());
+    EXPECT_EQ(localization.GetText(MessageId::CultureCode), (*c)[5]);
+    EXPECT_THAT([] { Nominatim::Search("Wien", 0); },
+                ::testing::ThrowsMessage<std::invalid_argument>(::testing::StrEq((*c)[7])));
     EXPECT_EQ(ComposeSearchUrl("https://n.example/search", "Wien", 5),
-              std::string("https://n.example/search?q=Wien&accept-language=") +
-                  c->texts.languageCode + "&format=json&limit=5");
+              "https://n.example/search?q=Wien&accept-language=" + (*c)[6] +
+                  "&format=json&limit=5");
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "module/registry_location.h"
 #include "support/scoped_env.h"
 #include "support/temp_folder.h"
+#include "support/test_data.h"
 
 #include <gtest/gtest.h>
 
@@ -35,57 +36,27 @@ class SettingsStore : public ::testing::Test {
 };
 
 TEST(SettingsHiveFolder, FollowsTheXdgVariables) {
-    const struct {
-        const char *configHome, *home, *configDirs, *user, *machine;
-    } kCases[] = {
-        {"/cfg/user", "/home/u", "/cfg/machine:/etc/xdg", "/cfg/user", "/cfg/machine"},
-        {"", "/home/u", "", "/home/u/.config", "/etc/xdg"},
-        {nullptr, "/home/u", nullptr, "/home/u/.config", "/etc/xdg"},
-        {"relative/cfg", "/home/u", "relative:/cfg", "/home/u/.config", "/etc/xdg"},
-        {nullptr, nullptr, ":/cfg/machine", "", "/etc/xdg"},
-    };
-    for (const auto &c : kCases) {
-        const CScopedEnv configHome("XDG_CONFIG_HOME", c.configHome), home("HOME", c.home),
-            configDirs("XDG_CONFIG_DIRS", c.configDirs);
-        EXPECT_EQ(Platform::GetHiveFolder(SettingsHive::CurrentUser), c.user);
-        EXPECT_EQ(Platform::GetHiveFolder(SettingsHive::LocalMachine), c.machine);
+    for (const auto &c : VexoGeoTest::TestTable("module/hive_folders.tsv", 5)) {
+        const auto value = [&](std::size_t i) { return c[i] != "-" ? c[i].c_str() : nullptr; };
+        const CScopedEnv configHome("XDG_CONFIG_HOME", value(0)), home("HOME", value(1)),
+            configDirs("XDG_CONFIG_DIRS", value(2));
+        EXPECT_EQ(Platform::GetHiveFolder(SettingsHive::CurrentUser), c[3]) << c.m_trace;
+        EXPECT_EQ(Platform::GetHiveFolder(SettingsHive::LocalMachine), c[4]) << c.m_trace;
     }
 }
 
-// The value is the file's text as editors save it: a UTF-8 byte order mark before it and line
-// breaks after it (Unix, Windows, old Mac, an empty line more) are not part of it; blanks are.
 TEST_F(SettingsStore, ValueIsTheFileTextUpToItsFirstNul) {
-    const std::string bom = "\xEF\xBB\xBF", english = "English", halfBom = "\xEF\xBB" + english;
-    // clang-format off
-    const std::pair<std::string, std::string> kCases[] = {
-        {english, english}, {english + "\n", english}, {english + "\r\n", english},
-        {english + "\r", english}, {english + "\r\n\r\n", english},
-        {bom + english + "\r\n", english}, {bom, ""}, {halfBom, halfBom},
-        {english + bom, english + bom}, {"Eng\r\nlish\n", "Eng\r\nlish"},
-        {" English \t", " English \t"}, {std::string("Eng\0li\n", 7), "Eng"},
-        {std::string("English\r\n\0x", 11), english}, {"", ""}, {"\r\n", ""},
-        {"\xFC\x01", "\xFC\x01"}};
-    // clang-format on
-    for (const auto &[bytes, text] : kCases) {
-        Write("Language", bytes);
-        EXPECT_EQ(m_user.ReadString("Language", "default"), text) << bytes;
+    for (const auto &c : VexoGeoTest::TestTable("module/setting_files.tsv", 2)) {
+        Write("Language", c[0]);
+        EXPECT_EQ(m_user.ReadString("Language", "default"), c[1]) << c.m_trace;
     }
 }
 
-// The same rules for the registry's bytes: the text ends at the first NUL, and nothing else is
-// taken away: a byte order mark or line break a program stored is part of its value.
 TEST(SettingsText, RegistryBytesEndAtTheFirstNulOnly) {
-    const std::string bomEnglish = "\xEF\xBB\xBF" + std::string("English");
-    const std::pair<std::string, std::string> kCases[] = {
-        {std::string("English\0", 8), "English"},
-        {bomEnglish, bomEnglish},
-        {"English\r\n", "English\r\n"},
-        {std::string("\x04\x03\0\x01", 4), "\x04\x03"},
-        {"", ""}};
-    for (auto [bytes, text] : kCases) {
+    for (auto c : VexoGeoTest::TestTable("module/registry_bytes.tsv", 2)) {
         const std::size_t length =
-            TakeSettingText(bytes.data(), bytes.size(), SettingsValueForm::ProgramBytes);
-        EXPECT_EQ(bytes.substr(0, length), text) << bytes;
+            TakeSettingText(c.m_fields[0].data(), c[0].size(), SettingsValueForm::ProgramBytes);
+        EXPECT_EQ(c[0].substr(0, length), c[1]) << c.m_trace;
     }
 }
 
