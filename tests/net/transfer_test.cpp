@@ -5,10 +5,12 @@
 
 #include "support/loopback_server.h"
 #include "support/raw_peer.h"
+#include "support/test_data.h"
 
 #include <curl/curl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <future>
 
@@ -63,46 +65,26 @@ std::string Answer(const std::string &body) {
     return kHead + "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
+// tests/data/net/hostile_peers.tsv, and answers about the size cap of 1000 bytes.
 TEST(Transfer, HostilePeersEndInTheirFailure) {
-    const std::string cap(1000, 'x');
-    const std::string received = Failure("Transfer", CURLE_RECV_ERROR);
-    const std::string partial = Failure("Transfer", CURLE_PARTIAL_FILE);
-    const std::string tooLarge = Failure("TooLarge", CURLE_FILESIZE_EXCEEDED);
-    const std::string timedOut = Failure("TimedOut", CURLE_OPERATION_TIMEDOUT);
-    const struct {
-        const char *name;
-        std::string reply, outcome;
-        End end = End::Close;
-        long timeoutMs = 30000;
-        std::chrono::milliseconds drip{0};
-    } kCases[] = {
-        {"refused", "", Failure("Transfer", CURLE_COULDNT_CONNECT), End::NeverListen},
-        {"hang-up before any answer", "", Failure("Transfer", CURLE_GOT_NOTHING)},
-        {"garbage for a status line", "\x16\x03\x01 not http\r\n\r\n",
-         Failure("Transfer", CURLE_UNSUPPORTED_PROTOCOL)},
-        {"reset before any answer", "", received, End::Reset},
-        {"reset after the head", kChunked, received, End::Reset},
-        {"reset mid-body", kHead + "Content-Length: 100\r\n\r\nhello", received, End::Reset},
-        {"closed mid-body", kHead + "Content-Length: 100\r\n\r\nhello", partial},
-        {"chunk cut short", kChunked + "40\r\nhello", partial},
-        {"last chunk missing", kChunked + "5\r\nhello\r\n", partial},
-        {"chunk size not hexadecimal", kChunked + "zz\r\nhello", received},
-        {"chunk size beyond 64 bits", kChunked + "1" + std::string(16, '0') + "\r\nhello",
-         received},
-        {"complete chunked answer", kChunked + "5\r\nhello\r\n0\r\n\r\n", "200 text/plain [hello]"},
-        {"exactly the size cap", Answer(cap), "200 text/plain [" + cap + "]"},
-        {"huge, announced", Answer(cap + "x"), tooLarge},
-        {"huge, chunked", kChunked + "3e9\r\n" + cap + "x\r\n0\r\n\r\n", tooLarge},
-        {"silent", "", timedOut, End::HoldThenClose, 300},
-        {"slow drip", Answer("0123456789"), timedOut, End::Close, 400, 50ms},
-        {"429 with Retry-After",
-         "HTTP/1.1 429 Too Many Requests\r\nretry-after:  120\r\nContent-Length: 9\r\n\r\nslow "
-         "down",
-         "429 retry=120 [slow down]"},
-    };
+    const std::string cap(1000, 'x'), tooLarge = "TooLarge\t63"; // CURLE_FILESIZE_EXCEEDED
+    auto kCases = VexoGeoTest::TestTable("net/hostile_peers.tsv", 6);
+    for (const auto &[reply, outcome] : {std::pair{Answer(cap), "\t200 text/plain [" + cap + "]"},
+                                         {Answer(cap + "x"), tooLarge},
+                                         {kChunked + "3e9\r\n" + cap + "x\r\n0\r\n\r\n", tooLarge}})
+        kCases.push_back({{reply, "Close", "", "", outcome.substr(0, outcome.find('\t')),
+                           outcome.substr(outcome.find('\t') + 1)},
+                          "size cap"});
+    const char *const kEnds[] = {"Close", "Reset", "HoldThenClose", "NeverListen"};
     for (const auto &c : kCases) {
-        const RawPeer peer(c.reply, c.end, c.drip);
-        EXPECT_EQ(Outcome(To(peer.m_url, c.timeoutMs)), c.outcome) << c.name;
+        const auto end = std::find(std::begin(kEnds), std::end(kEnds), c[1]) - std::begin(kEnds);
+        const RawPeer peer(c[0], static_cast<End>(end),
+                           std::chrono::milliseconds(std::stoi("0" + c[3])));
+        const long timeoutMs = c[2].empty() ? 30000 : std::stol(c[2]);
+        EXPECT_EQ(Outcome(To(peer.m_url, timeoutMs)),
+                  c[4].empty() ? c[5]
+                               : Failure(c[4].c_str(), static_cast<CURLcode>(std::stoi(c[5]))))
+            << c.m_trace;
     }
 }
 
@@ -195,14 +177,8 @@ TEST(Transfer, RedirectsAreLimitedAndNeverLeaveHttps) {
 
 TEST(Transfer, RetryAfterIsSecondsOrADate) {
     const long long now = 784111777; // Sun, 06 Nov 1994 08:49:37 GMT
-    const std::pair<const char *, double> kValues[] = {{" 120\r\n", 120},
-                                                       {"Sun, 06 Nov 1994 08:50:37 GMT", 60},
-                                                       {"Sun, 06 Nov 1994 08:00:00 GMT", 0},
-                                                       {"soon", -1},
-                                                       {"-5", -1},
-                                                       {"", -1}};
-    for (const auto &[value, seconds] : kValues)
-        EXPECT_EQ(ParseRetryAfter(value, now), seconds) << value;
+    for (const auto &c : VexoGeoTest::TestTable("net/retry_after.tsv", 2))
+        EXPECT_EQ(ParseRetryAfter(c[0], now), c.Number(1)) << c.m_trace;
 }
 
 } // namespace
