@@ -3,6 +3,7 @@
 #include "geocoding/nominatim_request.h"
 
 #include "support/raw_peer.h"
+#include "support/test_data.h"
 
 #include <curl/curl.h>
 #include <gtest/gtest.h>
@@ -35,57 +36,16 @@ std::string Outcome(const std::string &url) {
     }
 }
 
-std::string Repeat(const std::string &text, std::size_t count) {
-    std::string out;
-    while (count-- > 0)
-        out += text;
-    return out;
-}
-
+// tests/data/geocoding/hostile_answers.tsv: broken transfers, ill-encoded and deeply nested
+// answers.
 TEST(HostileServer, AnswersAsDefinedWhateverThePeerDoes) {
-    const std::string body = "[" + kPlace + "]";
-    const std::string received = curl_easy_strerror(CURLE_RECV_ERROR);
-    const std::string fffd = "\xEF\xBF\xBD";
-    const auto named = [](const std::string &name) {
-        return R"({"boundingbox":["1","2","3","4"],"display_name":")" + name + "\"}";
-    };
-    const std::size_t kDeep = 1000000;
-    const struct {
-        const char *name;
-        std::string reply, outcome;
-        End end = End::Close;
-    } kCases[] = {
-        // A failed transfer is thrown with libcurl's text; the transport's tests have the rest.
-        {"reset mid-body", kHead + "Content-Length: 1000\r\n\r\n" + body, received, End::Reset},
-        {"empty body", Answer(""), "[]"},
-        {"not JSON", Answer("<html>maintenance</html>"), "[]"},
-        // Ill-formed UTF-8 is substituted per maximal subpart, as in the example of chapter 3
-        // of the Unicode Standard; an escaped pair is one character.
-        {"invalid UTF-8",
-         Answer("[" + named("\x61\xF1\x80\x80\xE1\x80\xC2\x62\x80\x63\x80\xBF\x64") + "," +
-                named("\\ud83d\\uddfa") + "]"),
-         "[a" + fffd + fffd + fffd + "b" + fffd + "c" + fffd + fffd + "d|\xF0\x9F\x97\xBA]"},
-        {"ill-formed member name and box number",
-         Answer(
-             "[{\"\xFF\":1,\"boundingbox\":[\"1\xC3\",\"2\",\"3\",\"4\"],\"display_name\":\"A\"}]"),
-         "[A]"},
-        // An escaped surrogate without its partner is U+FFFD, as an ill-formed UTF-8 name would
-        // be: the name is kept and so is the rest of the answer.
-        {"lone escaped surrogate", Answer("[" + named("\\ud800") + "," + named("B") + "]"),
-         "[\xEF\xBF\xBD|B]"},
-        // Parsed without recursion: a million levels must not exhaust the stack.
-        {"nested arrays", Answer(Repeat("[", kDeep) + Repeat("]", kDeep)), "[]"},
-        {"unclosed arrays", Answer(Repeat("[", kDeep)), "[]"},
-        {"nested objects", Answer(Repeat(R"({"a":)", 300000) + Repeat("}", 300000)), "[]"},
-        {"place before nesting",
-         Answer("[" + kPlace + "," + Repeat("[", kDeep) + Repeat("]", kDeep) + "]"), "[A]"},
-        {"place after nesting",
-         Answer("[" + Repeat("{\"x\":[", 200000) + Repeat("]}", 200000) + "," + kPlace + "]"),
-         "[A]"},
-    };
-    for (const auto &c : kCases) {
-        const RawPeer peer(c.reply, c.end);
-        EXPECT_EQ(Outcome(peer.m_url), c.outcome) << c.name;
+    for (const auto &c : VexoGeoTest::TestTable("geocoding/hostile_answers.tsv", 4)) {
+        const RawPeer peer(c[0] == "raw" ? c[1] : Answer(c[1]),
+                           c[2] == "Reset" ? End::Reset : End::Close);
+        EXPECT_EQ(Outcome(peer.m_url),
+                  c[3][0] == '[' ? c[3]
+                                 : curl_easy_strerror(static_cast<CURLcode>(std::stoi(c[3]))))
+            << c.m_trace;
     }
 }
 

@@ -36,7 +36,8 @@ struct TableRow {
     double Number(std::size_t i) const { return std::strtod(m_fields.at(i).c_str(), nullptr); }
 };
 
-/// Undoes the escapes of a table field: \t \n \r \\ \0 and \xHH (exactly two hex digits).
+/// Undoes the escapes of a table field: \t \n \r \\ \0, \xHH (exactly two hex digits), and
+/// \{N|text\} for `text` (escaped, holding no "\}") written N times.
 inline std::string Unescape(const std::string &field) {
     static const std::string kFrom = "tnr0", kTo("\t\n\r\0", 4);
     std::string out;
@@ -46,6 +47,13 @@ inline std::string Unescape(const std::string &field) {
         } else if (field[++i] == 'x' && i + 2 < field.size()) {
             out += static_cast<char>(std::stoi(field.substr(i + 1, 2), nullptr, 16));
             i += 2;
+        } else if (const auto close = field.find("\\}", i);
+                   field[i] == '{' && close != std::string::npos) {
+            const std::size_t bar = field.find('|', i);
+            const std::string text = Unescape(field.substr(bar + 1, close - bar - 1));
+            for (auto count = std::stoul(field.substr(i + 1, bar - i - 1)); count > 0; --count)
+                out += text;
+            i = close + 1;
         } else {
             const auto k = kFrom.find(field[i]);
             out += k == std::string::npos ? field[i] : kTo[k];
