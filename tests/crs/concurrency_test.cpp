@@ -5,13 +5,12 @@
 #include <gtest/gtest.h>
 
 #include "crs/system_ref.h"
+#include "support/threads.h"
 
 #include <atomic>
 #include <cmath>
-#include <cstring>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 // Every thread holds one reference of its own while it churns more, then drops it; the handle
@@ -26,30 +25,20 @@ TEST(CoordinateSystemThreads, ConcurrentReferencesDestroyTheHandleExactlyOnce) {
         for (int i = 0; i < kThreads; ++i)
             cs->AddRef();
         std::atomic<int> zeros{0};
-        std::atomic<bool> go{false};
-        std::vector<std::thread> threads;
-        for (int i = 0; i < kThreads; ++i)
-            threads.emplace_back([&] {
-                while (!go.load())
-                    std::this_thread::yield();
-                for (int r = 0; r < 20000; ++r) {
-                    cs->AddRef();
-                    zeros += cs->Release() == 0;
-                }
+        VexoGeoTest::RunThreads(kThreads, [&](int) {
+            for (int r = 0; r < 20000; ++r) {
+                cs->AddRef();
                 zeros += cs->Release() == 0;
-            });
-        go = true;
-        for (auto &t : threads)
-            t.join();
+            }
+            zeros += cs->Release() == 0;
+        });
         EXPECT_EQ(zeros.load(), 1) << "trial " << trial;
     }
 }
 
 namespace {
 
-bool SameBits(const std::vector<double> &a, const std::vector<double> &b) {
-    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
-}
+using VexoGeoTest::SameBits;
 
 struct SplitRun {
     std::vector<double> x, y, z;
@@ -157,22 +146,18 @@ TEST(ConverterThreads, LanesTransformAtOnceOnTheHostsThreads) {
     EXPECT_FALSE(
         converter.InverseTransformCoordinatesOnLane(kLanes, 1, x.data(), y.data(), nullptr));
     std::vector<std::vector<double>> xs(kLanes, x), ys(kLanes, y), bx(kLanes), by(kLanes);
-    std::vector<std::thread> threads;
-    for (unsigned lane = 0; lane < kLanes; ++lane)
-        threads.emplace_back([&, lane] {
-            for (int round = 0; round < 3; ++round) {
-                xs[lane] = x;
-                ys[lane] = y;
-                converter.TransformCoordinatesOnLane(lane, x.size(), xs[lane].data(),
-                                                     ys[lane].data(), nullptr);
-                bx[lane] = xs[lane];
-                by[lane] = ys[lane];
-                converter.InverseTransformCoordinatesOnLane(lane, x.size(), bx[lane].data(),
-                                                            by[lane].data(), nullptr);
-            }
-        });
-    for (auto &t : threads)
-        t.join();
+    VexoGeoTest::RunThreads(kLanes, [&](unsigned lane) {
+        for (int round = 0; round < 3; ++round) {
+            xs[lane] = x;
+            ys[lane] = y;
+            converter.TransformCoordinatesOnLane(lane, x.size(), xs[lane].data(), ys[lane].data(),
+                                                 nullptr);
+            bx[lane] = xs[lane];
+            by[lane] = ys[lane];
+            converter.InverseTransformCoordinatesOnLane(lane, x.size(), bx[lane].data(),
+                                                        by[lane].data(), nullptr);
+        }
+    });
     for (unsigned lane = 0; lane < kLanes; ++lane) {
         EXPECT_TRUE(SameBits(xs[lane], ex) && SameBits(ys[lane], ey)) << "lane " << lane;
         EXPECT_TRUE(SameBits(bx[lane], ix) && SameBits(by[lane], iy)) << "lane " << lane;

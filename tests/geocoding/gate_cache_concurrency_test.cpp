@@ -4,6 +4,7 @@
 #include "geocoding/request_gate.h"
 #include "support/loopback_server.h"
 #include "support/temp_folder.h"
+#include "support/threads.h"
 
 #include <vexogeo/geocoding/geocoder.h>
 
@@ -13,21 +14,13 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <thread>
-#include <vector>
 
 namespace Geo {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-template <typename Work> void RunThreads(int count, Work work) {
-    std::vector<std::thread> threads;
-    for (int t = 0; t < count; ++t)
-        threads.emplace_back(work, t);
-    for (auto &thread : threads)
-        thread.join();
-}
+using VexoGeoTest::RunThreads;
 
 TEST(GateThreads, SearchesFromSeveralThreadsKeepTheRate) {
     const VexoGeoTest::LoopbackServer server(VexoGeoTest::Answering(200, "[]"));

@@ -2,12 +2,9 @@
 // answer to its own query, failures included.
 #include "geocoding/nominatim_request.h"
 #include "support/loopback_server.h"
+#include "support/threads.h"
 
 #include <gtest/gtest.h>
-
-#include <atomic>
-#include <thread>
-#include <vector>
 
 namespace Geo {
 namespace {
@@ -29,12 +26,8 @@ TEST(NominatimThreads, ConcurrentSearchesEachGetTheirOwnAnswer) {
         });
     constexpr int kThreads = 8;
     constexpr int kSearches = 24;
-    std::atomic<int> ready{0};
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([&, t] {
-            for (++ready; ready < kThreads;)
-                std::this_thread::yield();
+    VexoGeoTest::RunThreads(
+        kThreads, [&](int t) {
             for (int i = 0; i < kSearches; ++i) {
                 const std::string query =
                     "K\xC3\xB6ln " + std::to_string(t) + "-" + std::to_string(i);
@@ -54,9 +47,6 @@ TEST(NominatimThreads, ConcurrentSearchesEachGetTheirOwnAnswer) {
                 }
             }
         });
-    }
-    for (auto &thread : threads)
-        thread.join();
     EXPECT_EQ(server.RequestCount(), kThreads * kSearches);
 }
 

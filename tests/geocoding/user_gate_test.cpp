@@ -6,6 +6,7 @@
 #include "support/loopback_server.h"
 #include "support/temp_folder.h"
 #include "support/test_data.h"
+#include "support/threads.h"
 
 #include <vexogeo/geocoding/geocoder.h>
 
@@ -21,7 +22,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 #include <vector>
 
 namespace Geo {
@@ -59,19 +59,13 @@ TEST(SharedGate, GatesOnOneFileTakeTurnsLikeOneGate) {
     constexpr double kRate = 20; // 50 ms apart
     constexpr int kGates = 4, kPasses = 5;
     std::vector<Clock::time_point> passed(kGates * kPasses);
-    std::vector<std::thread> threads;
-    for (int g = 0; g < kGates; ++g) {
-        threads.emplace_back([&, g] {
-            RequestGate gate(path); // one "process"
-            for (int i = 0; i < kPasses; ++i) {
-                EXPECT_EQ(gate.Pass(kRate, Clock::time_point::max(), {}),
-                          RequestGate::Outcome::Passed);
-                passed[g * kPasses + i] = Clock::now();
-            }
-        });
-    }
-    for (auto &thread : threads)
-        thread.join();
+    VexoGeoTest::RunThreads(kGates, [&](int g) {
+        RequestGate gate(path); // one "process"
+        for (int i = 0; i < kPasses; ++i) {
+            EXPECT_EQ(gate.Pass(kRate, Clock::time_point::max(), {}), RequestGate::Outcome::Passed);
+            passed[g * kPasses + i] = Clock::now();
+        }
+    });
     std::sort(passed.begin(), passed.end());
     // Each pass returns at its turn or a little later; gates of the process alone would pass
     // together.

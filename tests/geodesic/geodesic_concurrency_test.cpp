@@ -6,18 +6,15 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <random>
-#include <thread>
 #include <vector>
 
 #include "crs/system_ref.h"
+#include "support/threads.h"
 
 namespace {
 
-bool SameBits(const std::vector<double> &a, const std::vector<double> &b) {
-    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
-}
+using VexoGeoTest::SameBits;
 
 struct Batch {
     std::vector<double> x1, y1, x2, y2, s12, azi1, azi2;
@@ -86,17 +83,12 @@ TEST(GeodesicThreads, LanesMeasureAtOnceOnTheHostsThreads) {
     EXPECT_EQ(geodesic.InverseBatchOnLane(kLanes, 1, one.x1.data(), one.y1.data(), one.x2.data(),
                                           one.y2.data(), batches[0].s12.data(), nullptr, nullptr),
               0u);
-    std::vector<std::thread> threads;
-    for (unsigned lane = 0; lane < kLanes; ++lane)
-        threads.emplace_back([&, lane] {
-            Batch &b = batches[lane];
-            for (int round = 0; round < 3; ++round)
-                geodesic.InverseBatchOnLane(lane, b.s12.size(), b.x1.data(), b.y1.data(),
-                                            b.x2.data(), b.y2.data(), b.s12.data(), nullptr,
-                                            nullptr);
-        });
-    for (auto &t : threads)
-        t.join();
+    VexoGeoTest::RunThreads(kLanes, [&](unsigned lane) {
+        Batch &b = batches[lane];
+        for (int round = 0; round < 3; ++round)
+            geodesic.InverseBatchOnLane(lane, b.s12.size(), b.x1.data(), b.y1.data(), b.x2.data(),
+                                        b.y2.data(), b.s12.data(), nullptr, nullptr);
+    });
     for (unsigned lane = 0; lane < kLanes; ++lane)
         EXPECT_TRUE(SameBits(batches[lane].s12, one.s12)) << "lane " << lane;
 }
@@ -126,14 +118,10 @@ TEST(GeodesicThreads, LineLengthOnLanesEqualsTheCallingThread) {
         double untouched = -3;
         EXPECT_FALSE(geodesic.LineLengthOnLane(kLanes, part, x.data(), y.data(), untouched));
         EXPECT_EQ(untouched, -3);
-        std::vector<std::thread> threads;
-        for (unsigned lane = 0; lane < kLanes; ++lane)
-            threads.emplace_back([&, lane] {
-                placedOnLanes[lane] = geodesic.LineLengthOnLane(
-                    lane, part, x.data() + lane * part, y.data() + lane * part, onLanes[lane]);
-            });
-        for (auto &t : threads)
-            t.join();
+        VexoGeoTest::RunThreads(kLanes, [&](unsigned lane) {
+            placedOnLanes[lane] = geodesic.LineLengthOnLane(lane, part, x.data() + lane * part,
+                                                            y.data() + lane * part, onLanes[lane]);
+        });
         EXPECT_EQ(placedOnLanes, placed) << code;
         EXPECT_TRUE(SameBits(onLanes, alone)) << code;
         EXPECT_GT(alone[0], 0) << code;

@@ -1,14 +1,13 @@
 // First calls of Localization::Instance() racing from several threads. CTest runs this alone in
 // its process, with XDG_CONFIG_HOME and XDG_CONFIG_DIRS naming folders of the build tree.
 #include "module/localization.h"
+#include "support/threads.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 
 #include <sys/inotify.h>
 #include <sys/wait.h>
@@ -62,16 +61,7 @@ TEST(LocalizationThreads, RacingFirstCallsReadTheSettingsOnceIntoOneObject) {
     // The same first call from many threads released at once.
     constexpr int kThreads = 16;
     std::vector<const Localization *> seen(kThreads);
-    std::atomic<int> ready{0};
-    std::vector<std::thread> threads;
-    for (int i = 0; i < kThreads; ++i)
-        threads.emplace_back([&, i] {
-            for (++ready; ready < kThreads;)
-                std::this_thread::yield();
-            seen[i] = &Localization::Instance();
-        });
-    for (auto &thread : threads)
-        thread.join();
+    VexoGeoTest::RunThreads(kThreads, [&](int i) { seen[i] = &Localization::Instance(); });
     EXPECT_EQ(Events(inotify), single);
     EXPECT_EQ(std::count(seen.begin(), seen.end(), seen[0]), kThreads);
     EXPECT_EQ(seen[0]->GetLanguage(), Language::English);
