@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <sstream>
 #include <tuple>
 
@@ -23,17 +22,13 @@ std::vector<Record> Parse(const std::string &body) {
 }
 
 // Every unusable body and element, and what is taken from the rest: the answers and what each
-// reads as are in tests/data/search_results.txt.
+// reads as are in tests/data/search_results.tsv.
 TEST(SearchResults, BodiesAndElements) {
-    const std::string data = std::string(VEXOGEO_TEST_SOURCE_DIR) + "/tests/data/";
-    std::ifstream table(data + "search_results.txt");
-    int cases = 0;
-    for (std::string line; std::getline(table, line);) {
-        if (line.empty() || line[0] == '#')
-            continue;
-        const std::string file = line.substr(0, line.find(':'));
+    const auto rows = VexoGeoTest::TestTable("search_results.tsv", 2);
+    EXPECT_EQ(rows.size(), 25u); // every answer in search_results/
+    for (const auto &c : rows) {
         std::vector<Record> expected;
-        std::istringstream places(line.substr(file.size() + 1));
+        std::istringstream places(c[1]);
         for (std::string place; std::getline(places, place, '|');) {
             std::istringstream fields(place);
             Record r;
@@ -42,10 +37,8 @@ TEST(SearchResults, BodiesAndElements) {
             std::get<4>(r).erase(std::get<4>(r).find_last_not_of(' ') + 1); // before the next '|'
             expected.push_back(r);
         }
-        EXPECT_EQ(Parse(VexoGeoTest::TestData("search_results/" + file)), expected) << file;
-        ++cases;
+        EXPECT_EQ(Parse(VexoGeoTest::TestData("search_results/" + c[0])), expected) << c.m_trace;
     }
-    EXPECT_EQ(cases, 25);
 }
 
 } // namespace
