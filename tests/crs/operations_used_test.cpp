@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "support/subprocess.h"
+#include "support/test_data.h"
 
 namespace {
 
@@ -54,21 +55,15 @@ Geo::CConverter To4326(const char *from) {
 } // namespace
 
 TEST(OperationsUsed, EachPointNamesAnOperationThatReproducesItInPyproj) {
-    const double nan = std::nan("");
-    const struct {
-        const char *from;
-        std::vector<double> points; // x y pairs: places served by different operations
-    } kCases[] = {
-        // Texas, Canada, Texas again, Europe (ballpark), California, Quebec; a NaN fails.
-        {"EPSG:4267", {-97.5, 30.5, -75, 45.5, -97.4, 30.4, 10, 50, -120, 38, nan, nan, -72, 46}},
-        {"EPSG:4314", {10, 50, 13, 52, 50, 50, 7, 51}},
-        {"EPSG:4277", {-2, 53, -1.9, 50.6, -6, 57, 20, 10}},
-        {"EPSG:4230", {3, 40, 10, 60, 20, 70, -5, 36, 40, 30, -100, 0}},
-        // Sardinia (Monte Mario to WGS 84, 44 m), then mainland Italy: only a ballpark offset.
-        {"EPSG:4806", {-3.5, 40, 0, 42, -3.4, 40.1}},
-    };
-    for (const auto &c : kCases) {
-        SCOPED_TRACE(c.from);
+    for (const auto &row : VexoGeoTest::TestTable("crs/operations_used.tsv", 2)) {
+        SCOPED_TRACE(row.m_trace);
+        struct {
+            const char *from;
+            std::vector<double> points; // x y pairs
+        } c{row[0].c_str(), {}};
+        std::istringstream numbers(row[1]);
+        for (std::string number; numbers >> number;)
+            c.points.push_back(number == "nan" ? std::nan("") : std::stod(number));
         const std::size_t n = c.points.size() / 2;
         std::vector<double> x(n), y(n);
         for (std::size_t i = 0; i < n; ++i) {

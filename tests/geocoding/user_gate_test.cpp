@@ -78,32 +78,17 @@ TEST(SharedGate, RecordsFromSteppedClocksAndOtherGatesHolds) {
     const auto folder = Folder("records");
     const std::string path = (folder / "request-gate").string();
     constexpr double kRate = 4; // 250 ms apart
-    // Times relative to the moment each case starts (0: none); a text stands for a whole record.
     const auto record = [](double turnIn, double holdIn) {
         return "VEXOGEO-GATE 1\n" + std::to_string(turnIn == 0 ? 0 : WallMicrosIn(turnIn)) + " " +
                std::to_string(holdIn == 0 ? 0 : WallMicrosIn(holdIn)) + "\n";
     };
-    const struct {
-        const char *what;
-        double turnIn, holdIn;
-        const char *text;
-        double least, most; // seconds the pass waits
-    } kCases[] = {
-        {"no record", 0, 0, "", 0, 0.1},
-        {"a torn or foreign record", 0, 0, "VEXOGEO-GATE 1\n17", 0, 0.1},
-        {"another process's turn 0.1 s ago", -0.1, 0, nullptr, 0.12, 0.5},
-        {"a turn held 0.2 s ahead", 0.2, 0, nullptr, 0.4, 0.8},
-        {"a turn an hour ahead: a clock stepped back", 3600, 0, nullptr, 0, 0.1},
-        {"a Retry-After hold of 0.4 s", 0, 0.4, nullptr, 0.35, 0.8},
-        {"a hold of an hour: beyond any Retry-After", 0, 3600, nullptr, 0, 0.1},
-    };
-    for (const auto &c : kCases) {
+    for (const auto &c : VexoGeoTest::TestTable("geocoding/gate_records.tsv", 5)) {
         std::ofstream(path, std::ios::binary | std::ios::trunc)
-            << (c.text != nullptr ? std::string(c.text) : record(c.turnIn, c.holdIn));
+            << (c[2] != "-" ? c[2] : record(c.Number(0), c.Number(1)));
         const double waited = TimePass(path, kRate);
-        EXPECT_GE(waited, c.least) << c.what;
-        EXPECT_LE(waited, c.most) << c.what;
-        EXPECT_EQ(VexoGeoTest::ReadBytes(path).rfind("VEXOGEO-GATE 1\n", 0), 0u) << c.what;
+        EXPECT_GE(waited, c.Number(3)) << c.m_trace;
+        EXPECT_LE(waited, c.Number(4)) << c.m_trace;
+        EXPECT_EQ(VexoGeoTest::ReadBytes(path).rfind("VEXOGEO-GATE 1\n", 0), 0u) << c.m_trace;
     }
     // A hold that one process records (its Retry-After) holds the others, and a turn beyond the
     // deadline fails at once with the time it would have come.

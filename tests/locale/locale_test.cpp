@@ -13,6 +13,7 @@
 
 #include "geocoding/nominatim_request.h"
 #include "support/loopback_server.h"
+#include "support/test_data.h"
 #include "xml/xml_test_files.h"
 
 namespace Geo {
@@ -47,21 +48,12 @@ TEST(LocaleIndependence, GeocodingRequestAndAnswer) {
             R"([{"display_name":"W","boundingbox":["48.1182699","1e3","-16.5"," 0.25x"]}])",
             "application/json");
     });
-    const ViewBox wide{16.2, 48.1, -1234567.0, 1e-7}, rounded{16.123456789, -0.5, 100000, 999999.5};
-    const std::string start = "/search?q=Wien&accept-language=en&format=json&limit=";
-    const struct {
-        int limit;
-        const ViewBox *box;
-        std::string target;
-    } kCases[] = {
-        {1000, nullptr, start + "1000"},
-        {50, &wide, start + "50&viewbox=16.2,48.1,-1.23457e+06,1e-07&bounded=1"},
-        {12, &rounded, start + "12&viewbox=16.1235,-0.5,100000,1e+06&bounded=1"},
-    };
-    for (const auto &c : kCases) {
-        const auto results = c.box ? SearchAt(server.SearchUrl(), "Wien", *c.box, c.limit)
-                                   : SearchAt(server.SearchUrl(), "Wien", c.limit);
-        EXPECT_EQ(server.LastRequest().m_target, c.target);
+    for (const auto &c : VexoGeoTest::TestTable("locale/search_requests.tsv", 6)) {
+        const ViewBox box{c.Number(1), c.Number(2), c.Number(3), c.Number(4)};
+        const int limit = std::stoi(c[0]);
+        const auto results = !c[1].empty() ? SearchAt(server.SearchUrl(), "Wien", box, limit)
+                                           : SearchAt(server.SearchUrl(), "Wien", limit);
+        EXPECT_EQ(server.LastRequest().m_target, c[5]) << c.m_trace;
         ASSERT_EQ(results.size(), 1u);
         EXPECT_EQ(results[0].m_boundingBox, (std::array<double, 4>{48.1182699, 1000, -16.5, 0.25}));
     }

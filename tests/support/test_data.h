@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
+#include <charconv>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -32,8 +32,14 @@ struct TableRow {
     std::vector<std::string> m_fields;
     std::string m_trace;
     const std::string &operator[](std::size_t i) const { return m_fields.at(i); }
-    /// The field read as a number in the "C" locale ("inf", "nan" and "1e300" too); 0 when empty.
-    double Number(std::size_t i) const { return std::strtod(m_fields.at(i).c_str(), nullptr); }
+    /// The field read as a number whatever the process's locale ("inf", "nan" and "1e300" too);
+    /// 0 when it is no number.
+    double Number(std::size_t i) const {
+        const std::string &text = m_fields.at(i);
+        double value = 0;
+        std::from_chars(text.data(), text.data() + text.size(), value);
+        return value;
+    }
 };
 
 /// Undoes the escapes of a table field: \t \n \r \\ \0, \xHH (exactly two hex digits), and
