@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "support/subprocess.h"
+#include "support/test_data.h"
 
 using Geo::CConverter;
 using Geo::CCoordinateSystem;
@@ -16,21 +17,16 @@ using Geo::CCoordinateSystem;
 // Seeded random points; cs2cs follows the authority's axis order (EPSG:4326: latitude first).
 TEST(TransformationOracle, AgreesWithCs2csOnSeededPoints) {
     VEXOGEO_REQUIRE_PROGRAM("cs2cs", "proj-bin");
-    const struct {
-        const char *from, *to;
-        double xMin, xMax, yMin, yMax; // x = longitude/easting, y = latitude/northing
-        bool fromLatFirst, toLatFirst; // the order in which cs2cs reads and writes them
-        double tolerance;              // in target units
-    } kPairs[] = {
-        {"EPSG:4326", "EPSG:3857", -180, 180, -85, 85, true, false, 1e-6},
-        {"EPSG:4326", "EPSG:32633", 9, 21, 0, 84, true, false, 1e-6},
-        // MGI / Austria Lambert defines northing first.
-        {"EPSG:31287", "EPSG:4326", 110000, 690000, 280000, 580000, true, true, 1e-10},
-        {"EPSG:27700", "EPSG:4326", 100000, 600000, 50000, 1000000, false, true, 1e-10},
-    };
     std::mt19937_64 random(20261205);
-    for (const auto &pair : kPairs) {
-        SCOPED_TRACE(std::string(pair.from) + " -> " + pair.to);
+    for (const auto &row : VexoGeoTest::TestTable("crs/cs2cs_pairs.tsv", 9)) {
+        SCOPED_TRACE(row.m_trace);
+        const struct {
+            std::string from, to;
+            double xMin, xMax, yMin, yMax;
+            bool fromLatFirst, toLatFirst;
+            double tolerance;
+        } pair{row[0],        row[1],        row.Number(2), row.Number(3), row.Number(4),
+               row.Number(5), row[6] == "1", row[7] == "1", row.Number(8)};
         constexpr int kCount = 300;
         std::uniform_real_distribution<double> ux(pair.xMin, pair.xMax), uy(pair.yMin, pair.yMax);
         std::vector<double> xs(kCount), ys(kCount);
@@ -42,12 +38,12 @@ TEST(TransformationOracle, AgreesWithCs2csOnSeededPoints) {
             input << (pair.fromLatFirst ? ys[i] : xs[i]) << ' '
                   << (pair.fromLatFirst ? xs[i] : ys[i]) << '\n';
         }
-        const auto oracle = VexoGeoTest::RunCommand(
-            std::string("cs2cs -f %.12f ") + pair.from + " " + pair.to, input.str());
+        const auto oracle =
+            VexoGeoTest::RunCommand("cs2cs -f %.12f " + pair.from + " " + pair.to, input.str());
         ASSERT_EQ(oracle.exitCode, 0);
 
-        CConverter converter(CCoordinateSystem::FromEpsgCode(pair.from + 5),
-                             CCoordinateSystem::FromEpsgCode(pair.to + 5));
+        CConverter converter(CCoordinateSystem::FromEpsgCode(pair.from.c_str() + 5),
+                             CCoordinateSystem::FromEpsgCode(pair.to.c_str() + 5));
         ASSERT_TRUE(converter.TransformCoordinates(kCount, xs.data(), ys.data(), nullptr));
         EXPECT_FALSE(converter.HasError());
         std::istringstream lines(oracle.out);
