@@ -22,6 +22,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 namespace Geo {
 namespace {
@@ -67,40 +68,32 @@ class Geocoder : public ::testing::Test {
 TEST_F(Geocoder, RequestsAsTheServiceDocumentsThem) {
     const LoopbackServer server(Answering(200, kWien));
     const LoopbackServer reverse(Answering(200, kWienObject));
-    GeocoderOptions full = Uncached(server.SearchUrl());
-    full.m_language = "de,en";
-    full.m_countryCodes = {"de", "AT"};
-    full.m_hasViewBox = true;
-    full.m_viewBox = {13.123456789, 1e-7, 16.5, 48.3};
-    full.m_bounded = true;
-    full.m_limit = 50;
-    full.m_email = "ops+geo@example.org";
-    StructuredQuery structured;
-    structured.m_street = "Ring 1";
-    structured.m_city = "Wien";
-    structured.m_postalCode = "1010";
-    const struct {
-        GeocoderOptions options;
-        std::function<std::vector<Place>(const CGeocoder &)> call;
-        std::string target;
-    } kCases[] = {
-        {Uncached(server.SearchUrl()),
-         [](const CGeocoder &g) { return g.Search("A & B #1 + K\xC3\xB6ln"); },
-         "/search?q=A%20%26%20B%20%231%20%2B%20K%C3%B6ln&format=json&limit=10"},
-        {full, [](const CGeocoder &g) { return g.Search("Wien"); },
-         "/search?q=Wien&format=json&limit=50&accept-language=de%2Cen&countrycodes=de,AT"
-         "&viewbox=13.123456789,1e-07,16.5,48.3&bounded=1&email=ops%2Bgeo%40example.org"},
-        {Uncached(server.SearchUrl()), [&](const CGeocoder &g) { return g.Search(structured); },
-         "/search?street=Ring%201&city=Wien&postalcode=1010&format=json&limit=10"},
-        {Uncached(server.SearchUrl() + "?key=1"), [](const CGeocoder &g) { return g.Search("x"); },
-         "/search?key=1&q=x&format=json&limit=10"},
-    };
-    for (const auto &c : kCases) {
-        const auto places = c.call(CGeocoder(c.options));
-        EXPECT_EQ(server.LastRequest().m_target, c.target);
+    for (const auto &c : VexoGeoTest::TestTable("geocoding/client_requests.tsv", 9)) {
+        SCOPED_TRACE(c.m_trace);
+        GeocoderOptions options = Uncached(server.SearchUrl() + c[0]);
+        options.m_language = c[2];
+        std::istringstream codes(c[3]);
+        for (std::string code; std::getline(codes, code, ',');)
+            options.m_countryCodes.push_back(code);
+        std::istringstream box(c[4]);
+        options.m_hasViewBox = !c[4].empty();
+        box >> options.m_viewBox[0] >> options.m_viewBox[1] >> options.m_viewBox[2] >>
+            options.m_viewBox[3];
+        options.m_bounded = c[5] == "1";
+        options.m_limit = c[6].empty() ? options.m_limit : std::stoi(c[6]);
+        options.m_email = c[7];
+        StructuredQuery structured;
+        std::istringstream parts(c[1]);
+        std::getline(parts, structured.m_street, '|');
+        std::getline(parts, structured.m_city, '|');
+        std::getline(parts, structured.m_postalCode);
+        const CGeocoder geocoder(options);
+        const auto places = c[1].find('|') == std::string::npos ? geocoder.Search(c[1])
+                                                                : geocoder.Search(structured);
+        EXPECT_EQ(server.LastRequest().m_target, c[8]);
         EXPECT_EQ(server.LastRequest().m_userAgent, "Kalvo/7.6.3 VexoGeo/7.6.3");
         // Every member of the answer reaches the place.
-        ASSERT_EQ(places.size(), 1u) << c.target;
+        ASSERT_EQ(places.size(), 1u);
         const Place &p = places[0];
         EXPECT_EQ(std::tie(p.m_latitude, p.m_longitude, p.m_importance, p.m_osmId),
                   std::make_tuple(48.2083537, 16.3725042, 0.8875, std::uint64_t{109166}));
