@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "support/proj_keeper.h"
+#include "crs/system_ref.h"
 
 using Geo::CConverter;
 using Geo::CCoordinateSystem;
-using VexoGeoTest::SystemRef;
+using SystemRef = Geo::CSystemRef;
 
 namespace {
 

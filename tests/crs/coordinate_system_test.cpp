@@ -8,11 +8,11 @@
 #include <limits>
 #include <string>
 
-#include "support/proj_keeper.h"
+#include "crs/system_ref.h"
 #include "support/test_data.h"
 
 using Geo::CCoordinateSystem;
-using VexoGeoTest::SystemRef;
+using SystemRef = Geo::CSystemRef;
 
 namespace {
 

@@ -13,13 +13,13 @@
 #include <string>
 #include <vector>
 
-#include "support/proj_keeper.h"
+#include "crs/system_ref.h"
 #include "support/subprocess.h"
 #include "support/test_data.h"
 
 using Geo::CConverter;
 using Geo::CCoordinateSystem;
-using VexoGeoTest::SystemRef;
+using SystemRef = Geo::CSystemRef;
 using VexoGeoTest::TestTable;
 
 namespace {

@@ -15,7 +15,6 @@
 
 #include "geodesic/ellipsoid_geodesic.h"
 #include "geodesic/geodesic_batch.h"
-#include "support/proj_keeper.h"
 #include "support/test_data.h"
 
 using Geo::CCoordinateSystem;

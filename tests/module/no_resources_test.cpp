@@ -4,14 +4,14 @@
 
 #include <gtest/gtest.h>
 
-#include "support/proj_keeper.h"
+#include "crs/system_ref.h"
 
 using Geo::CCoordinateSystem;
 
 TEST(HostWithoutResources, CodeLookupsFailAndProjStringsWork) {
     EXPECT_EQ(CCoordinateSystem::FromEpsgCode("4326"), nullptr);
     EXPECT_EQ(CCoordinateSystem::FromEsriCode("54030"), nullptr);
-    VexoGeoTest::SystemRef cs(
+    Geo::CSystemRef cs(
         CCoordinateSystem::FromProj4Parameters("+proj=longlat +datum=WGS84 +type=crs"));
     ASSERT_TRUE(cs);
     EXPECT_TRUE(cs->IsGeographic());
