@@ -156,22 +156,23 @@ TEST(GeodesicBatch, AzimuthsAsGeodSolveGivesThem) {
 TEST(GeodesicBatch, LengthAndAreaMatchPlanimeter) {
     VEXOGEO_REQUIRE_PROGRAM("Planimeter", "geographiclib-tools");
     VEXOGEO_REQUIRE_PROGRAM("cs2cs", "proj-bin");
-    const struct {
-        const char *name, *crs;
-        Ring ring;
-    } kRings[] = {
-        {"counter-clockwise", "EPSG:4326", Circle(16, 48, 2, 7, false)},
-        {"clockwise", "EPSG:4326", Circle(16, 48, 2, 7, true)},
-        {"across the antimeridian", "EPSG:4326", Circle(180, -40, 3, 5, false)},
-        {"three chunks of vertices", "EPSG:4326",
-         Circle(-60, 10, 20, 2 * Geo::kGeodesicChunkPoints + 11, true)},
-        {"triangle around the pole", "EPSG:4326", {{0, 120, 240}, {80, 80, 80}}},
-        {"projected field",
-         "EPSG:32633",
-         {{400000, 650000, 700000, 420000, 380000}, {5000000, 5050000, 5400000, 5500000, 5200000}}},
-    };
-    for (const auto &r : kRings) {
-        SCOPED_TRACE(r.name);
+    for (const auto &row : VexoGeoTest::TestTable("geodesic/rings.tsv", 2)) {
+        SCOPED_TRACE(row.m_trace);
+        struct {
+            const char *crs;
+            Ring ring;
+        } r{row[0].c_str(), {}};
+        std::istringstream fields(row[1]);
+        double lon = 0, lat = 0, width = 0;
+        std::string count;
+        int clockwise = 0;
+        if (row[1].rfind("circle", 0) == 0 &&
+            fields.ignore(6) >> lon >> lat >> width >> count >> clockwise)
+            r.ring = Circle(lon, lat, width,
+                            count != "-" ? std::stoi(count) : 2 * Geo::kGeodesicChunkPoints + 11,
+                            clockwise == 1);
+        for (double x, y; fields >> x >> y;)
+            r.ring.x.push_back(x), r.ring.y.push_back(y);
         const auto n = r.ring.x.size();
         const CGeodesic g(CCoordinateSystem::FromProj4Parameters(r.crs));
         double length = 0, area = 0, perimeter = 0;
