@@ -3,17 +3,8 @@
 #define VEXOGEO_TESTS_SUPPORT_LOOPBACK_SERVER_H
 
 #include <httplib.h>
-#ifndef _WIN32 // the POSIX tests link OpenSSL for the TLS server; the Windows ones serve HTTP only
-#include <openssl/evp.h>
-#include <openssl/pem.h>
-#include <openssl/x509.h>
-#include <openssl/x509v3.h>
-
-#include <unistd.h>
-#endif
 
 #include <chrono>
-#include <cstdio>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -41,8 +32,8 @@ Answering(int status, std::string body, std::string retryAfter = "") {
 }
 
 /// Serves every GET with `handler` on an ephemeral loopback port until destroyed, one request
-/// a connection. With TLS it presents a self-signed certificate for IP 127.0.0.1, made on the
-/// spot, whose PEM file CaFile() names; on Windows asking for TLS throws.
+/// a connection. With TLS it presents the self-signed certificate for IP 127.0.0.1 of
+/// tests/data/tls, whose PEM file CaFile() names; on Windows asking for TLS throws.
 class LoopbackServer {
   public:
     using Handler = std::function<void(const httplib::Request &, httplib::Response &)>;
@@ -71,8 +62,6 @@ class LoopbackServer {
     ~LoopbackServer() {
         m_server->stop();
         m_thread.join();
-        if (!m_caFile.empty())
-            std::remove(m_caFile.c_str());
     }
 
     std::string Url(const std::string &path) const {
@@ -91,42 +80,20 @@ class LoopbackServer {
     }
 
   private:
+    // The certificate and key of tests/data/tls, made for 127.0.0.1.
+    std::unique_ptr<httplib::Server> MakeTlsServer() {
 #ifdef _WIN32
-    std::unique_ptr<httplib::Server> MakeTlsServer() {
         throw std::runtime_error("no TLS loopback server on Windows");
-    }
 #else
-    std::unique_ptr<httplib::Server> MakeTlsServer() {
-        const std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> key(EVP_EC_gen("P-256"),
-                                                                      EVP_PKEY_free);
-        const std::unique_ptr<X509, decltype(&X509_free)> cert(X509_new(), X509_free);
-        X509_set_version(cert.get(), 2);
-        ASN1_INTEGER_set(X509_get_serialNumber(cert.get()), 1);
-        X509_gmtime_adj(X509_getm_notBefore(cert.get()), -60);
-        X509_gmtime_adj(X509_getm_notAfter(cert.get()), 3600);
-        X509_set_pubkey(cert.get(), key.get());
-        X509_NAME *name = X509_get_subject_name(cert.get());
-        X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
-                                   reinterpret_cast<const unsigned char *>("127.0.0.1"), -1, -1, 0);
-        X509_set_issuer_name(cert.get(), name);
-        X509V3_CTX context;
-        X509V3_set_ctx_nodb(&context);
-        X509V3_set_ctx(&context, cert.get(), cert.get(), nullptr, nullptr, 0);
-        X509_EXTENSION *san =
-            X509V3_EXT_conf_nid(nullptr, &context, NID_subject_alt_name, "IP:127.0.0.1");
-        X509_add_ext(cert.get(), san, -1);
-        X509_EXTENSION_free(san);
-        if (X509_sign(cert.get(), key.get(), EVP_sha256()) == 0)
-            throw std::runtime_error("cannot make a self-signed certificate");
-        char path[] = "/tmp/vexogeo_loopback_ca_XXXXXX";
-        const int fd = ::mkstemp(path);
-        FILE *file = fd < 0 ? nullptr : ::fdopen(fd, "w");
-        if (file == nullptr || PEM_write_X509(file, cert.get()) != 1 || std::fclose(file) != 0)
-            throw std::runtime_error("cannot write the certificate");
-        m_caFile = path;
-        return std::make_unique<httplib::SSLServer>(cert.get(), key.get()); // takes references
-    }
+        const std::string folder = std::string(VEXOGEO_TEST_SOURCE_DIR) + "/tests/data/tls/";
+        m_caFile = folder + "loopback.crt";
+        auto server = std::make_unique<httplib::SSLServer>(m_caFile.c_str(),
+                                                           (folder + "loopback.key").c_str());
+        if (!server->is_valid())
+            throw std::runtime_error("cannot read the certificate of " + folder);
+        return server;
 #endif
+    }
 
     std::string m_scheme;
     std::string m_caFile;
