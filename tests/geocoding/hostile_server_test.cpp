@@ -21,7 +21,7 @@ const std::string kHead = "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n
 const std::string kPlace = R"({"display_name":"A","boundingbox":["1","2","3","4"]})";
 
 std::string Answer(const std::string &body) {
-    return kHead + "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+    return VexoGeoTest::HttpAnswer(body, "application/json");
 }
 
 // The what() of the TransferError a search answers, or the names of the places it finds.

@@ -58,13 +58,6 @@ std::string Failure(const char *kind, CURLcode code) {
     return std::string(kind) + ": " + curl_easy_strerror(code);
 }
 
-const std::string kHead = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n";
-const std::string kChunked = kHead + "Transfer-Encoding: chunked\r\n\r\n";
-
-std::string Answer(const std::string &body) {
-    return kHead + "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-}
-
 TEST(Transfer, HostilePeersEndInTheirFailure) {
     const char *const kEnds[] = {"Close", "Reset", "HoldThenClose", "NeverListen"};
     for (const auto &c : VexoGeoTest::TestTable("net/hostile_peers.tsv", 6)) {
@@ -88,14 +81,14 @@ TEST(Transfer, SinksSetUpAndCancellation) {
     const std::string image(900, 'i');
     {
         // The announced length is the buffer's size: the body is never copied as it grows.
-        const RawPeer peer(Answer(image));
+        const RawPeer peer(VexoGeoTest::HttpAnswer(image));
         CMemorySink sink;
         EXPECT_EQ(Outcome(To(peer.m_url), sink), "200 text/plain []");
         EXPECT_EQ(sink.m_body, image);
         EXPECT_EQ(sink.m_body.capacity(), image.size());
     }
     {
-        const RawPeer peer(Answer(image));
+        const RawPeer peer(VexoGeoTest::HttpAnswer(image));
         RefusingSink sink;
         EXPECT_EQ(Outcome(To(peer.m_url), sink), Failure("SinkFailed", CURLE_WRITE_ERROR));
     }

@@ -46,6 +46,12 @@ class LoopbackSocket {
     int m_socket;
 };
 
+/// A whole "200 OK" reply of `body`, with its Content-Type and Content-Length.
+inline std::string HttpAnswer(const std::string &body, const std::string &type = "text/plain") {
+    return "HTTP/1.1 200 OK\r\nContent-Type: " + type +
+           "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
 /// How a RawPeer ends the connection after its reply; NeverListen binds a port that refuses.
 enum class End { Close, Reset, HoldThenClose, NeverListen };
 
