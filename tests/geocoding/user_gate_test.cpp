@@ -157,7 +157,7 @@ TEST(SharedGate, AnUnusableFileLeavesTheProcessGate) {
     EXPECT_TRUE(std::filesystem::is_fifo(folder / "a-pipe"));
 }
 
-// The specified search and the client both wait for a hold another process recorded in the
+// The plain search (SearchAt) and the client both wait for a hold another process recorded in the
 // user's record, the one beside the cache.
 TEST(SharedGate, TheSearchAndTheClientPassTheUsersGate) {
     const VexoGeoTest::LoopbackServer server(VexoGeoTest::Answering(200, "[]"));
