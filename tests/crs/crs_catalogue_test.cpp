@@ -141,38 +141,35 @@ TEST(CrsCatalogue, SystemPropertiesAgreeWithPyproj) {
 TEST(CrsCatalogue, SearchAgreesWithPyprojQuery) {
     for (const auto &row : TestTable("crs/search_queries.tsv", 3)) {
         SCOPED_TRACE(row.m_trace);
-        const struct {
-            std::string text;
-            bool atPoint;
-            double lon, lat;
-        } q{row[0], !row[1].empty(), row.Number(1), row.Number(2)};
+        const bool atPoint = !row[1].empty();
+        const double lon = row.Number(1), lat = row.Number(2);
         auto lines = Pyproj(
             Cat("from pyproj.database import query_crs_info\nfrom pyproj.enums import PJType\n"
                 "from pyproj.aoi import AreaOfInterest\nwords = '",
-                q.text,
+                row[0],
                 "'.lower().split()\nfor i in query_crs_info(auth_name='EPSG', "
                 "pj_types=PJType.PROJECTED_CRS",
-                q.atPoint ? Aoi(q.lon, q.lat, q.lon, q.lat) + ", contains=True" : "",
+                atPoint ? Aoi(lon, lat, lon, lat) + ", contains=True" : "",
                 "):\n    if all(x in i.name.lower() for x in words): print(i.code)\n"));
         std::set<std::string> expected, found;
         for (std::string code; lines >> code;)
             expected.insert(code);
 
         Geo::CrsSearchQuery query;
-        query.m_text = q.text;
+        query.m_text = row[0];
         query.m_authority = "EPSG";
         query.m_kinds = {Geo::CrsKind::Projected};
-        query.m_hasArea = q.atPoint;
-        query.m_west = query.m_east = q.lon;
-        query.m_south = query.m_north = q.lat;
+        query.m_hasArea = atPoint;
+        query.m_west = query.m_east = lon;
+        query.m_south = query.m_north = lat;
         double lastSize = 0;
         for (const auto &hit : Geo::CCrsSearch::Find(query)) {
             const auto &a = hit.m_area;
             // PROJ's own query never finds a point inside an area that crosses the
             // antimeridian; such areas are checked against their box instead.
-            if (q.atPoint && a.m_east < a.m_west) {
-                EXPECT_TRUE((q.lon >= a.m_west || q.lon <= a.m_east) && q.lat >= a.m_south &&
-                            q.lat <= a.m_north)
+            if (atPoint && a.m_east < a.m_west) {
+                EXPECT_TRUE((lon >= a.m_west || lon <= a.m_east) && lat >= a.m_south &&
+                            lat <= a.m_north)
                     << hit.m_code;
                 expected.erase(hit.m_code);
             } else {
@@ -184,7 +181,7 @@ TEST(CrsCatalogue, SearchAgreesWithPyprojQuery) {
             // Point searches list the smaller areas first.
             const double w = a.m_east - a.m_west;
             const double size = (w < 0 ? w + 360 : w) * (a.m_north - a.m_south);
-            EXPECT_TRUE(!q.atPoint || size >= lastSize) << hit.m_code;
+            EXPECT_TRUE(!atPoint || size >= lastSize) << hit.m_code;
             lastSize = size;
         }
         EXPECT_EQ(found, expected);

@@ -57,20 +57,18 @@ Geo::CConverter To4326(const char *from) {
 TEST(OperationsUsed, EachPointNamesAnOperationThatReproducesItInPyproj) {
     for (const auto &row : VexoGeoTest::TestTable("crs/operations_used.tsv", 2)) {
         SCOPED_TRACE(row.m_trace);
-        struct {
-            const char *from;
-            std::vector<double> points; // x y pairs
-        } c{row[0].c_str(), {}};
+        const char *from = row[0].c_str();
+        std::vector<double> points; // x y pairs
         std::istringstream numbers(row[1]);
         for (std::string number; numbers >> number;)
-            c.points.push_back(number == "nan" ? std::nan("") : std::stod(number));
-        const std::size_t n = c.points.size() / 2;
+            points.push_back(number == "nan" ? std::nan("") : std::stod(number));
+        const std::size_t n = points.size() / 2;
         std::vector<double> x(n), y(n);
         for (std::size_t i = 0; i < n; ++i) {
-            x[i] = c.points[2 * i];
-            y[i] = c.points[2 * i + 1];
+            x[i] = points[2 * i];
+            y[i] = points[2 * i + 1];
         }
-        const Geo::CConverter converter = To4326(c.from);
+        const Geo::CConverter converter = To4326(from);
         std::vector<double> plainX = x, plainY = y;
         ASSERT_TRUE(converter.TransformCoordinates(n, plainX.data(), plainY.data(), nullptr));
         Geo::OperationsUsed used;
@@ -82,12 +80,12 @@ TEST(OperationsUsed, EachPointNamesAnOperationThatReproducesItInPyproj) {
         std::vector<double> out;
         for (std::size_t i = 0; i < n; ++i)
             out.insert(out.end(), {x[i], y[i]});
-        const auto oracle = Reproducers(c.from, c.points, out);
+        const auto oracle = Reproducers(from, points, out);
         std::int32_t next = 0; // the list is in order of first use
         bool ballpark = false;
         for (std::size_t i = 0; i < n; ++i) {
             const std::int32_t index = used.m_points[i];
-            if (std::isnan(c.points[2 * i])) {
+            if (std::isnan(points[2 * i])) {
                 EXPECT_EQ(index, Geo::OperationsUsed::kNone);
                 continue;
             }
@@ -106,7 +104,7 @@ TEST(OperationsUsed, EachPointNamesAnOperationThatReproducesItInPyproj) {
         }
         EXPECT_EQ(static_cast<std::size_t>(next), used.m_operations.size());
         // Every case but the German one reaches a place only a ballpark offset serves.
-        EXPECT_EQ(ballpark, std::string(c.from) != "EPSG:4314");
+        EXPECT_EQ(ballpark, std::string(from) != "EPSG:4314");
     }
 }
 

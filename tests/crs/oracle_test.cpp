@@ -20,38 +20,35 @@ TEST(TransformationOracle, AgreesWithCs2csOnSeededPoints) {
     std::mt19937_64 random(20261205);
     for (const auto &row : VexoGeoTest::TestTable("crs/cs2cs_pairs.tsv", 9)) {
         SCOPED_TRACE(row.m_trace);
-        const struct {
-            std::string from, to;
-            double xMin, xMax, yMin, yMax;
-            bool fromLatFirst, toLatFirst;
-            double tolerance;
-        } pair{row[0],        row[1],        row.Number(2), row.Number(3), row.Number(4),
-               row.Number(5), row[6] == "1", row[7] == "1", row.Number(8)};
+        const std::string &from = row[0], &to = row[1];
+        const bool fromLatFirst = row[6] == "1", toLatFirst = row[7] == "1";
+        const double tolerance = row.Number(8);
         constexpr int kCount = 300;
-        std::uniform_real_distribution<double> ux(pair.xMin, pair.xMax), uy(pair.yMin, pair.yMax);
+        std::uniform_real_distribution<double> ux(row.Number(2), row.Number(3)),
+            uy(row.Number(4), row.Number(5));
         std::vector<double> xs(kCount), ys(kCount);
         std::ostringstream input;
         input.precision(17);
         for (int i = 0; i < kCount; ++i) {
             xs[i] = ux(random);
             ys[i] = uy(random);
-            input << (pair.fromLatFirst ? ys[i] : xs[i]) << ' '
-                  << (pair.fromLatFirst ? xs[i] : ys[i]) << '\n';
+            input << (fromLatFirst ? ys[i] : xs[i]) << ' ' << (fromLatFirst ? xs[i] : ys[i])
+                  << '\n';
         }
         const auto oracle =
-            VexoGeoTest::RunCommand("cs2cs -f %.12f " + pair.from + " " + pair.to, input.str());
+            VexoGeoTest::RunCommand("cs2cs -f %.12f " + from + " " + to, input.str());
         ASSERT_EQ(oracle.exitCode, 0);
 
-        CConverter converter(CCoordinateSystem::FromEpsgCode(pair.from.c_str() + 5),
-                             CCoordinateSystem::FromEpsgCode(pair.to.c_str() + 5));
+        CConverter converter(CCoordinateSystem::FromEpsgCode(from.c_str() + 5),
+                             CCoordinateSystem::FromEpsgCode(to.c_str() + 5));
         ASSERT_TRUE(converter.TransformCoordinates(kCount, xs.data(), ys.data(), nullptr));
         EXPECT_FALSE(converter.HasError());
         std::istringstream lines(oracle.out);
         for (int i = 0; i < kCount; ++i) {
             double a = 0, b = 0, z = 0;
             ASSERT_TRUE(lines >> a >> b >> z) << "cs2cs line " << i;
-            EXPECT_NEAR(xs[i], pair.toLatFirst ? b : a, pair.tolerance) << "#" << i;
-            EXPECT_NEAR(ys[i], pair.toLatFirst ? a : b, pair.tolerance) << "#" << i;
+            EXPECT_NEAR(xs[i], toLatFirst ? b : a, tolerance) << "#" << i;
+            EXPECT_NEAR(ys[i], toLatFirst ? a : b, tolerance) << "#" << i;
         }
     }
 }

@@ -97,12 +97,7 @@ TEST(GeodesicAccuracy, AnySystemAndAngleUnitMatchesCs2csAndGeodSolve) {
     VEXOGEO_REQUIRE_PROGRAM("cs2cs", "proj-bin");
     for (const auto &row : VexoGeoTest::TestTable("geodesic/any_system.tsv", 6)) {
         SCOPED_TRACE(row.m_trace);
-        const struct {
-            std::string crs, target;
-            double degreesPerUnit;
-            bool latFirst;
-            std::string ellipsoid;
-        } c{row[0], row[1], row.Number(2), row[3] == "1", row[4]};
+        const std::string &crs = row[0], &target = row[1];
         std::istringstream fields(row[5]);
         Ring p; // "x y" pairs, or "seeded" and Seeded's arguments
         double v[5] = {};
@@ -113,14 +108,14 @@ TEST(GeodesicAccuracy, AnySystemAndAngleUnitMatchesCs2csAndGeodSolve) {
             p.x.push_back(x), p.y.push_back(y);
         Ring degrees = p;
         for (std::size_t i = 0; i < p.x.size(); ++i)
-            degrees.x[i] *= c.degreesPerUnit, degrees.y[i] *= c.degreesPerUnit;
+            degrees.x[i] *= row.Number(2), degrees.y[i] *= row.Number(2);
         // cs2cs takes a PROJ string as separate words ending in "+to", anything else as one word.
-        const std::string source = c.crs[0] == '+' ? c.crs + " +to " : "'" + c.crs + "' ";
+        const std::string source = crs[0] == '+' ? crs + " +to " : "'" + crs + "' ";
         const auto oracle =
-            GeodSolve(!c.target.empty() ? Cs2csLonLat(source + c.target, degrees, c.latFirst) : p,
-                      "-p 6 " + c.ellipsoid);
+            GeodSolve(!target.empty() ? Cs2csLonLat(source + target, degrees, row[3] == "1") : p,
+                      "-p 6 " + row[4]);
         ASSERT_EQ(oracle.size(), p.x.size() / 2 * 3);
-        const CGeodesic g(CCoordinateSystem::FromProj4Parameters(c.crs.c_str()));
+        const CGeodesic g(CCoordinateSystem::FromProj4Parameters(crs.c_str()));
         for (std::size_t i = 0; i < p.x.size(); i += 2) {
             double d = -1;
             ASSERT_TRUE(g.Inverse(p.x[i], p.y[i], p.x[i + 1], p.y[i + 1], d)) << i;
@@ -158,29 +153,26 @@ TEST(GeodesicBatch, LengthAndAreaMatchPlanimeter) {
     VEXOGEO_REQUIRE_PROGRAM("cs2cs", "proj-bin");
     for (const auto &row : VexoGeoTest::TestTable("geodesic/rings.tsv", 2)) {
         SCOPED_TRACE(row.m_trace);
-        struct {
-            const char *crs;
-            Ring ring;
-        } r{row[0].c_str(), {}};
+        Ring ring;
         std::istringstream fields(row[1]);
         double lon = 0, lat = 0, width = 0;
         std::string count;
         int clockwise = 0;
         if (row[1].rfind("circle", 0) == 0 &&
             fields.ignore(6) >> lon >> lat >> width >> count >> clockwise)
-            r.ring = Circle(lon, lat, width,
-                            count != "-" ? std::stoi(count) : 2 * Geo::kGeodesicChunkPoints + 11,
-                            clockwise == 1);
+            ring = Circle(lon, lat, width,
+                          count != "-" ? std::stoi(count) : 2 * Geo::kGeodesicChunkPoints + 11,
+                          clockwise == 1);
         for (double x, y; fields >> x >> y;)
-            r.ring.x.push_back(x), r.ring.y.push_back(y);
-        const auto n = r.ring.x.size();
-        const CGeodesic g(CCoordinateSystem::FromProj4Parameters(r.crs));
+            ring.x.push_back(x), ring.y.push_back(y);
+        const auto n = ring.x.size();
+        const CGeodesic g(CCoordinateSystem::FromProj4Parameters(row[0].c_str()));
         double length = 0, area = 0, perimeter = 0;
-        ASSERT_TRUE(g.LineLength(n, r.ring.x.data(), r.ring.y.data(), length));
-        ASSERT_TRUE(g.PolygonArea(n, r.ring.x.data(), r.ring.y.data(), area, perimeter));
+        ASSERT_TRUE(g.LineLength(n, ring.x.data(), ring.y.data(), length));
+        ASSERT_TRUE(g.PolygonArea(n, ring.x.data(), ring.y.data(), area, perimeter));
         const Ring lonLat = g.GetCoordinateSystem()->IsGeographic()
-                                ? r.ring
-                                : Cs2csLonLat(std::string(r.crs) + " EPSG:4326", r.ring);
+                                ? ring
+                                : Cs2csLonLat(row[0] + " EPSG:4326", ring);
         const auto line = Planimeter(lonLat, true), polygon = Planimeter(lonLat, false);
         EXPECT_EQ(line[0], n);
         EXPECT_NEAR(length, line[1], 1e-3);

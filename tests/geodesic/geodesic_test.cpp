@@ -141,13 +141,9 @@ TEST(GeodesicBatch, EqualsInverseToTheLastBitAcrossChunks) {
     const std::size_t count = Geo::kGeodesicChunkPoints + Geo::kGeodesicChunkPoints / 4 + 37;
     for (const auto &row : VexoGeoTest::TestTable("geodesic/batch_systems.tsv", 7)) {
         SCOPED_TRACE(row.m_trace);
-        const struct {
-            const char *code;
-            double xMin, xMax, yMin, yMax, bad;
-            bool degrees; // the geodetic system counts degrees from Greenwich
-        } s{row[0].c_str(), row.Number(1), row.Number(2), row.Number(3),
-            row.Number(4),  row.Number(5), row[6] == "1"};
-        const CGeodesic g(CCoordinateSystem::FromEpsgCode(s.code)), copy(g);
+        const double bad = row.Number(5);
+        const bool degrees = row[6] == "1"; // the geodetic system counts degrees from Greenwich
+        const CGeodesic g(CCoordinateSystem::FromEpsgCode(row[0].c_str())), copy(g);
         CGeodesic assigned, reset(CCoordinateSystem::FromEpsgCode("4326"));
         assigned = g;
         reset.SetCoordinateSystem(g.GetCoordinateSystem());
@@ -157,12 +153,13 @@ TEST(GeodesicBatch, EqualsInverseToTheLastBitAcrossChunks) {
         ASSERT_TRUE(latLong && latLong->GetSpheroidDefinition(a, b));
         const auto series = Geo::MakeSeriesGeodesic(a, CCoordinateSystem::GetFlattening(a, b));
         std::mt19937_64 random(20260703);
-        std::uniform_real_distribution<double> ux(s.xMin, s.xMax), uy(s.yMin, s.yMax);
+        std::uniform_real_distribution<double> ux(row.Number(1), row.Number(2)),
+            uy(row.Number(3), row.Number(4));
         std::vector<double> x1(count), y1(count), x2(count), y2(count);
         for (std::size_t i = 0; i < count; ++i) {
             x1[i] = ux(random), y1[i] = uy(random), x2[i] = ux(random), y2[i] = uy(random);
             if (i % 97 == 5)
-                (i % 2 ? x1 : x2)[i] = s.bad;
+                (i % 2 ? x1 : x2)[i] = bad;
         }
         std::vector<double> d(count, kUntouched), a1(d), a2(d), distanceOnly(d);
         const std::uint64_t measured = g.InverseBatch(count, x1.data(), y1.data(), x2.data(),
@@ -184,7 +181,7 @@ TEST(GeodesicBatch, EqualsInverseToTheLastBitAcrossChunks) {
             EXPECT_TRUE(SameBits(d[i], single)) << i << ": " << d[i] << " vs " << single;
             EXPECT_TRUE(SameBits(distanceOnly[i], single)) << i;
             EXPECT_TRUE(std::abs(a1[i]) <= 180 && std::abs(a2[i]) <= 180) << i;
-            if (!s.degrees || i % 7 != 0)
+            if (!degrees || i % 7 != 0)
                 continue;
             // A new normalized transformation and GeographicLib solution for the pair.
             double xs[2] = {x1[i], x2[i]}, ys[2] = {y1[i], y2[i]}, fresh = 0;
