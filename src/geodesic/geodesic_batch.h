@@ -7,6 +7,7 @@
 #include <optional>
 
 #include <GeographicLib/Geodesic.hpp>
+#include <geodesic.h>
 
 #include "crs/proj_lanes.h"
 #include "crs/proj_objects.h"
@@ -56,8 +57,20 @@ class CGeodesicSetup {
     /// The lanes' copies of the transformation.
     const CProjLanes &Lanes() const { return m_lanes; }
 
+    /// True when working coordinates already are degrees from Greenwich of the geodetic system
+    /// (the transformation does nothing and no unit changes): pairs are measured where they lie.
+    bool PlacesDirectly() const { return !m_transform && m_angles.m_isDegrees; }
+
     /// The solution on the ellipsoid; only after `Open` answered true.
     const GeographicLib::Geodesic &Solution() const { return *m_solution; }
+
+    /// Distance `s12` (metres) and, for non-null pointers, the azimuths (degrees) at either end
+    /// of the geodesic between two points in degrees from Greenwich; only after `Open` answered
+    /// true. A latitude beyond 90 degrees gives NaN; the caller checks for non-finite results.
+    void SolveInverse(double lat1, double lon1, double lat2, double lon2, double &s12, double *azi1,
+                      double *azi2) const {
+        geod_inverse(&m_pairs, lat1, lon1, lat2, lon2, &s12, azi1, azi2);
+    }
 
   private:
     PjOwner m_crsToCrs;
@@ -66,6 +79,9 @@ class CGeodesicSetup {
     bool m_needsLanes = false;   // the transformation exists, so lanes copy it
     std::size_t m_laneCount = 0; // lanes of a lat/long working system: nothing to copy
     std::optional<GeographicLib::Geodesic> m_solution;
+    // The same series for pairs, from the C port PROJ carries: it agrees with m_solution's
+    // Inverse to the last bit and, with no call per helper, runs as fast as PROJ's own.
+    geod_geodesic m_pairs{};
     GeodeticAngles m_angles;
 };
 
