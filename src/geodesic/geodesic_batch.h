@@ -23,10 +23,10 @@ constexpr std::size_t kGeodesicChunkPoints = 1024;
 constexpr std::size_t kGeodesicPairs = kGeodesicChunkPoints / 2;
 
 /// The transformation from a working system into its geodetic system (none when the working
-/// system is itself lat/long), the angle units of that geodetic system and GeographicLib's
-/// series solution on its ellipsoid. `CGeodesic` keeps one for its working system. The
-/// transformation is a PROJ object of the set-up's own, built from the systems' PROJ objects:
-/// it holds no reference on either system. Calls PROJ.
+/// system is itself lat/long or the transformation does nothing), the angle units of that geodetic
+/// system and GeographicLib's series solution on its ellipsoid. `CGeodesic` keeps one for its
+/// working system. The transformation is a PROJ object of the set-up's own, built from the systems'
+/// PROJ objects: it holds no reference on either system. Calls PROJ.
 class CGeodesicSetup {
   public:
     /// Prepares measurements in `working`, whose derived geodetic system is `latLong`.
@@ -52,7 +52,8 @@ class CGeodesicSetup {
     bool ToGeographic(std::size_t count, double *x, double *y,
                       std::size_t lane = kDefaultLane) const;
 
-    /// The transformation in the default context; null when the working system is lat/long.
+    /// The transformation in the default context; null when the working system is lat/long or
+    /// PROJ's transformation would do nothing.
     PJ *Transformation() const { return m_transform.get(); }
     /// The lanes' copies of the transformation.
     const CProjLanes &Lanes() const { return m_lanes; }
