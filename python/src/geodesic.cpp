@@ -17,8 +17,8 @@ using Lock = std::lock_guard<std::mutex>;
 /// elements whatever stride it likes.
 bool Packed(const DoubleColumn &c) { return c.count <= 1 || c.stride == sizeof(double); }
 
-/// A geodesic owned by one Python object; built and destroyed under the lock. Batches and line
-/// lengths that find the lock taken measure on a lane of a copy.
+/// A geodesic owned by one Python object; built and destroyed under the lock. Measurements that
+/// find the lock taken run on a lane of a copy.
 class Geodesic {
   public:
     explicit Geodesic(const System &system) {
@@ -103,8 +103,14 @@ class Geodesic {
         bool ok = false;
         {
             const py::gil_scoped_release unlocked;
-            const Lock lock(ProjMutex());
-            ok = m_geodesic->PolygonArea(cx.count, cx.data, cy.data, area, perimeter);
+            ok = OnFreeContext(
+                [&] {
+                    return m_geodesic->PolygonArea(cx.count, cx.data, cy.data, area, perimeter);
+                },
+                [&](const Geo::CGeodesic &copy, unsigned lane) {
+                    return copy.PolygonAreaOnLane(lane, cx.count, cx.data, cy.data, area,
+                                                  perimeter);
+                });
         }
         return ok ? py::object(py::make_tuple(area, perimeter)) : py::none();
     }

@@ -57,6 +57,12 @@ bool TraceRing(const CGeodesicSetup *setup, std::uint64_t count, const double *x
     return true;
 }
 
+// The set-up's lane that stands for `lane` of a CGeodesic: a working system that transforms
+// nothing has lanes that are only a count, and measures on the default lane.
+std::size_t SetupLane(const CGeodesicSetup &setup, unsigned lane) {
+    return setup.Transformation() != nullptr ? lane : CGeodesicSetup::kDefaultLane;
+}
+
 // Measures one pair given in degrees from Greenwich (NaN longitudes: no place) into element `i`
 // of the outputs. @return whether it was measured.
 inline bool MeasurePair(const CGeodesicSetup &setup, double lat1, double lon1, double lat2,
@@ -275,12 +281,10 @@ bool CGeodesic::LineLengthOnLane(unsigned lane, std::uint64_t count, const doubl
                                  const double *y, double &length) const {
     if (!m_pSetup || lane >= m_pSetup->LaneCount() || count < 2)
         return false;
-    // A lat/long working system transforms nothing: its lanes are only a count.
-    const std::size_t used =
-        m_pSetup->Transformation() != nullptr ? lane : CGeodesicSetup::kDefaultLane;
     double area = 0;
     try {
-        return TraceRing(m_pSetup.get(), count, x, y, true, length, area, used);
+        return TraceRing(m_pSetup.get(), count, x, y, true, length, area,
+                         SetupLane(*m_pSetup, lane));
     } catch (const std::exception &) {
         return false;
     }
@@ -292,6 +296,18 @@ bool CGeodesic::PolygonArea(std::uint64_t count, const double *x, const double *
         return false;
     try {
         return TraceRing(m_pSetup.get(), count, x, y, false, perimeter, area);
+    } catch (const std::exception &) {
+        return false;
+    }
+}
+
+bool CGeodesic::PolygonAreaOnLane(unsigned lane, std::uint64_t count, const double *x,
+                                  const double *y, double &area, double &perimeter) const {
+    if (!m_pSetup || lane >= m_pSetup->LaneCount() || count < 3)
+        return false;
+    try {
+        return TraceRing(m_pSetup.get(), count, x, y, false, perimeter, area,
+                         SetupLane(*m_pSetup, lane));
     } catch (const std::exception &) {
         return false;
     }
