@@ -96,6 +96,11 @@ inline std::vector<TableRow> ReadTable(const std::string &name, std::size_t colu
     return rows;
 }
 
+/// `field`, or for a field "file:NAME" the bytes of the test document NAME.
+inline std::string DocumentField(const std::string &field) {
+    return field.rfind("file:", 0) == 0 ? TestData(field.substr(5)) : field;
+}
+
 } // namespace VexoGeoTest
 
 #endif

@@ -41,9 +41,7 @@ TEST(XmlSerializer, EachLoaderLoadsItsOwnFormatWholeOrNothing) {
     testing::internal::CaptureStderr();
     for (const VexoGeoTest::TableRow &row : VexoGeoTest::ReadTable("xml/tables/loads.txt", 2)) {
         SCOPED_TRACE(row.where);
-        std::string document = row.fields[0];
-        if (document.rfind("file:", 0) == 0)
-            document = TestData(document.substr(5));
+        std::string document = VexoGeoTest::DocumentField(row.fields[0]);
         for (const auto &[name, value] : {std::pair{"{secret}", secret}, {"{url}", listener.m_url}})
             if (const std::size_t at = document.find(name); at != std::string::npos)
                 document.replace(at, std::strlen(name), value);
