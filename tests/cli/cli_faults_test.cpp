@@ -2,6 +2,7 @@
 // output, hostile input in diagnostics, endless lines, odd definition files and bad command lines.
 #include "cli_run.h"
 #include "common.h"
+#include "support/test_data.h"
 
 #include <CLI/CLI.hpp>
 #include <gtest/gtest.h>
@@ -43,20 +44,9 @@ TEST(CliFaults, HeightsAndTrailingTextMatchCs2cs) {
     }
 }
 
-// Input echoed in diagnostics: control bytes escaped and long text cut (the other hostile
-// bytes are in cases/distance.txt and cases/crs.txt).
+// PROJ's own log, which may quote the definition, is escaped as the tool's input is (that is in
+// cases/transform.txt, cases/distance.txt and cases/crs.txt).
 TEST(CliFaults, DiagnosticsQuoteInputSafely) {
-    const std::string longLine(300000, 'x');
-    Check({
-        {"transform --from EPSG:4326 --to EPSG:3857",
-         std::string("\x1B[31mred\0x\n", 11) + longLine + "\n", "* *\n* *\n", 0,
-         "vexogeo: transform: <stdin>:1: not a point: '\\x1B[31mred\\0x'\n"
-         "vexogeo: transform: <stdin>:2: not a point: '" +
-             std::string(VexoGeoCli::kMaxQuoted, 'x') +
-             "...' (300000 bytes)\n"
-             "vexogeo: transform: 2 lines are not points\n"},
-    });
-    // PROJ's own log, which may quote the definition, is escaped as well.
     const Outcome proj =
         RunTool("crs \"$(printf '+init=\\033x')\"", "", "english", "PROJ_DEBUG=1 ");
     EXPECT_EQ(proj.exitCode, 1);
@@ -65,23 +55,10 @@ TEST(CliFaults, DiagnosticsQuoteInputSafely) {
 }
 
 TEST(CliFaults, QuotingEscapesAndCuts) {
-    using VexoGeoCli::QuoteText;
-    const struct {
-        std::string text;
-        std::size_t limit;
-        const char *quoted;
-    } cases[] = {
-        {"plain text", 120, "'plain text'"},
-        {std::string("a\0b\tc\nd\re\\f\x7F", 12), 120, "'a\\0b\\tc\\nd\\re\\\\f\\x7F'"},
-        {"L\xC3\xA4nge \xE2\x82\xAC", 120, "'L\xC3\xA4nge \xE2\x82\xAC'"},
-        {"\xC2\x85\xC2\xA0", 120, "'\\xC2\\x85\xC2\xA0'"},
-        {"\xFF\xC0\xAF\xED\xA0\x80\xE2\x82", 120, "'\\xFF\\xC0\\xAF\\xED\\xA0\\x80\\xE2\\x82'"},
-        {std::string(200, 'a'), 10, "'aaaaaaaaaa...' (200 bytes)"},
-        {"aaaaaaaaa\xC3\xBC", 10, "'aaaaaaaaa...' (11 bytes)"},
-        {"aaaaaaaaa\xFF\xFF", 10, "'aaaaaaaaa\\xFF...' (11 bytes)"},
-    };
-    for (const auto &c : cases)
-        EXPECT_EQ(QuoteText(c.text, c.limit), c.quoted) << c.text;
+    for (const VexoGeoTest::TableRow &row : VexoGeoTest::ReadTable("cli/quoting.txt", 3)) {
+        SCOPED_TRACE(row.where);
+        EXPECT_EQ(VexoGeoCli::QuoteText(row.fields[0], std::stoul(row.fields[1])), row.fields[2]);
+    }
 }
 
 // A line longer than the tool reads is reported and skipped; the lines after it keep their
