@@ -15,32 +15,21 @@ namespace {
 
 using namespace VexoGeoCliTest;
 
-// Whenever a system has a height axis, every line carries the third value, and whatever follows
-// the coordinates stays after them: as PROJ's cs2cs writes them (it reads geographic systems
-// latitude first and puts a tab after the first value).
+// Heights the systems compute and text after the coordinates, as PROJ's cs2cs writes them
+// (it puts a tab after the first value).
 TEST(CliFaults, HeightsAndTrailingTextMatchCs2cs) {
     VEXOGEO_REQUIRE_PROGRAM("cs2cs", "proj-bin");
-    const struct {
-        const char *from, *to, *points, *cs2csPoints;
-    } cases[] = {
-        {"EPSG:4326", "EPSG:4978", "13 52\n13 52 id1\n13 52 100 7\n13.5 52.25 # note\n",
-         "52 13\n52 13 id1\n52 13 100 7\n52.25 13.5 # note\n"},
-        {"EPSG:4979", "EPSG:3857", "13 52\n13 52 100 x\n", "52 13\n52 13 100 x\n"},
-        {"EPSG:4937", "EPSG:25833", "13 52 50 a b\n15 50\n", "52 13 50 a b\n50 15\n"},
-        {"EPSG:4978", "EPSG:32633", "3834107.68 885173.51 5002803.35 id\n",
-         "3834107.68 885173.51 5002803.35 id\n"},
-        {"EPSG:4326", "EPSG:3857", "13 52 100 7\n", "52 13 100 7\n"},
-    };
-    for (const auto &c : cases) {
-        const std::string systems = std::string(c.from) + " " + c.to;
+    for (const VexoGeoTest::TableRow &row : VexoGeoTest::ReadTable("cli/heights.txt", 4)) {
+        SCOPED_TRACE(row.where);
+        const std::string systems = row.fields[0] + " " + row.fields[1];
         std::string expected =
             VexoGeoTest::RunCommand("PROJ_DEBUG=0 cs2cs -f %.2f " + systems + " 2>/dev/null",
-                                    c.cs2csPoints)
+                                    row.fields[3])
                 .out;
         std::replace(expected.begin(), expected.end(), '\t', ' ');
         ASSERT_NE(expected, "") << systems;
-        Check({{std::string("transform --precision 2 --from ") + c.from + " --to " + c.to, c.points,
-                expected}});
+        Check({{"transform --precision 2 --from " + row.fields[0] + " --to " + row.fields[1],
+                row.fields[2], expected}});
     }
 }
 
