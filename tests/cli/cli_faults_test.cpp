@@ -19,17 +19,15 @@ using namespace VexoGeoCliTest;
 // (it puts a tab after the first value).
 TEST(CliFaults, HeightsAndTrailingTextMatchCs2cs) {
     VEXOGEO_REQUIRE_PROGRAM("cs2cs", "proj-bin");
-    for (const VexoGeoTest::TableRow &row : VexoGeoTest::ReadTable("cli/heights.txt", 4)) {
-        SCOPED_TRACE(row.where);
-        const std::string systems = row.fields[0] + " " + row.fields[1];
-        std::string expected =
-            VexoGeoTest::RunCommand("PROJ_DEBUG=0 cs2cs -f %.2f " + systems + " 2>/dev/null",
-                                    row.fields[3])
-                .out;
+    for (const VexoGeoTest::TableRow &row : VexoGeoTest::TestTable("cli/heights.txt", 4)) {
+        SCOPED_TRACE(row.m_trace);
+        const std::string systems = row[0] + " " + row[1];
+        std::string expected = VexoGeoTest::RunCommand(
+                                   "PROJ_DEBUG=0 cs2cs -f %.2f " + systems + " 2>/dev/null", row[3])
+                                   .out;
         std::replace(expected.begin(), expected.end(), '\t', ' ');
         ASSERT_NE(expected, "") << systems;
-        Check({{"transform --precision 2 --from " + row.fields[0] + " --to " + row.fields[1],
-                row.fields[2], expected}});
+        Check({{"transform --precision 2 --from " + row[0] + " --to " + row[1], row[2], expected}});
     }
 }
 
@@ -44,9 +42,9 @@ TEST(CliFaults, DiagnosticsQuoteInputSafely) {
 }
 
 TEST(CliFaults, QuotingEscapesAndCuts) {
-    for (const VexoGeoTest::TableRow &row : VexoGeoTest::ReadTable("cli/quoting.txt", 3)) {
-        SCOPED_TRACE(row.where);
-        EXPECT_EQ(VexoGeoCli::QuoteText(row.fields[0], std::stoul(row.fields[1])), row.fields[2]);
+    for (const VexoGeoTest::TableRow &row : VexoGeoTest::TestTable("cli/quoting.txt", 3)) {
+        SCOPED_TRACE(row.m_trace);
+        EXPECT_EQ(VexoGeoCli::QuoteText(row[0], std::stoul(row[1])), row[2]);
     }
 }
 

@@ -36,14 +36,14 @@ LoopbackServer::Handler Answering(int status, std::string body) {
 
 TEST(GeocodingCli, PlacesWithPointAndBoxAndASharedCache) {
     const LoopbackServer server(Answering(200, kWien));
-    for (const VexoGeoTest::TableRow &row : VexoGeoTest::ReadTable("cli/geocode_runs.txt", 4)) {
-        SCOPED_TRACE(row.where);
-        const std::string &out = row.fields[1];
-        const Outcome run = RunTool(row.fields[0], "", "english", Service(server.SearchUrl()));
+    for (const VexoGeoTest::TableRow &row : VexoGeoTest::TestTable("cli/geocode_runs.txt", 4)) {
+        SCOPED_TRACE(row.m_trace);
+        const std::string &out = row[1];
+        const Outcome run = RunTool(row[0], "", "english", Service(server.SearchUrl()));
         EXPECT_EQ(run.exitCode, 0) << run.err;
         EXPECT_EQ(run.out.substr(0, out.back() == '\n' ? std::string::npos : out.size()), out);
-        EXPECT_EQ(server.RequestCount(), std::stoi(row.fields[2]));
-        EXPECT_EQ(server.LastRequest().m_target, row.fields[3]);
+        EXPECT_EQ(server.RequestCount(), std::stoi(row[2]));
+        EXPECT_EQ(server.LastRequest().m_target, row[3]);
     }
 }
 

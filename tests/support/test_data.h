@@ -1,12 +1,15 @@
-// Whole files for tests: the bytes of any file, and the test documents kept in tests/data.
+// Whole files for tests: the bytes of any file, the test documents kept in tests/data, and the
+// tables of cases there (one case a line, tab-separated, each with a comment on why it is there).
 #ifndef VEXOGEO_TESTS_SUPPORT_TEST_DATA_H
 #define VEXOGEO_TESTS_SUPPORT_TEST_DATA_H
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <stdexcept>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -24,81 +27,72 @@ inline std::string TestData(const std::string &name) {
     return ReadBytes(std::string(VEXOGEO_TEST_SOURCE_DIR) + "/tests/data/" + name);
 }
 
-/// One row of a table file: its fields, and where it is with the reason it exists.
+/// One case of a table: its fields, and "file:line: why" for the failure message (SCOPED_TRACE).
 struct TableRow {
-    std::vector<std::string> fields;
-    std::string where; ///< "file:line: why", for SCOPED_TRACE
+    std::vector<std::string> m_fields;
+    std::string m_trace;
+    const std::string &operator[](std::size_t i) const { return m_fields.at(i); }
+    /// The field read as a number in the "C" locale ("inf", "nan" and "1e300" too); 0 when empty.
+    double Number(std::size_t i) const { return std::strtod(m_fields.at(i).c_str(), nullptr); }
 };
 
-/// `text` with \\ \t \n \r \0 \xHH read as bytes and {N*text} as that text N times, where
-/// "{#}" in the text stands for the repetition's number from 0.
-inline std::string ExpandField(const std::string &text) {
+/// Undoes the escapes of a table field: \t \n \r \\ \0, \xHH (exactly two hex digits), and
+/// \{N|text\} for `text` (escaped, holding no "\}") written N times.
+inline std::string Unescape(const std::string &field) {
+    static const std::string kFrom = "tnr0", kTo("\t\n\r\0", 4);
     std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const std::size_t star = text.find_first_not_of("0123456789", i + 1);
-        if (text[i] == '{' && star > i + 1 && star < text.size() && text[star] == '*') {
-            std::size_t end = star; // the first '}' that closes no "{#}"
-            do
-                end = text.find('}', end + 1);
-            while (end != std::string::npos && text.compare(end - 2, 3, "{#}") == 0);
-            const std::string unit = ExpandField(text.substr(star + 1, end - star - 1));
-            const std::size_t mark = unit.find("{#}");
-            for (long n = 0, count = std::strtol(&text[i + 1], nullptr, 10); n < count; ++n)
-                out += mark == std::string::npos
-                           ? unit
-                           : unit.substr(0, mark) + std::to_string(n) + unit.substr(mark + 3);
-            i = end;
-        } else if (text[i] == '\\' && i + 1 < text.size()) {
-            const char c = text[++i];
-            if (c == 'x')
-                out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16)), i += 2;
-            else
-                out += c == 't' ? '\t' : c == 'n' ? '\n' : c == 'r' ? '\r' : c == '0' ? '\0' : c;
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        if (field[i] != '\\' || i + 1 == field.size()) {
+            out += field[i];
+        } else if (field[++i] == 'x' && i + 2 < field.size()) {
+            out += static_cast<char>(std::stoi(field.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else if (const auto close = field.find("\\}", i);
+                   field[i] == '{' && close != std::string::npos) {
+            const std::size_t bar = field.find('|', i);
+            const std::string text = Unescape(field.substr(bar + 1, close - bar - 1));
+            for (auto count = std::stoul(field.substr(i + 1, bar - i - 1)); count > 0; --count)
+                out += text;
+            i = close + 1;
         } else {
-            out += text[i];
+            const auto k = kFrom.find(field[i]);
+            out += k == std::string::npos ? field[i] : kTo[k];
         }
     }
     return out;
 }
 
-/// Reads the table `name` in tests/data: "# why" lines give the reason for the rows after them,
-/// each other non-empty line is a row of `columns` tab-separated fields (see ExpandField).
-/// Throws for a missing or empty table and for a row of another width: no table passes unread.
-inline std::vector<TableRow> ReadTable(const std::string &name, std::size_t columns) {
-    std::ifstream file(std::string(VEXOGEO_TEST_SOURCE_DIR) + "/tests/data/" + name,
-                       std::ios::binary);
+/// @return the cases of the table `name` in tests/data: one a line, `columns` fields separated
+/// by tabs and unescaped; the '#' lines above a case say why it is there, blank lines
+/// end a comment. A missing or empty table, or a case of another width, fails the calling test.
+inline std::vector<TableRow> TestTable(const std::string &name, std::size_t columns) {
+    std::istringstream lines(TestData(name));
     std::vector<TableRow> rows;
     std::string why;
-    bool joining = false; // consecutive comment lines make one reason
     int number = 0;
-    for (std::string line; std::getline(file, line);) {
-        const std::string where = name + ":" + std::to_string(++number);
-        if (!line.empty() && line[0] == '#') {
-            const std::string text = line.substr(std::min(line.size(), std::size_t(2)));
-            why = joining ? why + " " + text : text;
-            joining = true;
+    for (std::string line; std::getline(lines, line);) {
+        ++number;
+        if (line.empty() || line[0] == '#') { // a blank line ends a comment
+            const auto text = line.find_first_not_of("# ");
+            why = line.empty()
+                      ? ""
+                      : why + (why.empty() ? "" : " ") + line.substr(std::min(text, line.size()));
             continue;
         }
-        joining = false;
-        if (line.empty())
-            continue;
-        TableRow row{{}, where + ": " + why};
-        for (std::size_t start = 0, tab = 0; tab != std::string::npos; start = tab + 1)
-            row.fields.push_back(
-                ExpandField(line.substr(start, (tab = line.find('\t', start)) - start)));
-        if (row.fields.size() != columns)
-            throw std::runtime_error(where + ": " + std::to_string(row.fields.size()) +
-                                     " fields, not " + std::to_string(columns));
+        TableRow row;
+        std::istringstream fields(line);
+        for (std::string field; std::getline(fields, field, '\t');)
+            row.m_fields.push_back(Unescape(field));
+        if (line.back() == '\t')
+            row.m_fields.emplace_back();
+        row.m_trace = name + ":" + std::to_string(number) + ": " + why;
+        EXPECT_EQ(row.m_fields.size(), columns) << row.m_trace;
+        row.m_fields.resize(columns);
         rows.push_back(std::move(row));
+        why.clear();
     }
-    if (rows.empty())
-        throw std::runtime_error("no rows in tests/data/" + name);
+    EXPECT_FALSE(rows.empty()) << "no cases in tests/data/" << name;
     return rows;
-}
-
-/// `field`, or for a field "file:NAME" the bytes of the test document NAME.
-inline std::string DocumentField(const std::string &field) {
-    return field.rfind("file:", 0) == 0 ? TestData(field.substr(5)) : field;
 }
 
 } // namespace VexoGeoTest

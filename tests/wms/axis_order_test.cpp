@@ -13,14 +13,14 @@ namespace {
 
 TEST(WmsAxisOrder, FirstAxisByWhatItMeasures) {
     for (const VexoGeoTest::TableRow &row :
-         VexoGeoTest::ReadTable("wms/tables/axis_order.txt", 2)) {
-        SCOPED_TRACE(row.where);
-        const AxisOrder order = LookUpAxisOrder(row.fields[0]);
+         VexoGeoTest::TestTable("wms/tables/axis_order.txt", 2)) {
+        SCOPED_TRACE(row.m_trace);
+        const AxisOrder order = LookUpAxisOrder(row[0]);
         EXPECT_EQ(order == AxisOrder::EastingFirst    ? "E"
                   : order == AxisOrder::NorthingFirst ? "N"
                   : order == AxisOrder::Unknown       ? "-"
                                                       : "?",
-                  row.fields[1]);
+                  row[1]);
     }
 }
 

@@ -52,9 +52,11 @@ std::string Outline(const std::string &document) {
 }
 
 TEST(WmsCapabilities, DocumentsOutlined) {
-    for (const VexoGeoTest::TableRow &row : VexoGeoTest::ReadTable("wms/tables/outlines.txt", 2)) {
-        SCOPED_TRACE(row.where);
-        EXPECT_EQ(Outline(VexoGeoTest::DocumentField(row.fields[0])), row.fields[1]);
+    for (const VexoGeoTest::TableRow &row : VexoGeoTest::TestTable("wms/tables/outlines.txt", 2)) {
+        SCOPED_TRACE(row.m_trace);
+        // "file:NAME" is a document of tests/data.
+        EXPECT_EQ(Outline(row[0].rfind("file:", 0) == 0 ? TestData(row[0].substr(5)) : row[0]),
+                  row[1]);
     }
 }
 
@@ -119,13 +121,13 @@ TEST(WmsCapabilities, WholeDocuments) {
 
 // A refused document leaves the capabilities as they were.
 TEST(WmsCapabilities, RefusedDocuments) {
-    for (const VexoGeoTest::TableRow &row : VexoGeoTest::ReadTable("wms/tables/refused.txt", 2)) {
-        SCOPED_TRACE(row.where);
+    for (const VexoGeoTest::TableRow &row : VexoGeoTest::TestTable("wms/tables/refused.txt", 2)) {
+        SCOPED_TRACE(row.m_trace);
         WmsCapabilities capabilities;
         capabilities.title = "untouched";
         std::string error;
-        EXPECT_FALSE(ParseWmsCapabilities(row.fields[0], capabilities, error));
-        EXPECT_NE(error.find(row.fields[1]), std::string::npos) << error;
+        EXPECT_FALSE(ParseWmsCapabilities(row[0], capabilities, error));
+        EXPECT_NE(error.find(row[1]), std::string::npos) << error;
         EXPECT_EQ(capabilities.title, "untouched");
     }
 }

@@ -54,18 +54,18 @@ TEST(WmsClient, HostileAnswersAndImageFamilies) {
         "Transfer",         "TooLarge",        "HttpStatus", "ServiceException",
         "WrongContentType", "InvalidDocument", "File",       "Cancelled"};
     const std::string path = ::testing::TempDir() + "vexogeo_answer.img";
-    for (const VexoGeoTest::TableRow &row : VexoGeoTest::ReadTable("wms/tables/answers.txt", 5)) {
-        SCOPED_TRACE(row.where);
-        const int status = std::stoi(row.fields[1]);
+    for (const VexoGeoTest::TableRow &row : VexoGeoTest::TestTable("wms/tables/answers.txt", 5)) {
+        SCOPED_TRACE(row.m_trace);
+        const int status = std::stoi(row[1]);
         const LoopbackServer server([&](const httplib::Request &, httplib::Response &response) {
             if (status / 100 == 3)
                 return response.set_redirect("/a", status);
             response.status = status;
-            response.set_content(row.fields[3], row.fields[2]);
+            response.set_content(row[3], row[2]);
         });
         const CWmsClient client(Options());
         CWmsUrl request = MapRequest(server.Url("/a"));
-        request.SetFormat(row.fields[0]);
+        request.SetFormat(row[0]);
         for (bool toFile : {false, true}) {
             { std::ofstream(path) << "old"; }
             std::string image;
@@ -76,11 +76,10 @@ TEST(WmsClient, HostileAnswersAndImageFamilies) {
                 thrown.kind < 0
                     ? "taken"
                     : kKinds[thrown.kind] + (thrown.code.empty() ? "" : " " + thrown.code);
-            EXPECT_EQ(outcome, row.fields[4]) << thrown.text << ", to file " << toFile;
-            EXPECT_EQ(toFile ? VexoGeoTest::ReadBytes(path) : image, outcome == "taken"
-                                                                         ? row.fields[3]
-                                                                     : toFile ? "old"
-                                                                              : "");
+            EXPECT_EQ(outcome, row[4]) << thrown.text << ", to file " << toFile;
+            EXPECT_EQ(toFile ? VexoGeoTest::ReadBytes(path) : image, outcome == "taken" ? row[3]
+                                                                     : toFile           ? "old"
+                                                                                        : "");
         }
     }
     std::remove(path.c_str());

@@ -25,7 +25,7 @@ CWmsUrl Request(const std::string &address, const std::string &version, const st
 // Joining to the address, percent-encoding, the axis order of each version and system,
 // numbers and optional keys: whole URLs for the settings of each row, and the capabilities URL.
 TEST(WmsRequestUrl, WholeUrls) {
-    using VexoGeoTest::ReadTable;
+    using VexoGeoTest::TestTable;
     const auto text = [](const std::function<std::string()> &compose) {
         try {
             return compose();
@@ -33,20 +33,19 @@ TEST(WmsRequestUrl, WholeUrls) {
             return std::string("invalid_argument");
         }
     };
-    for (const VexoGeoTest::TableRow &row : ReadTable("wms/tables/request.txt", 2)) {
-        SCOPED_TRACE(row.where);
+    for (const VexoGeoTest::TableRow &row : TestTable("wms/tables/request.txt", 2)) {
+        SCOPED_TRACE(row.m_trace);
         CWmsUrl url = Request("", "", "", {});
-        VexoGeoTest::Apply(url, row.fields[0]);
-        EXPECT_EQ(text([&] { return url.GetRequestUrl(); }), row.fields[1]);
+        VexoGeoTest::Apply(url, row[0]);
+        EXPECT_EQ(text([&] { return url.GetRequestUrl(); }), row[1]);
     }
-    for (const VexoGeoTest::TableRow &row : ReadTable("wms/tables/capabilities_url.txt", 3)) {
-        SCOPED_TRACE(row.where);
+    for (const VexoGeoTest::TableRow &row : TestTable("wms/tables/capabilities_url.txt", 3)) {
+        SCOPED_TRACE(row.m_trace);
         EXPECT_EQ(text([&] {
-                      return row.fields[1] == "default"
-                                 ? CWmsClient::CapabilitiesUrl(row.fields[0])
-                                 : CWmsClient::CapabilitiesUrl(row.fields[0], row.fields[1]);
+                      return row[1] == "default" ? CWmsClient::CapabilitiesUrl(row[0])
+                                                 : CWmsClient::CapabilitiesUrl(row[0], row[1]);
                   }),
-                  row.fields[2]);
+                  row[2]);
     }
 }
 
@@ -83,18 +82,18 @@ TEST(WmsRequestUrl, BoxCornersAreSentAsGiven) {
 
 // What other clients write is read; a malformed value leaves the request alone.
 TEST(WmsParseRequestUrl, ReadsWhatOtherClientsWriteAndRefusesMalformedValues) {
-    for (const auto &row : VexoGeoTest::ReadTable("wms/tables/request_parse.txt", 4)) {
-        SCOPED_TRACE(row.where);
+    for (const auto &row : VexoGeoTest::TestTable("wms/tables/request_parse.txt", 4)) {
+        SCOPED_TRACE(row.m_trace);
         CWmsUrl url = Request("http://old", "1.1.1", "EPSG:3857", {1, 2, 3, 4});
         const std::string before = url.GetRequestUrl();
-        const bool refused = row.fields[1] == "refused";
-        EXPECT_EQ(url.ParseRequestUrl(row.fields[0]), !refused);
-        EXPECT_EQ(url.GetRequestUrl(), refused ? before : row.fields[3]);
+        const bool refused = row[1] == "refused";
+        EXPECT_EQ(url.ParseRequestUrl(row[0]), !refused);
+        EXPECT_EQ(url.GetRequestUrl(), refused ? before : row[3]);
         if (refused)
             continue;
-        EXPECT_EQ(url.GetAddress(), row.fields[1]);
+        EXPECT_EQ(url.GetAddress(), row[1]);
         CWmsUrl box;
-        VexoGeoTest::Apply(box, "bbox=" + row.fields[2]);
+        VexoGeoTest::Apply(box, "bbox=" + row[2]);
         EXPECT_EQ(url.GetBBox(), box.GetBBox());
     }
 }

@@ -36,32 +36,32 @@ std::string Describe(const CWmsUrl &w) {
 // Validate checks texts, box numbers and sizes only; GetUrl writes ten pairs byte for byte
 // and changes nothing.
 TEST(WmsUrl, ValidateAndGetUrl) {
-    for (const VexoGeoTest::TableRow &row : VexoGeoTest::ReadTable("wms/tables/wms_url.txt", 3)) {
-        SCOPED_TRACE(row.where);
+    for (const VexoGeoTest::TableRow &row : VexoGeoTest::TestTable("wms/tables/wms_url.txt", 3)) {
+        SCOPED_TRACE(row.m_trace);
         CWmsUrl wms = Typical();
-        VexoGeoTest::Apply(wms, row.fields[0]);
+        VexoGeoTest::Apply(wms, row[0]);
         const std::string before = Describe(wms);
-        EXPECT_EQ(wms.IsValid(), row.fields[1] == "1") << before;
-        if (!row.fields[2].empty())
-            EXPECT_EQ(wms.GetUrl(), row.fields[2]);
+        EXPECT_EQ(wms.IsValid(), row[1] == "1") << before;
+        if (!row[2].empty())
+            EXPECT_EQ(wms.GetUrl(), row[2]);
         EXPECT_EQ(Describe(wms), before);
     }
 }
 
 TEST(WmsUrl, ParseSetsAddressAndRecognisedKeysOnly) {
-    for (const auto &row : VexoGeoTest::ReadTable("wms/tables/wms_url_parse.txt", 2)) {
-        SCOPED_TRACE(row.where);
+    for (const auto &row : VexoGeoTest::TestTable("wms/tables/wms_url_parse.txt", 2)) {
+        SCOPED_TRACE(row.m_trace);
         CWmsUrl wms = Typical();
         wms.SetTransparent(true);
-        wms.Parse(row.fields[0]);
-        EXPECT_EQ(Describe(wms), row.fields[1]);
+        wms.Parse(row[0]);
+        EXPECT_EQ(Describe(wms), row[1]);
     }
-    for (const auto &row : VexoGeoTest::ReadTable("wms/tables/bgcolor.txt", 2)) {
-        SCOPED_TRACE(row.where);
+    for (const auto &row : VexoGeoTest::TestTable("wms/tables/bgcolor.txt", 2)) {
+        SCOPED_TRACE(row.m_trace);
         CWmsUrl wms;
         wms.SetBgColor(7);
-        wms.Parse("?BgColor=" + row.fields[0]);
-        EXPECT_EQ(wms.GetBgColor(), std::stoul(row.fields[1], nullptr, 0)) << row.fields[0];
+        wms.Parse("?BgColor=" + row[0]);
+        EXPECT_EQ(wms.GetBgColor(), std::stoul(row[1], nullptr, 0)) << row[0];
     }
 }
 

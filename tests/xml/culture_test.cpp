@@ -21,14 +21,14 @@ TEST(XmlCulture, NamesFollowTheInstallationLanguage) {
 
     // The names of one entry in English, German and Hungarian, one entry a row.
     const std::vector<VexoGeoTest::TableRow> cases =
-        VexoGeoTest::ReadTable("xml/tables/cultures.txt", 4);
+        VexoGeoTest::TestTable("xml/tables/cultures.txt", 4);
     std::string srids, wmsList, expectedSrids, expectedWms;
     for (std::size_t i = 0; i < cases.size(); ++i) {
-        const std::string code = std::to_string(i), name = cases[i].fields[1 + column];
+        const std::string code = std::to_string(i), name = cases[i][1 + column];
         srids += Tag("NamedSrid", "<Authority>A</Authority>" + Tag("Identifier", code) +
-                                      Tag("Name", cases[i].fields[0]));
+                                      Tag("Name", cases[i][0]));
         wmsList += Tag("NamedWms", Tag("Address", code) + "<Layers/><Styles/><Version/>" +
-                                       Tag("Name", cases[i].fields[0]));
+                                       Tag("Name", cases[i][0]));
         expectedSrids += (i ? ";A:" : "A:") + code + " " + name;
         expectedWms += (i ? ";" : "") + code + "||| " + name;
     }

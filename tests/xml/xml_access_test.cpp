@@ -10,9 +10,9 @@ namespace {
 
 TEST(XmlAccess, IntegersAreSignedDecimalsWithBlanksInRange) {
     Testing::CTempFolder folder;
-    for (const VexoGeoTest::TableRow &row : VexoGeoTest::ReadTable("xml/tables/integers.txt", 2)) {
-        SCOPED_TRACE(row.where);
-        const std::string &text = row.fields[0], &expected = row.fields[1];
+    for (const VexoGeoTest::TableRow &row : VexoGeoTest::TestTable("xml/tables/integers.txt", 2)) {
+        SCOPED_TRACE(row.m_trace);
+        const std::string &text = row[0], &expected = row[1];
         DocumentPtr document = CreateXmlDocument();
         ASSERT_TRUE(
             LoadXmlDocument(document, folder.Write("document.xml", "<P><I>" + text + "</I></P>")));
