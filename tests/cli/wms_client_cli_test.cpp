@@ -58,15 +58,15 @@ TEST(CliWmsClient, WorldFileBesideTheMap) {
                             (folder / "unknown.png").string()),
          "", "", 1, "vexogeo: wms getmap: --world-file: no .prj for 'EPSG:999999'*"},
     });
-    EXPECT_EQ(ReadFile(folder / "map.png"), png);
+    EXPECT_EQ(ReadBytes(folder / "map.png"), png);
     // Pixels of 0.25 x 0.5, the first one's centre at (1.125, 3.75).
-    EXPECT_EQ(ReadFile(folder / "map.pgw"), "0.25\n0\n0\n-0.5\n1.125\n3.75\n");
+    EXPECT_EQ(ReadBytes(folder / "map.pgw"), "0.25\n0\n0\n-0.5\n1.125\n3.75\n");
     EXPECT_EQ(
-        ReadFile(folder / "map.prj").rfind("PROJCS[\"WGS_1984_Web_Mercator_Auxiliary_Sphere\"", 0),
+        ReadBytes(folder / "map.prj").rfind("PROJCS[\"WGS_1984_Web_Mercator_Auxiliary_Sphere\"", 0),
         0u);
-    EXPECT_EQ(ReadFile(folder / "berlin"), jpeg);
-    EXPECT_EQ(ReadFile(folder / "berlin.jgw"), "0.125\n0\n0\n-0.125\n13.0625\n52.4375\n");
-    EXPECT_EQ(ReadFile(folder / "berlin.prj").rfind("GEOGCS[\"GCS_WGS_1984\"", 0), 0u);
+    EXPECT_EQ(ReadBytes(folder / "berlin"), jpeg);
+    EXPECT_EQ(ReadBytes(folder / "berlin.jgw"), "0.125\n0\n0\n-0.125\n13.0625\n52.4375\n");
+    EXPECT_EQ(ReadBytes(folder / "berlin.prj").rfind("GEOGCS[\"GCS_WGS_1984\"", 0), 0u);
     for (const char *left :
          {"failed.png", "failed.pgw", "failed.prj", "unknown.png", "unknown.pgw"})
         EXPECT_FALSE(std::filesystem::exists(folder / left)) << left;
@@ -110,7 +110,7 @@ TEST(CliWmsClient, OutputIsAFileOrAStream) {
             "vexogeo: wms getmap: service exception LayerNotDefined: msWMSLoadGetMapParams(): "
             "no layer\n"},
            {getMap("/wms", file + "2"), "", "", 1, "vexogeo: wms getmap: service exception *"}});
-    EXPECT_EQ(ReadFile(file), image);
+    EXPECT_EQ(ReadBytes(file), image);
     EXPECT_FALSE(std::filesystem::exists(file + "2"));
     struct stat device {};
     EXPECT_TRUE(stat(null.c_str(), &device) == 0 && S_ISCHR(device.st_mode));
