@@ -1,9 +1,11 @@
 // The tool's reading and writing of numbers against std::from_chars and std::to_chars, the
-// references it must equal bit for bit and byte for byte.
+// references it must equal bit for bit and byte for byte; its count of lines against std::count.
 #include "common.h"
+#include "stream.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -110,4 +112,20 @@ TEST(NumberText, WritesAsToCharsDoes) {
         ASSERT_EQ(std::string(+written, writtenEnd), std::string(+expected, expectedEnd))
             << std::hexfloat << value;
     }
+}
+
+// Texts of every length around the eight-byte words and the 31-word runs of the count, with
+// breaks anywhere and the bytes a word-wise test could mistake for one ('\n' | 0x80, 0x0b, 0).
+TEST(NumberText, CountsLineBreaksAsStdCountDoes) {
+    std::mt19937_64 random(2208);
+    const char kBytes[] = {'\n', '\n', 'a', '7', ' ', '\x8a', '\x0b', '\0', '\xff', '\x09'};
+    for (int i = 0; i < 3000; ++i) {
+        std::string text(random() % 600, ' ');
+        for (char &c : text)
+            c = kBytes[random() % sizeof kBytes];
+        const auto expected =
+            static_cast<std::uint64_t>(std::count(text.begin(), text.end(), '\n'));
+        ASSERT_EQ(VexoGeoCli::CountLineBreaks(text), expected) << text.size();
+    }
+    EXPECT_EQ(VexoGeoCli::CountLineBreaks(std::string(5000, '\n')), 5000u);
 }

@@ -280,7 +280,7 @@ Nearest NearestDecimal(std::uint64_t m, int shift, int decimals, std::uint64_t &
 
 // The eight digits of `value` (below 10^8, leading zeros kept) as ASCII in one word, the first
 // digit in the lowest byte: split in lanes of four, two and one digits at once.
-std::uint64_t EightDigits(std::uint32_t value) {
+inline std::uint64_t EightDigits(std::uint32_t value) {
     const std::uint64_t upper = value / 10000;
     const std::uint64_t fours = upper | (static_cast<std::uint64_t>(value - upper * 10000) << 32);
     const std::uint64_t hundreds = ((fours * 10486) >> 20) & 0x0000007F0000007FULL;
