@@ -309,29 +309,35 @@ char *FormatCoordinateShortest(char *out, double value) {
     const std::uint64_t whole = m >> shift;
     if (whole >= kIntegerPowersOfTen[8])
         return nullptr;
-    int wholeDigits = 1;
-    while (whole >= kIntegerPowersOfTen[wholeDigits])
-        ++wholeDigits;
-    // Seventeen significant digits always read back; fewer often do.
-    int decimals = 17 - wholeDigits;
+    // The digits of the whole part from its bit length: 1233 / 4096 is just above log10(2).
+    const int bitLength = 64 - __builtin_clzll(whole);
+    int wholeDigits = (bitLength * 1233) >> 12;
+    wholeDigits += whole >= kIntegerPowersOfTen[wholeDigits] ? 1 : 0;
+    // Seventeen significant digits always read back, sixteen mostly do: start there, and go
+    // down while the nearest decimal still reads back as the value (one that does stays one
+    // with a decimal more, so the first that does not ends the search).
+    int decimals = 16 - wholeDigits;
     std::uint64_t digits = 0;
-    if (NearestDecimal(m, shift, decimals, digits) != Nearest::Inside)
-        return nullptr;
-    // A decimal that reads back stays one with a decimal more: the first that does not ends
-    // the search.
-    while (true) {
-        std::uint64_t shorter = 0;
-        const Nearest nearest = NearestDecimal(m, shift, decimals - 1, shorter);
-        if (nearest == Nearest::Tie)
+    Nearest nearest = NearestDecimal(m, shift, decimals, digits);
+    if (nearest == Nearest::Outside) {
+        ++decimals;
+        nearest = NearestDecimal(m, shift, decimals, digits);
+        if (nearest != Nearest::Inside)
             return nullptr;
-        if (nearest == Nearest::Outside)
-            break;
-        // An integer is written in whichever form is shorter: the general algorithm decides.
-        if (decimals == 1)
-            return nullptr;
-        digits = shorter;
-        --decimals;
     }
+    while (nearest == Nearest::Inside) {
+        std::uint64_t shorter = 0;
+        nearest = NearestDecimal(m, shift, decimals - 1, shorter);
+        if (nearest == Nearest::Inside) {
+            // An integer is written in whichever form is shorter: the general algorithm decides.
+            if (decimals == 1)
+                return nullptr;
+            digits = shorter;
+            --decimals;
+        }
+    }
+    if (nearest == Nearest::Tie)
+        return nullptr;
     // A fraction rounded up into the whole part (9.99... to 10) leaves it to the general way.
     const std::uint64_t decimalPart = digits - whole * kIntegerPowersOfTen[decimals];
     if (digits < whole * kIntegerPowersOfTen[decimals] ||
