@@ -10,8 +10,10 @@
 #include <any>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace VexoGeoCli {
@@ -49,6 +51,12 @@ class CJobText {
         return &m_text[m_size];
     }
     void Commit(const char *end) { m_size = static_cast<std::size_t>(end - m_text.data()); }
+    void Append(std::string_view text) {
+        char *out = Reserve(text.size());
+        std::memcpy(out, text.data(), text.size());
+        m_size += text.size();
+    }
+    void Append(char c) { *Reserve(1) = c, ++m_size; }
 
   private:
     std::string &m_text;
