@@ -47,6 +47,12 @@ TEST(NumberText, ReadsAsFromCharsDoes) {
         for (int d = 0; d < decimals; ++d)
             text += static_cast<char>('0' + random() % 10);
         texts.push_back(text);
+        // What follows a number on a line, read eight bytes at a time with it.
+        const char *const kAfter[] = {" 52.5", ",x12345678",
+                                      "\xfa"
+                                      "99",
+                                      ":1234567890", "/"};
+        texts.push_back(text + kAfter[random() % 5]);
     }
     for (const std::string &text : texts) {
         const char *first = text.data(), *last = first + text.size();
