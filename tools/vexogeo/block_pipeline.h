@@ -56,7 +56,10 @@ class CJobText {
         std::memcpy(out, text.data(), text.size());
         m_size += text.size();
     }
-    void Append(char c) { *Reserve(1) = c, ++m_size; }
+    void Append(char c) {
+        *Reserve(1) = c;
+        ++m_size;
+    }
 
   private:
     std::string &m_text;

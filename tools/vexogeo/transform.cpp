@@ -19,14 +19,14 @@ namespace {
 constexpr std::uint64_t kReportedUnreadable = 5;
 
 // One line of a block, with where its numbers stand so the output keeps the line's layout:
-// offsets into the block's text, so a block's lines stay small in the cache.
+// offsets into the job's text (a few MiB at most), so a block's lines stay small in the cache.
 struct BlockLine {
     std::uint32_t m_begin;
     std::uint32_t m_end; // before the '\n'
     std::uint32_t m_fieldBegin[3];
     std::uint32_t m_fieldEnd[3];
     NumberLine::Kind m_kind;
-    std::uint8_t m_count;
+    std::uint8_t m_count; // the numbers of a point; the stars of a bad line
 };
 
 // Most pieces copied around the numbers are a separator or nothing: a call would cost more.
@@ -207,14 +207,18 @@ void TransformJob(Geo::CConverter &converter, bool onLane, unsigned lane, Scratc
     ForEachLine(block, [&](const char *p, const char *lineEnd) {
         ++lineNumber;
         const NumberLine read = ReadNumberLine(p, lineEnd, 3, true);
-        BlockLine line{at(p), at(lineEnd), {},
-                       {},    read.m_kind, static_cast<std::uint8_t>(read.m_count)};
+        BlockLine line{};
+        line.m_begin = at(p);
+        line.m_end = at(lineEnd);
+        line.m_kind = read.m_kind;
+        std::size_t fields = read.m_count;
         if (line.m_kind == NumberLine::Kind::Numbers && read.m_count < 2) {
             // Not a point: its stars follow the fields the whole line holds.
             line.m_kind = NumberLine::Kind::Bad;
-            line.m_count = ReadNumberLine(p, lineEnd, 3).m_count >= 3 ? 3 : 2;
+            fields = ReadNumberLine(p, lineEnd, 3).m_count;
         }
         if (line.m_kind == NumberLine::Kind::Numbers) {
+            line.m_count = static_cast<std::uint8_t>(read.m_count);
             for (std::size_t i = 0; i < read.m_count; ++i) {
                 line.m_fieldBegin[i] = at(read.m_begin[i]);
                 line.m_fieldEnd[i] = at(read.m_end[i]);
@@ -224,8 +228,8 @@ void TransformJob(Geo::CConverter &converter, bool onLane, unsigned lane, Scratc
             zs.push_back(read.m_count == 3 ? read.m_values[2] : 0.0);
             any3d = any3d || read.m_count == 3;
         } else if (line.m_kind == NumberLine::Kind::Bad) {
-            if (read.m_count >= 3)
-                line.m_count = 3;
+            // Three stars for a line of three fields or more, else two.
+            line.m_count = fields >= 3 ? 3 : 2;
             // Only the first few of the whole run are written: a block holds back no more.
             if (++job.m_counts[kUnreadable] <= kReportedUnreadable)
                 job.m_diagnostics.push_back(
