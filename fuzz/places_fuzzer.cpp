@@ -47,10 +47,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     rapidjson::Document document;
     // Read as the library reads: up to a NUL byte, which no readable answer holds, with a lone
-    // surrogate escape read as U+FFFD.
+    // surrogate escape read as U+FFFD and numbers kept as text.
     std::string repaired;
     const bool lone = Geo::ReplaceLoneSurrogateEscapes(std::string_view(input.c_str()), repaired);
-    document.Parse<rapidjson::kParseIterativeFlag>(lone ? repaired.c_str() : input.c_str());
+    document.Parse<rapidjson::kParseIterativeFlag | rapidjson::kParseNumbersAsStringsFlag>(
+        lone ? repaired.c_str() : input.c_str());
     const bool readable = !document.HasParseError() && input.find('\0') == std::string::npos;
     const bool ok = Read([&] {
         const auto places = Geo::ParsePlaces(input);

@@ -17,8 +17,8 @@ using Lock = std::lock_guard<std::mutex>;
 /// elements whatever stride it likes.
 bool Packed(const DoubleColumn &c) { return c.count <= 1 || c.stride == sizeof(double); }
 
-/// A geodesic owned by one Python object; built and destroyed under the lock. Batches that find
-/// the lock taken measure on a lane of a copy.
+/// A geodesic owned by one Python object; built and destroyed under the lock. Measurements that
+/// find the lock taken run on a lane of a copy.
 class Geodesic {
   public:
     explicit Geodesic(const System &system) {
@@ -42,7 +42,7 @@ class Geodesic {
         m_geodesic->SetThreadCount(count);
     }
     unsigned GetThreads() const { return m_geodesic->GetThreadCount(); }
-    /// Lanes made for batches that found the default context busy (0 until one did).
+    /// Lanes made for calls that found the default context busy (0 until one did).
     unsigned Lanes() { return m_lanes.Count(); }
 
     /// Fills `distance`, `azimuth1`, `azimuth2` for the pairs of the four input columns.
@@ -65,29 +65,17 @@ class Geodesic {
         if (columns[0].count == 0)
             return 0;
         const py::gil_scoped_release unlocked;
-        const auto onDefaultContext = [&] {
-            return m_geodesic->InverseBatch(columns[0].count, columns[0].data, columns[1].data,
-                                            columns[2].data, columns[3].data, columns[4].data,
-                                            columns[5].data, columns[6].data);
-        };
-        {
-            std::unique_lock<std::mutex> lock(ProjMutex(), std::try_to_lock);
-            if (lock.owns_lock())
-                return onDefaultContext();
-        }
-        if (const auto lease = m_lanes.Acquire())
-            return lease.Object().InverseBatchOnLane(
-                lease.Lane(), columns[0].count, columns[0].data, columns[1].data, columns[2].data,
-                columns[3].data, columns[4].data, columns[5].data, columns[6].data);
-        // Every lane is busy, or none was made yet: wait for the default context, and make the
-        // lanes for the next call that finds it taken.
-        const Lock lock(ProjMutex());
-        m_lanes.BuildOnce([this] {
-            auto copy = std::make_unique<Geo::CGeodesic>(*m_geodesic);
-            copy->SetThreadCount(ExtraLaneCount());
-            return copy;
-        });
-        return onDefaultContext();
+        return OnFreeContext(
+            [&] {
+                return m_geodesic->InverseBatch(columns[0].count, columns[0].data, columns[1].data,
+                                                columns[2].data, columns[3].data, columns[4].data,
+                                                columns[5].data, columns[6].data);
+            },
+            [&](const Geo::CGeodesic &copy, unsigned lane) {
+                return copy.InverseBatchOnLane(lane, columns[0].count, columns[0].data,
+                                               columns[1].data, columns[2].data, columns[3].data,
+                                               columns[4].data, columns[5].data, columns[6].data);
+            });
     }
 
     py::object LineLength(const py::array &x, const py::array &y) {
@@ -98,8 +86,11 @@ class Geodesic {
         bool ok = false;
         {
             const py::gil_scoped_release unlocked;
-            const Lock lock(ProjMutex());
-            ok = m_geodesic->LineLength(cx.count, cx.data, cy.data, length);
+            ok = OnFreeContext(
+                [&] { return m_geodesic->LineLength(cx.count, cx.data, cy.data, length); },
+                [&](const Geo::CGeodesic &copy, unsigned lane) {
+                    return copy.LineLengthOnLane(lane, cx.count, cx.data, cy.data, length);
+                });
         }
         return ok ? py::cast(length) : py::none();
     }
@@ -112,13 +103,40 @@ class Geodesic {
         bool ok = false;
         {
             const py::gil_scoped_release unlocked;
-            const Lock lock(ProjMutex());
-            ok = m_geodesic->PolygonArea(cx.count, cx.data, cy.data, area, perimeter);
+            ok = OnFreeContext(
+                [&] {
+                    return m_geodesic->PolygonArea(cx.count, cx.data, cy.data, area, perimeter);
+                },
+                [&](const Geo::CGeodesic &copy, unsigned lane) {
+                    return copy.PolygonAreaOnLane(lane, cx.count, cx.data, cy.data, area,
+                                                  perimeter);
+                });
         }
         return ok ? py::object(py::make_tuple(area, perimeter)) : py::none();
     }
 
   private:
+    /// Runs `onDefault()` under the lock when it is free, else `onLane(copy, lane)` on a free
+    /// lane; with every lane busy or none made yet, waits for the lock and makes the lanes for
+    /// the next call that finds it taken. Both give the same bits. Called without the GIL.
+    template <class OnDefault, class OnLane>
+    auto OnFreeContext(OnDefault &&onDefault, OnLane &&onLane) -> decltype(onDefault()) {
+        {
+            std::unique_lock<std::mutex> lock(ProjMutex(), std::try_to_lock);
+            if (lock.owns_lock())
+                return onDefault();
+        }
+        if (const auto lease = m_lanes.Acquire())
+            return onLane(lease.Object(), lease.Lane());
+        const Lock lock(ProjMutex());
+        m_lanes.BuildOnce([this] {
+            auto copy = std::make_unique<Geo::CGeodesic>(*m_geodesic);
+            copy->SetThreadCount(ExtraLaneCount());
+            return copy;
+        });
+        return onDefault();
+    }
+
     std::unique_ptr<Geo::CGeodesic> m_geodesic;
     LanePool<Geo::CGeodesic> m_lanes;
     bool m_measurable = false;

@@ -101,6 +101,9 @@ def test_threads_transform_at_once_with_the_bits_of_one_thread():
     sx, sy = shared.transform(x[::3], y[::3])
     geodesic = vexogeo.Geodesic(2056)
     distances = geodesic.inverse(x, y, x[::-1], y[::-1])
+    placed = ~np.isnan(x)
+    length = geodesic.line_length(x[placed], y[placed])
+    ring = geodesic.polygon_area(x[placed], y[placed])
 
     def strided_in_place(t):
         # Every other element of a doubled array: a column with a 16-byte stride.
@@ -128,12 +131,15 @@ def test_threads_transform_at_once_with_the_bits_of_one_thread():
     with concurrent.futures.ThreadPoolExecutor(4) as pool:
         results = list(pool.map(lambda job: (job[0](job[2]), job[1]), jobs))
         measured = list(pool.map(lambda _: geodesic.inverse(x, y, x[::-1], y[::-1]), range(12)))
+        lengths = list(pool.map(lambda _: geodesic.line_length(x[placed], y[placed]), range(12)))
+        rings = list(pool.map(lambda _: geodesic.polygon_area(x[placed], y[placed]), range(12)))
     for got, want in results:
         np.testing.assert_array_equal(got[0], want[0])
         np.testing.assert_array_equal(got[1], want[1])
     for got in measured:
         for a, b in zip(got, distances):
             np.testing.assert_array_equal(a, b)
+    assert lengths == [length] * 12 and rings == [ring] * 12
     # Calls that found the default context busy ran on lanes of their own.
     assert shared._converter.lanes > 0 and geodesic._geodesic.lanes > 0
 

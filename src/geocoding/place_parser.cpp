@@ -18,17 +18,14 @@ namespace {
                          "the answer is not a Nominatim result: " + why);
 }
 
-// Nominatim sends coordinates as strings; numbers are accepted too.
+// Nominatim sends coordinates as strings; numbers are accepted too. The parser hands numbers over
+// as their text (see ParseAnswer), so both are read by one exact reader: the nearest double to
+// the digits, and a value out of a double's range leaves the member unread in either form.
 bool ReadNumber(const rapidjson::Value &value, double &number) {
-    if (value.IsNumber()) {
-        number = value.GetDouble();
-        return std::isfinite(number);
-    }
-    if (value.IsString()) {
-        return ParseDecimal(std::string(value.GetString(), value.GetStringLength()), number) &&
-               std::isfinite(number);
-    }
-    return false;
+    if (!value.IsString())
+        return false;
+    return ParseDecimal(std::string(value.GetString(), value.GetStringLength()), number) &&
+           std::isfinite(number);
 }
 
 const rapidjson::Value *FindMember(const rapidjson::Value &object, const char *name) {
@@ -71,10 +68,9 @@ std::optional<Place> ReadPlace(const rapidjson::Value &element) {
             place.m_importance = value;
     }
     if (const rapidjson::Value *id = FindMember(element, "osm_id")) {
-        if (id->IsUint64()) {
-            place.m_osmId = id->GetUint64();
-        } else if (id->IsString()) {
-            // Read as an integer: a double would round ids past 2^53.
+        if (id->IsString()) {
+            // Read as an integer, whether sent as a number or a string: a double would round
+            // ids past 2^53.
             std::uint64_t value = 0;
             const char *first = id->GetString();
             const char *last = first + id->GetStringLength();
@@ -86,11 +82,15 @@ std::optional<Place> ReadPlace(const rapidjson::Value &element) {
     return place;
 }
 
-// Parses an answer as JSON, iteratively so that deep nesting cannot exhaust the stack, and with
-// full precision so that a number reads as the double nearest to the digits sent. A lone
-// surrogate escape in one name becomes U+FFFD instead of failing the whole answer.
+// Parses an answer as JSON, iteratively so that deep nesting cannot exhaust the stack. Numbers
+// stay text for ReadNumber: RapidJSON's own full-precision conversion indexes its table of powers
+// out of bounds on some long mantissas with large negative exponents (a crash a server could
+// send), and the text read by std::from_chars is the double nearest to the digits anyway. The
+// parser still checks each number's grammar. A lone surrogate escape in one name becomes U+FFFD
+// instead of failing the whole answer.
 void ParseAnswer(const std::string &body, rapidjson::Document &document) {
-    constexpr unsigned kFlags = rapidjson::kParseIterativeFlag | rapidjson::kParseFullPrecisionFlag;
+    constexpr unsigned kFlags =
+        rapidjson::kParseIterativeFlag | rapidjson::kParseNumbersAsStringsFlag;
     // JSON has no raw NUL, and the parse reads up to the first one (RapidJSON's sized reader
     // trips the undefined-behaviour checker inside its own stack).
     const std::size_t nul = body.find('\0');

@@ -136,7 +136,7 @@ bool CGeodesic::Inverse(const double &x1, const double &y1, const double &x2, co
     if (!m_pSetup->ToGeographic(2, xs, ys) || std::isnan(xs[0]) || std::isnan(xs[1]))
         return false;
     double s12 = 0;
-    m_pSetup->Solution().Inverse(ys[0], xs[0], ys[1], xs[1], s12);
+    m_pSetup->SolveInverse(ys[0], xs[0], ys[1], xs[1], s12, nullptr, nullptr);
     if (!std::isfinite(s12))
         return false;
     distance = s12;

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <exception>
 #include <limits>
 #include <vector>
@@ -56,6 +57,36 @@ bool TraceRing(const CGeodesicSetup *setup, std::uint64_t count, const double *x
     return true;
 }
 
+// The set-up's lane that stands for `lane` of a CGeodesic: a working system that transforms
+// nothing has lanes that are only a count, and measures on the default lane.
+std::size_t SetupLane(const CGeodesicSetup &setup, unsigned lane) {
+    return setup.Transformation() != nullptr ? lane : CGeodesicSetup::kDefaultLane;
+}
+
+// Measures one pair given in degrees from Greenwich (NaN longitudes: no place) into element `i`
+// of the outputs. @return whether it was measured.
+inline bool MeasurePair(const CGeodesicSetup &setup, double lat1, double lon1, double lat2,
+                        double lon2, std::uint64_t i, double *distance, double *azimuth1,
+                        double *azimuth2) {
+    double s12 = kNaN;
+    double azi1 = kNaN;
+    double azi2 = kNaN;
+    if (!std::isnan(lon1) && !std::isnan(lon2)) {
+        const bool wantAzimuths = azimuth1 != nullptr || azimuth2 != nullptr;
+        setup.SolveInverse(lat1, lon1, lat2, lon2, s12, wantAzimuths ? &azi1 : nullptr,
+                           wantAzimuths ? &azi2 : nullptr);
+    }
+    // A latitude beyond 90 degrees gives GeographicLib no position: NaN, never infinity.
+    if (!std::isfinite(s12))
+        s12 = azi1 = azi2 = kNaN;
+    distance[i] = s12;
+    if (azimuth1 != nullptr)
+        azimuth1[i] = azi1;
+    if (azimuth2 != nullptr)
+        azimuth2[i] = azi2;
+    return !std::isnan(s12);
+}
+
 // Measures the pairs [first, last) with the transformation of `lane`, in chunks that start
 // at `first`; `first` is a multiple of the chunk, so every pair sees the chunking of one call
 // over the whole batch. @return the pairs measured; false in `failed` when the first chunk of
@@ -64,13 +95,23 @@ std::uint64_t MeasurePairs(const CGeodesicSetup &setup, std::size_t lane, std::u
                            std::uint64_t last, const double *x1, const double *y1, const double *x2,
                            const double *y2, double *distance, double *azimuth1, double *azimuth2,
                            bool &failed) {
-    const GeographicLib::Geodesic &solution = setup.Solution();
-    const bool wantAzimuths = azimuth1 != nullptr || azimuth2 != nullptr;
+    std::uint64_t measured = 0;
+    if (setup.PlacesDirectly()) {
+        // Coordinates that already are degrees from Greenwich are read where they lie; a
+        // non-finite one is no place, as ToGeographic would make it.
+        for (std::uint64_t i = first; i < last; ++i) {
+            const bool placed = std::isfinite(x1[i]) && std::isfinite(y1[i]) &&
+                                std::isfinite(x2[i]) && std::isfinite(y2[i]);
+            if (MeasurePair(setup, y1[i], placed ? x1[i] : kNaN, y2[i], x2[i], i, distance,
+                            azimuth1, azimuth2))
+                ++measured;
+        }
+        return measured;
+    }
     // A chunk holds the first points of its pairs, then their second points, so the whole
     // chunk goes through PROJ in one call.
     double lon[kGeodesicChunkPoints];
     double lat[kGeodesicChunkPoints];
-    std::uint64_t measured = 0;
     for (std::uint64_t start = first; start < last; start += kGeodesicPairs) {
         const auto n =
             static_cast<std::size_t>(std::min<std::uint64_t>(kGeodesicPairs, last - start));
@@ -87,24 +128,9 @@ std::uint64_t MeasurePairs(const CGeodesicSetup &setup, std::size_t lane, std::u
             std::fill(lon, lon + 2 * n, kNaN);
         }
         for (std::size_t i = 0; i < n; ++i) {
-            double s12 = kNaN;
-            double azi1 = kNaN;
-            double azi2 = kNaN;
-            if (!std::isnan(lon[i]) && !std::isnan(lon[n + i])) {
-                if (wantAzimuths)
-                    solution.Inverse(lat[i], lon[i], lat[n + i], lon[n + i], s12, azi1, azi2);
-                else
-                    solution.Inverse(lat[i], lon[i], lat[n + i], lon[n + i], s12);
-            }
-            // A latitude beyond 90 degrees gives GeographicLib no position: NaN, never infinity.
-            if (!std::isfinite(s12))
-                s12 = azi1 = azi2 = kNaN;
-            distance[start + i] = s12;
-            if (azimuth1 != nullptr)
-                azimuth1[start + i] = azi1;
-            if (azimuth2 != nullptr)
-                azimuth2[start + i] = azi2;
-            measured += std::isnan(s12) ? 0 : 1;
+            if (MeasurePair(setup, lat[i], lon[i], lat[n + i], lon[n + i], start + i, distance,
+                            azimuth1, azimuth2))
+                ++measured;
         }
     }
     return measured;
@@ -125,6 +151,7 @@ bool CGeodesicSetup::Open(CCoordinateSystem *working, CCoordinateSystem *latLong
     }
     if (!ReadGeodeticSystem(*geodetic, m_solution, m_angles))
         return false;
+    geod_init(&m_pairs, m_solution->EquatorialRadius(), m_solution->Flattening());
     if (geodetic != working) {
         // Built as a converter builds it (no area, no options, normalized), but owned here:
         // the systems' only references stay their holders' own.
@@ -136,6 +163,14 @@ bool CGeodesicSetup::Open(CCoordinateSystem *working, CCoordinateSystem *latLong
         m_transform.reset(proj_normalize_for_visualization(nullptr, m_crsToCrs.get()));
         if (!m_transform)
             return false;
+        // A geographic system measured on its own geodetic system (EPSG:4326 on itself) gets
+        // PROJ's no-operation: nothing to call per chunk, and nothing for lanes to copy.
+        const PJ_PROJ_INFO info = proj_pj_info(m_transform.get());
+        if (info.id != nullptr && std::strcmp(info.id, "noop") == 0) {
+            m_transform.reset();
+            m_crsToCrs.reset();
+            return true;
+        }
         m_needsLanes = true;
     }
     return true;
@@ -246,12 +281,10 @@ bool CGeodesic::LineLengthOnLane(unsigned lane, std::uint64_t count, const doubl
                                  const double *y, double &length) const {
     if (!m_pSetup || lane >= m_pSetup->LaneCount() || count < 2)
         return false;
-    // A lat/long working system transforms nothing: its lanes are only a count.
-    const std::size_t used =
-        m_pSetup->Transformation() != nullptr ? lane : CGeodesicSetup::kDefaultLane;
     double area = 0;
     try {
-        return TraceRing(m_pSetup.get(), count, x, y, true, length, area, used);
+        return TraceRing(m_pSetup.get(), count, x, y, true, length, area,
+                         SetupLane(*m_pSetup, lane));
     } catch (const std::exception &) {
         return false;
     }
@@ -263,6 +296,18 @@ bool CGeodesic::PolygonArea(std::uint64_t count, const double *x, const double *
         return false;
     try {
         return TraceRing(m_pSetup.get(), count, x, y, false, perimeter, area);
+    } catch (const std::exception &) {
+        return false;
+    }
+}
+
+bool CGeodesic::PolygonAreaOnLane(unsigned lane, std::uint64_t count, const double *x,
+                                  const double *y, double &area, double &perimeter) const {
+    if (!m_pSetup || lane >= m_pSetup->LaneCount() || count < 3)
+        return false;
+    try {
+        return TraceRing(m_pSetup.get(), count, x, y, false, perimeter, area,
+                         SetupLane(*m_pSetup, lane));
     } catch (const std::exception &) {
         return false;
     }

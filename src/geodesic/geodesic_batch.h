@@ -7,6 +7,7 @@
 #include <optional>
 
 #include <GeographicLib/Geodesic.hpp>
+#include <geodesic.h>
 
 #include "crs/proj_lanes.h"
 #include "crs/proj_objects.h"
@@ -22,10 +23,10 @@ constexpr std::size_t kGeodesicChunkPoints = 1024;
 constexpr std::size_t kGeodesicPairs = kGeodesicChunkPoints / 2;
 
 /// The transformation from a working system into its geodetic system (none when the working
-/// system is itself lat/long), the angle units of that geodetic system and GeographicLib's
-/// series solution on its ellipsoid. `CGeodesic` keeps one for its working system. The
-/// transformation is a PROJ object of the set-up's own, built from the systems' PROJ objects:
-/// it holds no reference on either system. Calls PROJ.
+/// system is itself lat/long or the transformation does nothing), the angle units of that geodetic
+/// system and GeographicLib's series solution on its ellipsoid. `CGeodesic` keeps one for its
+/// working system. The transformation is a PROJ object of the set-up's own, built from the systems'
+/// PROJ objects: it holds no reference on either system. Calls PROJ.
 class CGeodesicSetup {
   public:
     /// Prepares measurements in `working`, whose derived geodetic system is `latLong`.
@@ -51,13 +52,26 @@ class CGeodesicSetup {
     bool ToGeographic(std::size_t count, double *x, double *y,
                       std::size_t lane = kDefaultLane) const;
 
-    /// The transformation in the default context; null when the working system is lat/long.
+    /// The transformation in the default context; null when the working system is lat/long or
+    /// PROJ's transformation would do nothing.
     PJ *Transformation() const { return m_transform.get(); }
     /// The lanes' copies of the transformation.
     const CProjLanes &Lanes() const { return m_lanes; }
 
+    /// True when working coordinates already are degrees from Greenwich of the geodetic system
+    /// (the transformation does nothing and no unit changes): pairs are measured where they lie.
+    bool PlacesDirectly() const { return !m_transform && m_angles.m_isDegrees; }
+
     /// The solution on the ellipsoid; only after `Open` answered true.
     const GeographicLib::Geodesic &Solution() const { return *m_solution; }
+
+    /// Distance `s12` (metres) and, for non-null pointers, the azimuths (degrees) at either end
+    /// of the geodesic between two points in degrees from Greenwich; only after `Open` answered
+    /// true. A latitude beyond 90 degrees gives NaN; the caller checks for non-finite results.
+    void SolveInverse(double lat1, double lon1, double lat2, double lon2, double &s12, double *azi1,
+                      double *azi2) const {
+        geod_inverse(&m_pairs, lat1, lon1, lat2, lon2, &s12, azi1, azi2);
+    }
 
   private:
     PjOwner m_crsToCrs;
@@ -66,6 +80,9 @@ class CGeodesicSetup {
     bool m_needsLanes = false;   // the transformation exists, so lanes copy it
     std::size_t m_laneCount = 0; // lanes of a lat/long working system: nothing to copy
     std::optional<GeographicLib::Geodesic> m_solution;
+    // The same series for pairs, from the C port PROJ carries: it agrees with m_solution's
+    // Inverse to the last bit and, with no call per helper, runs as fast as PROJ's own.
+    geod_geodesic m_pairs{};
     GeodeticAngles m_angles;
 };
 

@@ -2,29 +2,18 @@
 // ThreadSanitizer): the same jobs, output, diagnostics and tallies in input order for every
 // thread count, and a writer that stops the run stops it.
 #include "block_pipeline.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace {
 
 using VexoGeoCli::BlockJob;
-
-std::string WriteInput(const std::string &name, const std::string &text) {
-    const std::string path = (std::filesystem::temp_directory_path() /
-                              ("vexogeo-pipeline-" + std::to_string(getpid()) + "-" + name))
-                                 .string();
-    std::ofstream(path, std::ios::binary) << text;
-    return path;
-}
 
 // What a run wrote, in the order the writer saw it.
 struct Written {
@@ -74,8 +63,9 @@ TEST(BlockPipeline, EveryThreadCountWritesWhatOneThreadWrites) {
     for (int i = 0; second.size() < 300000; ++i)
         second += "b" + std::to_string(i) + "\n";
     second += "no end";
-    const std::vector<std::string> paths = {WriteInput("first", first), "missing-input-file",
-                                            WriteInput("second", second)};
+    const VexoGeoTest::CTempFolder folder;
+    const std::vector<std::string> paths = {folder.Write("first", first), "missing-input-file",
+                                            folder.Write("second", second)};
     const Written one = RunPipeline(paths, 1, UINT64_MAX);
     // Reversed lines, in input order, across more jobs than threads.
     EXPECT_EQ(one.output.substr(0, 16), "\rneves 0\nenil 1\n");
@@ -93,20 +83,18 @@ TEST(BlockPipeline, EveryThreadCountWritesWhatOneThreadWrites) {
         EXPECT_EQ(many.lines, one.lines);
         EXPECT_EQ(many.jobs, one.jobs);
     }
-    for (const std::string &path : {paths[0], paths[2]})
-        std::remove(path.c_str());
 }
 
 TEST(BlockPipeline, AWriterThatFailsStopsTheRun) {
     std::string text;
     for (int i = 0; text.size() < 2000000; ++i)
         text += std::to_string(i) + "\n";
-    const std::vector<std::string> paths = {WriteInput("stop", text)};
+    const VexoGeoTest::CTempFolder folder;
+    const std::vector<std::string> paths = {folder.Write("stop", text)};
     for (const unsigned threads : {1u, 2u, 8u}) {
         const Written run = RunPipeline(paths, threads, 3);
         EXPECT_EQ(run.jobs, 3u) << threads << " threads";
         EXPECT_EQ(run.output, RunPipeline(paths, 1, 3).output) << threads << " threads";
         EXPECT_LT(run.output.size(), text.size() / 4);
     }
-    std::remove(paths[0].c_str());
 }

@@ -2,6 +2,7 @@
 // output, hostile input in diagnostics, endless lines, odd definition files and bad command lines.
 #include "cli_run.h"
 #include "common.h"
+#include "support/test_data.h"
 
 #include <CLI/CLI.hpp>
 #include <gtest/gtest.h>
@@ -14,49 +15,25 @@ namespace {
 
 using namespace VexoGeoCliTest;
 
-// Whenever a system has a height axis, every line carries the third value, and whatever follows
-// the coordinates stays after them: as PROJ's cs2cs writes them (it reads geographic systems
-// latitude first and puts a tab after the first value).
+// Heights the systems compute and text after the coordinates, as PROJ's cs2cs writes them
+// (it puts a tab after the first value).
 TEST(CliFaults, HeightsAndTrailingTextMatchCs2cs) {
     VEXOGEO_REQUIRE_PROGRAM("cs2cs", "proj-bin");
-    const struct {
-        const char *from, *to, *points, *cs2csPoints;
-    } cases[] = {
-        {"EPSG:4326", "EPSG:4978", "13 52\n13 52 id1\n13 52 100 7\n13.5 52.25 # note\n",
-         "52 13\n52 13 id1\n52 13 100 7\n52.25 13.5 # note\n"},
-        {"EPSG:4979", "EPSG:3857", "13 52\n13 52 100 x\n", "52 13\n52 13 100 x\n"},
-        {"EPSG:4937", "EPSG:25833", "13 52 50 a b\n15 50\n", "52 13 50 a b\n50 15\n"},
-        {"EPSG:4978", "EPSG:32633", "3834107.68 885173.51 5002803.35 id\n",
-         "3834107.68 885173.51 5002803.35 id\n"},
-        {"EPSG:4326", "EPSG:3857", "13 52 100 7\n", "52 13 100 7\n"},
-    };
-    for (const auto &c : cases) {
-        const std::string systems = std::string(c.from) + " " + c.to;
-        std::string expected =
-            VexoGeoTest::RunCommand("PROJ_DEBUG=0 cs2cs -f %.2f " + systems + " 2>/dev/null",
-                                    c.cs2csPoints)
-                .out;
+    for (const VexoGeoTest::TableRow &row : VexoGeoTest::TestTable("cli/heights.txt", 4)) {
+        SCOPED_TRACE(row.m_trace);
+        const std::string systems = row[0] + " " + row[1];
+        std::string expected = VexoGeoTest::RunCommand(
+                                   "PROJ_DEBUG=0 cs2cs -f %.2f " + systems + " 2>/dev/null", row[3])
+                                   .out;
         std::replace(expected.begin(), expected.end(), '\t', ' ');
         ASSERT_NE(expected, "") << systems;
-        Check({{std::string("transform --precision 2 --from ") + c.from + " --to " + c.to, c.points,
-                expected}});
+        Check({{"transform --precision 2 --from " + row[0] + " --to " + row[1], row[2], expected}});
     }
 }
 
-// Input echoed in diagnostics: control bytes escaped and long text cut (the other hostile
-// bytes are in cases/distance.txt and cases/crs.txt).
+// PROJ's own log, which may quote the definition, is escaped as the tool's input is (that is in
+// cases/transform.txt, cases/distance.txt and cases/crs.txt).
 TEST(CliFaults, DiagnosticsQuoteInputSafely) {
-    const std::string longLine(300000, 'x');
-    Check({
-        {"transform --from EPSG:4326 --to EPSG:3857",
-         std::string("\x1B[31mred\0x\n", 11) + longLine + "\n", "* *\n* *\n", 0,
-         "vexogeo: transform: <stdin>:1: not a point: '\\x1B[31mred\\0x'\n"
-         "vexogeo: transform: <stdin>:2: not a point: '" +
-             std::string(VexoGeoCli::kMaxQuoted, 'x') +
-             "...' (300000 bytes)\n"
-             "vexogeo: transform: 2 lines are not points\n"},
-    });
-    // PROJ's own log, which may quote the definition, is escaped as well.
     const Outcome proj =
         RunTool("crs \"$(printf '+init=\\033x')\"", "", "english", "PROJ_DEBUG=1 ");
     EXPECT_EQ(proj.exitCode, 1);
@@ -65,23 +42,10 @@ TEST(CliFaults, DiagnosticsQuoteInputSafely) {
 }
 
 TEST(CliFaults, QuotingEscapesAndCuts) {
-    using VexoGeoCli::QuoteText;
-    const struct {
-        std::string text;
-        std::size_t limit;
-        const char *quoted;
-    } cases[] = {
-        {"plain text", 120, "'plain text'"},
-        {std::string("a\0b\tc\nd\re\\f\x7F", 12), 120, "'a\\0b\\tc\\nd\\re\\\\f\\x7F'"},
-        {"L\xC3\xA4nge \xE2\x82\xAC", 120, "'L\xC3\xA4nge \xE2\x82\xAC'"},
-        {"\xC2\x85\xC2\xA0", 120, "'\\xC2\\x85\xC2\xA0'"},
-        {"\xFF\xC0\xAF\xED\xA0\x80\xE2\x82", 120, "'\\xFF\\xC0\\xAF\\xED\\xA0\\x80\\xE2\\x82'"},
-        {std::string(200, 'a'), 10, "'aaaaaaaaaa...' (200 bytes)"},
-        {"aaaaaaaaa\xC3\xBC", 10, "'aaaaaaaaa...' (11 bytes)"},
-        {"aaaaaaaaa\xFF\xFF", 10, "'aaaaaaaaa\\xFF...' (11 bytes)"},
-    };
-    for (const auto &c : cases)
-        EXPECT_EQ(QuoteText(c.text, c.limit), c.quoted) << c.text;
+    for (const VexoGeoTest::TableRow &row : VexoGeoTest::TestTable("cli/quoting.txt", 3)) {
+        SCOPED_TRACE(row.m_trace);
+        EXPECT_EQ(VexoGeoCli::QuoteText(row[0], std::stoul(row[1])), row[2]);
+    }
 }
 
 // A line longer than the tool reads is reported and skipped; the lines after it keep their

@@ -5,31 +5,28 @@
 #include "support/raw_peer.h"
 #include "support/subprocess.h"
 #include "support/temp_folder.h"
+#include "support/test_data.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 namespace VexoGeoCliTest {
 
+using VexoGeoTest::ReadBytes;
+
 // The folder of this test process for the files its cases write, removed at exit.
-inline const std::filesystem::path &Scratch() {
+inline const VexoGeoTest::CTempFolder &ScratchFolder() {
     static const VexoGeoTest::CTempFolder folder("vexogeo-cli-");
-    return folder.Root();
+    return folder;
 }
-
-inline std::string ReadFile(const std::filesystem::path &path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
+inline const std::filesystem::path &Scratch() { return ScratchFolder().Root(); }
+/// @return the path of the file `name` of the scratch folder, written with `content`.
 inline std::string Write(const std::string &name, const std::string &content) {
-    std::ofstream(Scratch() / name, std::ios::binary) << content;
-    return (Scratch() / name).string();
+    return ScratchFolder().Write(name, content);
 }
 
 struct Outcome {
@@ -48,7 +45,7 @@ inline Outcome RunTool(const std::string &arguments, const std::string &input = 
             " XDG_CONFIG_DIRS=" + VEXOGEO_CLI_SETTINGS + "/none PROJ_DEBUG=0; " + wrapper +
             VEXOGEO_CLI_PATH + " " + arguments + " 2>" + errPath + "; }",
         input);
-    return {result.exitCode, result.out, ReadFile(errPath)};
+    return {result.exitCode, result.out, ReadBytes(errPath)};
 }
 
 // One run of the tool. An `err` of "*" asks only for some diagnostic (the usage texts of CLI11),

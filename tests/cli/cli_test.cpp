@@ -95,18 +95,6 @@ TEST(CliDistance, BulkAgreesWithGeodSolveOverManyBlocks) {
     EXPECT_EQ(Mismatches(outcome.out, expected, 1, 2e-6), 0);
 }
 
-// Every command's help ends well and shows an example (the version and usage errors are in
-// cases/tool.txt).
-TEST(CliTool, EveryHelpHasAnExample) {
-    for (const char *command :
-         {"", "transform", "distance", "measure", "crs", "geocode", "wms-url", "wms-url compose",
-          "wms-url parse", "wms", "wms show", "wms save", "srids", "named-wms", "tour"}) {
-        const Outcome outcome = RunTool(std::string(command) + " --help");
-        EXPECT_EQ(outcome.exitCode, 0) << command;
-        EXPECT_NE(outcome.out.find("Example"), std::string::npos) << command;
-    }
-}
-
 // The tour over the bundled data with the geocoding service behind `proxy`: it ends well, its
 // steps are numbered 1 to N in order, and each shows its work.
 std::string RunTour(const LoopbackSocket &proxy, const std::string &language) {

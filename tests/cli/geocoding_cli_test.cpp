@@ -2,6 +2,7 @@
 // service named by VEXOGEO_NOMINATIM_URL, with a cache folder of the test process.
 #include "cli_run.h"
 #include "support/loopback_server.h"
+#include "support/test_data.h"
 
 #include <gtest/gtest.h>
 
@@ -33,37 +34,16 @@ LoopbackServer::Handler Answering(int status, std::string body) {
     };
 }
 
-// The options reach the request; the forms are GeocodeFormat's, so the JSON one is only begun.
 TEST(GeocodingCli, PlacesWithPointAndBoxAndASharedCache) {
     const LoopbackServer server(Answering(200, kWien));
-    const struct {
-        std::string arguments, out;
-        int requests;
-        std::string target;
-    } cases[] = {
-        {"geocode Wien --format text", kWienText, 1, "/search?q=Wien&format=json&limit=10"},
-        // A second process gets the same answer from the disk cache, without a request.
-        {"geocode Wien --format geojson",
-         "{\"type\": \"FeatureCollection\", \"features\": [\n  {\"type\": \"Feature\", \"bbox\": "
-         "[16.1826199, 48.1182699, 16.5774999, 48.3230999], ",
-         1, "/search?q=Wien&format=json&limit=10"},
-        {"geocode Wien --no-cache --limit 3 --country de,at --language en --viewbox "
-         "13.123456789,47,17,49 --bounded --timeout 5",
-         kWienText, 2,
-         "/search?q=Wien&format=json&limit=3&accept-language=en&countrycodes=de,at"
-         "&viewbox=13.123456789,47,17,49&bounded=1"},
-        {"geocode --structured city=Wien --structured 'street=Ring 1' --format json",
-         "[\n  {\"display_name\": \"Wien, \xC3\x96sterreich\", ", 3,
-         "/search?street=Ring%201&city=Wien&format=json&limit=10"},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.arguments);
-        const Outcome run = RunTool(c.arguments, "", "english", Service(server.SearchUrl()));
+    for (const VexoGeoTest::TableRow &row : VexoGeoTest::TestTable("cli/geocode_runs.txt", 4)) {
+        SCOPED_TRACE(row.m_trace);
+        const std::string &out = row[1];
+        const Outcome run = RunTool(row[0], "", "english", Service(server.SearchUrl()));
         EXPECT_EQ(run.exitCode, 0) << run.err;
-        EXPECT_EQ(run.out.substr(0, c.out.back() == '\n' ? std::string::npos : c.out.size()),
-                  c.out);
-        EXPECT_EQ(server.RequestCount(), c.requests);
-        EXPECT_EQ(server.LastRequest().m_target, c.target);
+        EXPECT_EQ(run.out.substr(0, out.back() == '\n' ? std::string::npos : out.size()), out);
+        EXPECT_EQ(server.RequestCount(), std::stoi(row[2]));
+        EXPECT_EQ(server.LastRequest().m_target, row[3]);
     }
 }
 

@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <rapidjson/document.h>
-
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
@@ -60,59 +58,18 @@ TEST(CliWmsClient, WorldFileBesideTheMap) {
                             (folder / "unknown.png").string()),
          "", "", 1, "vexogeo: wms getmap: --world-file: no .prj for 'EPSG:999999'*"},
     });
-    EXPECT_EQ(ReadFile(folder / "map.png"), png);
+    EXPECT_EQ(ReadBytes(folder / "map.png"), png);
     // Pixels of 0.25 x 0.5, the first one's centre at (1.125, 3.75).
-    EXPECT_EQ(ReadFile(folder / "map.pgw"), "0.25\n0\n0\n-0.5\n1.125\n3.75\n");
+    EXPECT_EQ(ReadBytes(folder / "map.pgw"), "0.25\n0\n0\n-0.5\n1.125\n3.75\n");
     EXPECT_EQ(
-        ReadFile(folder / "map.prj").rfind("PROJCS[\"WGS_1984_Web_Mercator_Auxiliary_Sphere\"", 0),
+        ReadBytes(folder / "map.prj").rfind("PROJCS[\"WGS_1984_Web_Mercator_Auxiliary_Sphere\"", 0),
         0u);
-    EXPECT_EQ(ReadFile(folder / "berlin"), jpeg);
-    EXPECT_EQ(ReadFile(folder / "berlin.jgw"), "0.125\n0\n0\n-0.125\n13.0625\n52.4375\n");
-    EXPECT_EQ(ReadFile(folder / "berlin.prj").rfind("GEOGCS[\"GCS_WGS_1984\"", 0), 0u);
+    EXPECT_EQ(ReadBytes(folder / "berlin"), jpeg);
+    EXPECT_EQ(ReadBytes(folder / "berlin.jgw"), "0.125\n0\n0\n-0.125\n13.0625\n52.4375\n");
+    EXPECT_EQ(ReadBytes(folder / "berlin.prj").rfind("GEOGCS[\"GCS_WGS_1984\"", 0), 0u);
     for (const char *left :
          {"failed.png", "failed.pgw", "failed.prj", "unknown.png", "unknown.pgw"})
         EXPECT_FALSE(std::filesystem::exists(folder / left)) << left;
-}
-
-TEST(CliWmsClient, CapabilitiesAsJson) {
-    const Outcome outcome = RunTool("wms capabilities " + std::string(VEXOGEO_TEST_SOURCE_DIR) +
-                                    "/tests/data/wms_capabilities/inherited_130.xml --format json");
-    ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
-    rapidjson::Document json;
-    ASSERT_FALSE(json.Parse(outcome.out.c_str()).HasParseError()) << outcome.out;
-    EXPECT_STREQ(json["version"].GetString(), "1.3.0");
-    EXPECT_STREQ(json["getmap_url"].GetString(), "http://h/mapserv?map=/x.map&");
-    EXPECT_EQ(json["formats"].Size(), 2u);
-    const auto &layers = json["layers"];
-    ASSERT_EQ(layers.Size(), 3u);
-    EXPECT_TRUE(layers[0]["name"].IsNull());
-    EXPECT_STREQ(layers[2]["name"].GetString(), "Stra\xC3\x9F"
-                                                "e");
-    EXPECT_EQ(layers[2]["depth"].GetInt(), 2);
-    EXPECT_EQ(layers[2]["crs"].Size(), 3u); // inherited
-    EXPECT_EQ(layers[2]["styles"].Size(), 2u);
-    EXPECT_EQ(layers[2]["wgs84_bbox"][0].GetDouble(), 13.0);
-    EXPECT_TRUE(layers[1]["queryable"].GetBool());
-    EXPECT_TRUE(layers[2]["queryable"].GetBool()); // inherited
-    EXPECT_EQ(layers[2]["parent"].GetInt(), 1);
-    EXPECT_STREQ(layers[2]["style_details"][0]["title"].GetString(), "Not again");
-    EXPECT_EQ(layers[2]["max_scale_denominator"].GetDouble(), 5e5);
-    EXPECT_TRUE(layers[2]["min_scale_denominator"].IsNull());
-    EXPECT_TRUE(layers[2]["scale_hint"].IsNull());
-}
-
-// Text for people: the tree shows a repeated system only where it is first declared (one layer
-// whole and the failures are in cases/wms.txt).
-TEST(CliWmsClient, CapabilitiesAsText) {
-    const std::string data = std::string(VEXOGEO_TEST_SOURCE_DIR) + "/tests/data/wms/";
-    const Outcome tree = RunTool("wms capabilities " + data + "geoserver_style_130.xml");
-    ASSERT_EQ(tree.exitCode, 0) << tree.err;
-    EXPECT_NE(tree.out.find("      roads \xE2\x80\x94 Roads [queryable]\n        Motorways to "
-                            "tracks\n        keywords: roads, features\n        box: EPSG:3857"),
-              std::string::npos)
-        << tree.out; // roads repeats EPSG:4326 and EPSG:3857: no crs line of its own
-    EXPECT_NE(tree.out.find("limits: at most 16 layers per map, images up to 4096x3072\n"),
-              std::string::npos);
 }
 
 // -o: a file is replaced (the library's writer, tests/platform); "-" is standard output, and a
@@ -153,7 +110,7 @@ TEST(CliWmsClient, OutputIsAFileOrAStream) {
             "vexogeo: wms getmap: service exception LayerNotDefined: msWMSLoadGetMapParams(): "
             "no layer\n"},
            {getMap("/wms", file + "2"), "", "", 1, "vexogeo: wms getmap: service exception *"}});
-    EXPECT_EQ(ReadFile(file), image);
+    EXPECT_EQ(ReadBytes(file), image);
     EXPECT_FALSE(std::filesystem::exists(file + "2"));
     struct stat device {};
     EXPECT_TRUE(stat(null.c_str(), &device) == 0 && S_ISCHR(device.st_mode));

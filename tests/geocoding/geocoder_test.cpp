@@ -239,6 +239,20 @@ TEST_F(Geocoder, HostileTextArrivesRepairedAndNothingIsMadeUp) {
     EXPECT_FALSE(q.m_importance || q.m_osmType || q.m_osmId);
 }
 
+// Numbers with more digits than a double holds read as the double nearest to all of them; a long
+// mantissa with an exponent past a double's range (which sends RapidJSON's own converter out of
+// its table) leaves its place out and the answer's other places stand.
+TEST_F(Geocoder, LongNumbersReadExactlyAndOutOfRangeOnesCostOnlyTheirPlace) {
+    const LoopbackServer server(
+        Answering(200, VexoGeoTest::TestData("geocoder_answers/long_mantissa_numbers")));
+    const auto places = CGeocoder(Uncached(server.SearchUrl())).Search("x");
+    ASSERT_EQ(places.size(), 1u);
+    EXPECT_EQ(places[0].m_latitude, 52.12345678901234567890123456789);
+    EXPECT_EQ(places[0].m_longitude, 13.0);
+    EXPECT_EQ(places[0].m_importance, 0.9744633789338841);
+    EXPECT_EQ(places[0].m_osmId, std::uint64_t{18446744073709551615u});
+}
+
 TEST_F(Geocoder, RetryAfterHoldsTheGate) {
     const LoopbackServer server(Answering(429, "", "30"));
     const LoopbackServer busy(Answering(503, "busy", "30"));

@@ -101,10 +101,10 @@ TEST(GeodesicThreads, LanesMeasureAtOnceOnTheHostsThreads) {
         EXPECT_TRUE(SameBits(batches[lane].s12, one.s12)) << "lane " << lane;
 }
 
-// Parts of one polyline measured on lanes at once, in a projected and a lat/long system, have
-// the bits of the same parts measured on the calling thread; a lane that does not exist, or a
-// part with a vertex beyond the pole, measures nothing.
-TEST(GeodesicThreads, LineLengthOnLanesEqualsTheCallingThread) {
+// Parts of one polyline, as lines and as rings, measured on lanes at once, in a projected and a
+// lat/long system, have the bits of the same parts measured on the calling thread; a lane that
+// does not exist, or a part with a vertex beyond the pole, measures nothing.
+TEST(GeodesicThreads, LengthAndAreaOnLanesEqualTheCallingThread) {
     for (const char *code : {"32633", "4326"}) {
         Geo::CSystemRef system(Geo::CCoordinateSystem::FromEpsgCode(code));
         Geo::CGeodesic geodesic(system.Get());
@@ -116,26 +116,37 @@ TEST(GeodesicThreads, LineLengthOnLanesEqualsTheCallingThread) {
         for (std::size_t i = 0; i < 2 * part; ++i)
             y[i] = std::min(y[i], 89.0);
         x[2 * part + 5] = std::nan("");
-        std::vector<double> alone(kLanes, -1), onLanes(kLanes, -1);
-        std::vector<char> placed(kLanes, 0), placedOnLanes(kLanes, 1);
-        for (unsigned lane = 0; lane < kLanes; ++lane)
-            placed[lane] = geodesic.LineLength(part, x.data() + lane * part, y.data() + lane * part,
-                                               alone[lane]);
-        EXPECT_EQ(placed, std::vector<char>({1, 1, 0})) << code;
+        // Per part: length, area and perimeter, alone and on a lane.
+        std::vector<double> alone(3 * kLanes, -1), onLanes(3 * kLanes, -1);
+        std::vector<char> placed(2 * kLanes, 0), placedOnLanes(2 * kLanes, 1);
+        for (unsigned lane = 0; lane < kLanes; ++lane) {
+            const double *px = x.data() + lane * part, *py = y.data() + lane * part;
+            double *out = alone.data() + 3 * lane;
+            placed[2 * lane] = geodesic.LineLength(part, px, py, out[0]);
+            placed[2 * lane + 1] = geodesic.PolygonArea(part, px, py, out[1], out[2]);
+        }
+        EXPECT_EQ(placed, std::vector<char>({1, 1, 1, 1, 0, 0})) << code;
         geodesic.SetThreadCount(kLanes);
-        double untouched = -3;
-        EXPECT_FALSE(geodesic.LineLengthOnLane(kLanes, part, x.data(), y.data(), untouched));
-        EXPECT_EQ(untouched, -3);
+        double untouched[3] = {-3, -3, -3};
+        EXPECT_FALSE(geodesic.LineLengthOnLane(kLanes, part, x.data(), y.data(), untouched[0]));
+        EXPECT_FALSE(geodesic.PolygonAreaOnLane(kLanes, part, x.data(), y.data(), untouched[1],
+                                                untouched[2]));
+        EXPECT_FALSE(
+            geodesic.PolygonAreaOnLane(0, 2, x.data(), y.data(), untouched[1], untouched[2]));
+        EXPECT_TRUE(untouched[0] == -3 && untouched[1] == -3 && untouched[2] == -3);
         std::vector<std::thread> threads;
         for (unsigned lane = 0; lane < kLanes; ++lane)
             threads.emplace_back([&, lane] {
-                placedOnLanes[lane] = geodesic.LineLengthOnLane(
-                    lane, part, x.data() + lane * part, y.data() + lane * part, onLanes[lane]);
+                const double *px = x.data() + lane * part, *py = y.data() + lane * part;
+                double *out = onLanes.data() + 3 * lane;
+                placedOnLanes[2 * lane] = geodesic.LineLengthOnLane(lane, part, px, py, out[0]);
+                placedOnLanes[2 * lane + 1] =
+                    geodesic.PolygonAreaOnLane(lane, part, px, py, out[1], out[2]);
             });
         for (auto &t : threads)
             t.join();
         EXPECT_EQ(placedOnLanes, placed) << code;
         EXPECT_TRUE(SameBits(onLanes, alone)) << code;
-        EXPECT_GT(alone[0], 0) << code;
+        EXPECT_TRUE(alone[0] > 0 && alone[1] > 0 && alone[2] > alone[0]) << code;
     }
 }

@@ -5,40 +5,23 @@
 #include <sstream>
 
 #include "support/subprocess.h"
+#include "support/test_data.h"
 #include "wms/axis_order.h"
 
 namespace Geo::Wms {
 namespace {
 
 TEST(WmsAxisOrder, FirstAxisByWhatItMeasures) {
-    constexpr AxisOrder E = AxisOrder::EastingFirst, N = AxisOrder::NorthingFirst;
-    const struct {
-        const char *crs;
-        AxisOrder order;
-    } cases[] = {
-        // Polar: "Easting" pointing south (3413, 3995, 5041) or north (3031, 3976) stays first;
-        // UPS North (N,E) names a northing first, which also points south.
-        {"EPSG:3413", E},
-        {"EPSG:3995", E},
-        {"EPSG:5041", E},
-        {"EPSG:3031", E},
-        {"EPSG:3976", E},
-        {"EPSG:32661", N},
-        // Latitude and northing first, also a "Southing" (Krovak) and a northing abbreviated X.
-        {"EPSG:4326", N},
-        {"EPSG:4258", N},
-        {"EPSG:31468", N},
-        {"EPSG:2065", N},
-        // Easting first, also a "Westing" (South African Lo systems) and the OGC's CRS:84.
-        {"EPSG:3857", E},
-        {"EPSG:32633", E},
-        {"EPSG:2046", E},
-        {"CRS:84", E},
-        {"urn:ogc:def:crs:EPSG::3413", E},
-        {"EPSG:999999", AxisOrder::Unknown},
-    };
-    for (const auto &c : cases)
-        EXPECT_EQ(LookUpAxisOrder(c.crs), c.order) << c.crs;
+    for (const VexoGeoTest::TableRow &row :
+         VexoGeoTest::TestTable("wms/tables/axis_order.txt", 2)) {
+        SCOPED_TRACE(row.m_trace);
+        const AxisOrder order = LookUpAxisOrder(row[0]);
+        EXPECT_EQ(order == AxisOrder::EastingFirst    ? "E"
+                  : order == AxisOrder::NorthingFirst ? "N"
+                  : order == AxisOrder::Unknown       ? "-"
+                                                      : "?",
+                  row[1]);
+    }
 }
 
 // pyproj (Python) reads the same EPSG database through its own bindings; its script decides by

@@ -12,8 +12,8 @@ namespace {
 
 using VexoGeoTest::TestData;
 
-// The document's own lines, then a line a layer: depth, name, queryable ("q"), systems,
-// styles (name/title/legends), geographic box, per-CRS boxes and scale range (-1: none).
+// The document's own lines, then a line a layer (the form is described in
+// tests/data/wms/tables/outlines.txt).
 std::string Outline(const std::string &document) {
     WmsCapabilities c;
     std::string error;
@@ -24,6 +24,8 @@ std::string Outline(const std::string &document) {
     for (const auto &list : {c.getMapFormats, c.exceptionFormats})
         for (const std::string &format : list)
             out << format << ';';
+    if (c.contact)
+        out << "contact " << c.contact->person << '|';
     ForEachWmsLayer(c, [&](const WmsLayerPath &path) {
         const WmsLayer *layer = path.back();
         out << '\n'
@@ -49,33 +51,13 @@ std::string Outline(const std::string &document) {
     return out.str();
 }
 
-// Systems and styles add up without repeats, and a child's style of the same name replaces the
-// parent's whole (its legend included); the geographic box, each per-CRS box, queryable and the
-// scale range (as a whole: roads states only a maximum) are inherited unless a layer states them.
-TEST(WmsCapabilities, Version130WithInheritance) {
-    const std::string inherited =
-        " q EPSG:4326 EPSG:3857 EPSG:32633 default/Not again thin/Thin geo ";
-    EXPECT_EQ(Outline(TestData("wms_capabilities/inherited_130.xml")),
-              "1.3.0|Roads & rivers|http://h/mapserv?map=/x.map&|image/png;image/svg+xml;XML;"
-              "INIMAGE;\n0 - EPSG:4326 EPSG:3857 default/Default/http://h/legend.png@20x10 geo "
-              "-10,35,30,60 EPSG:4326=35,-10,60,30 EPSG:3857=-1e+06,4e+06,3e+06,8e+06 scale "
-              "1000..1e+07\n1 roads" +
-                  inherited +
-                  "-10,35,30,60 EPSG:4326=35,-10,60,30 EPSG:3857=1,2,3,4 scale -1..500000\n"
-                  "2 Stra\xC3\x9F"
-                  "e" +
-                  inherited +
-                  "13,52,14,53 EPSG:4326=35,-10,60,30 EPSG:3857=1,2,3,4 scale -1..500000");
-}
-
-// 1.1.1 as servers send it (a document type with an internal subset, no namespace): a Latin-1
-// document read as UTF-8 text, space-separated SRS lists, the ScaleHint kept as a hint (metres
-// per pixel diagonal), never as scale denominators.
-TEST(WmsCapabilities, Version111WithoutNetwork) {
-    EXPECT_EQ(Outline(TestData("wms_capabilities/older_111.xml")),
-              "1.1.1|Old|http://h/old?|image/png;application/vnd.ogc.se_xml;\n0 - EPSG:4326 "
-              "EPSG:31468 geo 5,47,15,55 hint 0.5..100\n1 b\xC3\xA4"
-              "che EPSG:4326 EPSG:31468 EPSG:3857 geo 5,47,15,55 hint 0.5..100");
+TEST(WmsCapabilities, DocumentsOutlined) {
+    for (const VexoGeoTest::TableRow &row : VexoGeoTest::TestTable("wms/tables/outlines.txt", 2)) {
+        SCOPED_TRACE(row.m_trace);
+        // "file:NAME" is a document of tests/data.
+        EXPECT_EQ(Outline(row[0].rfind("file:", 0) == 0 ? TestData(row[0].substr(5)) : row[0]),
+                  row[1]);
+    }
 }
 
 WmsCapabilities ReadDocument(const std::string &name) {
@@ -137,70 +119,16 @@ TEST(WmsCapabilities, WholeDocuments) {
               EffectiveWmsCrs(FindWmsLayer(qgis, "orthophoto")));
 }
 
-// A ContactInformation block with nothing in it, as servers write it when no contact is set up,
-// is no contact; one whose elements are all empty is a contact with empty texts.
-TEST(WmsCapabilities, ContactInformation) {
-    const struct {
-        const char *information;
-        bool given;
-    } cases[] = {
-        {"", false},
-        {"<ContactInformation>\n  </ContactInformation>", false},
-        {"<ContactInformation><!-- none --></ContactInformation>", false},
-        {"<ContactInformation><ContactPersonPrimary><ContactPerson/></ContactPersonPrimary>"
-         "</ContactInformation>",
-         true},
-    };
-    for (const auto &c : cases) {
-        const std::string document = std::string("<WMS_Capabilities version='1.3.0'><Service>"
-                                                 "<Title>t</Title>") +
-                                     c.information + "</Service></WMS_Capabilities>";
-        WmsCapabilities capabilities;
-        std::string error;
-        ASSERT_TRUE(ParseWmsCapabilities(document, capabilities, error)) << error;
-        EXPECT_EQ(capabilities.contact.has_value(), c.given) << c.information;
-        if (c.given)
-            EXPECT_EQ(capabilities.contact->person, "") << c.information;
-    }
-}
-
+// A refused document leaves the capabilities as they were.
 TEST(WmsCapabilities, RefusedDocuments) {
-    struct Case {
-        const char *what, *document, *errorPart;
-    };
-    const Case cases[] = {
-        {"not XML", "<WMS_Capabilities version='1.3.0'>\n <Layer></Laye>",
-         "well-formed XML document: Premature end of data in tag WMS_Capabilities line 1 "
-         "(line 2, column 16)"},
-        {"version 1.0.0",
-         "<WMT_MS_Capabilities version='1.0.0'><Capability><Request><Map/></Request>"
-         "</Capability></WMT_MS_Capabilities>",
-         "WMS version 1.0.0 is not supported: the capabilities of versions 1.1.0, 1.1.1 and 1.3.0 "
-         "are read."},
-        {"entity declared",
-         "<!DOCTYPE WMS_Capabilities [<!ENTITY a 'aaaa'>]><WMS_Capabilities>&a;</WMS_Capabilities>",
-         "declares an entity, which is refused (line 1"},
-        {"external entity",
-         "<!DOCTYPE x [<!ENTITY e SYSTEM 'file:///etc/passwd'>]><WMS_Capabilities>&e;"
-         "</WMS_Capabilities>",
-         "well-formed"},
-        {"other document", "<html><body>Service unavailable</body></html>", "not a WMS"},
-        {"exception",
-         "<ServiceExceptionReport version='1.3.0'><ServiceException code='InvalidFormat'>"
-         "No such format</ServiceException></ServiceExceptionReport>",
-         "InvalidFormat: No such format"},
-        {"bad number",
-         "<WMS_Capabilities><Capability><Layer><BoundingBox CRS='EPSG:4326' minx='1,5' miny='0' "
-         "maxx='2' maxy='3'/></Layer></Capability></WMS_Capabilities>",
-         "1,5"},
-    };
-    for (const Case &c : cases) {
+    for (const VexoGeoTest::TableRow &row : VexoGeoTest::TestTable("wms/tables/refused.txt", 2)) {
+        SCOPED_TRACE(row.m_trace);
         WmsCapabilities capabilities;
         capabilities.title = "untouched";
         std::string error;
-        EXPECT_FALSE(ParseWmsCapabilities(c.document, capabilities, error)) << c.what;
-        EXPECT_NE(error.find(c.errorPart), std::string::npos) << c.what << ": " << error;
-        EXPECT_EQ(capabilities.title, "untouched") << c.what;
+        EXPECT_FALSE(ParseWmsCapabilities(row[0], capabilities, error));
+        EXPECT_NE(error.find(row[1]), std::string::npos) << error;
+        EXPECT_EQ(capabilities.title, "untouched");
     }
 }
 

@@ -19,30 +19,16 @@ TEST(XmlCulture, NamesFollowTheInstallationLanguage) {
     const std::size_t column = std::string("EGH").find(expected[0]); // English, German, Hungarian
     ASSERT_EQ(static_cast<std::size_t>(Localization::Instance().GetLanguage()), column);
 
-    // The cultures of one entry and its name in English, German and Hungarian.
-    const std::pair<std::string, std::vector<std::string>> cases[] = {
-        {"<Culture id=\"de-de\">Deutsch</Culture><Culture id=\"en-us\">English</Culture>",
-         {"English", "Deutsch", ""}},
-        {"<Culture id=\" en-us&#9;\">Blanks</Culture><Culture id=\"EN-US\">Upper</Culture>"
-         "<Culture id=\"DE-DE\">Gross</Culture><Culture id=\"  de-de \">Leerzeichen</Culture>",
-         {"Blanks", "Leerzeichen", ""}},
-        {"<Culture>none</Culture><Culture id=\" \">Blank</Culture><Culture id=\"\">Empty</Culture>",
-         {"", "", "Blank"}},
-        {"<Culture id=\"en-us\">First</Culture><Culture id=\"en-us\">Second</Culture><Culture "
-         "id=\"de-de\">Erste</Culture><Culture id=\"de-de\">Zweite</Culture><Culture id=\"\">Leer"
-         "</Culture>",
-         {"First", "Erste", "Leer"}},
-        {"<Culture id=\"en-us\">UTM <!--c-->zone <i>32</i>N</Culture><Culture id=\"fr-fr\">x"
-         "</Culture>",
-         {"UTM zone 32N", "", ""}},
-    };
+    // The names of one entry in English, German and Hungarian, one entry a row.
+    const std::vector<VexoGeoTest::TableRow> cases =
+        VexoGeoTest::TestTable("xml/tables/cultures.txt", 4);
     std::string srids, wmsList, expectedSrids, expectedWms;
-    for (std::size_t i = 0; i < std::size(cases); ++i) {
-        const std::string code = std::to_string(i), name = cases[i].second[column];
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const std::string code = std::to_string(i), name = cases[i][1 + column];
         srids += Tag("NamedSrid", "<Authority>A</Authority>" + Tag("Identifier", code) +
-                                      Tag("Name", cases[i].first));
+                                      Tag("Name", cases[i][0]));
         wmsList += Tag("NamedWms", Tag("Address", code) + "<Layers/><Styles/><Version/>" +
-                                       Tag("Name", cases[i].first));
+                                       Tag("Name", cases[i][0]));
         expectedSrids += (i ? ";A:" : "A:") + code + " " + name;
         expectedWms += (i ? ";" : "") + code + "||| " + name;
     }

@@ -32,23 +32,8 @@ class CBackground {
     std::thread m_thread;
 };
 
-inline std::string Repeat(const std::string &text, std::size_t count) {
-    std::string repeated;
-    while (count-- > 0)
-        repeated += text;
-    return repeated;
-}
-
 inline std::string Tag(const std::string &name, const std::string &body) {
     return "<" + name + ">" + body + "</" + name + ">";
-}
-
-/// `latin1` as UTF-16LE bytes, without a byte order mark.
-inline std::string Utf16(const std::string &latin1) {
-    std::string bytes;
-    for (const char c : latin1)
-        bytes += std::string{c, '\0'};
-    return bytes;
 }
 
 // The test binaries run in the German installation language: names come from "de-de".

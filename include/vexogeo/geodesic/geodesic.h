@@ -106,6 +106,11 @@ class VEXOGEO_API CGeodesic {
     /// `LineLength`.
     bool PolygonArea(std::uint64_t count, const double *x, const double *y, double &area,
                      double &perimeter) const;
+    /// `PolygonArea` on the calling thread with lane `lane`'s copy of the transformation, the
+    /// same bits, so a host's threads, one lane each, measure rings at the same time.
+    /// @return as `PolygonArea`; false, outputs untouched, for a lane beyond `GetLaneCount`.
+    bool PolygonAreaOnLane(unsigned lane, std::uint64_t count, const double *x, const double *y,
+                           double &area, double &perimeter) const;
 
   private:
     void Adopt(CCoordinateSystem *cs);
