@@ -81,7 +81,7 @@ class CJobReader {
 
   private:
     static std::uint64_t CountLines(std::string_view text) {
-        const auto lines = static_cast<std::uint64_t>(std::count(text.begin(), text.end(), '\n'));
+        const std::uint64_t lines = CountLineBreaks(text);
         return lines + (!text.empty() && text.back() != '\n' ? 1 : 0);
     }
 

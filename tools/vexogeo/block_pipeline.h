@@ -6,11 +6,14 @@
 #include "common.h"
 #include "stream.h"
 
+#include <algorithm>
 #include <any>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace VexoGeoCli {
@@ -29,6 +32,38 @@ struct BlockJob {
     std::uint64_t m_counts[4] = {};            ///< the command's tallies of this block
     std::vector<double> m_numbers;             ///< values the work hands to the writer
     std::any m_extra; ///< what else the command's work hands to its emit (the work resets it)
+};
+
+/// Writes a job's output straight into its `m_output`, which keeps its capacity from job to
+/// job: no second buffer, no copy, and no allocation once the ring's jobs have grown. The
+/// output holds exactly what was committed once the writer is gone.
+class CJobText {
+  public:
+    explicit CJobText(std::string &text) : m_text(text) { m_text.resize(m_text.capacity()); }
+    ~CJobText() { m_text.resize(m_size); }
+    CJobText(const CJobText &) = delete;
+    CJobText &operator=(const CJobText &) = delete;
+
+    /// @return room for at least `count` bytes; hand the end of what was written to `Commit`.
+    char *Reserve(std::size_t count) {
+        if (m_text.size() - m_size < count)
+            m_text.resize(std::max(2 * m_text.size(), m_size + count));
+        return &m_text[m_size];
+    }
+    void Commit(const char *end) { m_size = static_cast<std::size_t>(end - m_text.data()); }
+    void Append(std::string_view text) {
+        char *out = Reserve(text.size());
+        std::memcpy(out, text.data(), text.size());
+        m_size += text.size();
+    }
+    void Append(char c) {
+        *Reserve(1) = c;
+        ++m_size;
+    }
+
+  private:
+    std::string &m_text;
+    std::size_t m_size = 0;
 };
 
 /// The work on one block on lane `lane` (the thread's own; 0 when running alone).

@@ -229,12 +229,154 @@ std::string ToTerminalText(const std::string &text) {
     return std::string(utf8.data());
 }
 
+namespace {
+
+#if defined(__SIZEOF_INT128__) && defined(__BYTE_ORDER__) &&                                       \
+    __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+constexpr std::uint64_t kIntegerPowersOfTen[] = {1,
+                                                 10,
+                                                 100,
+                                                 1000,
+                                                 10000,
+                                                 100000,
+                                                 1000000,
+                                                 10000000,
+                                                 100000000,
+                                                 1000000000,
+                                                 10000000000,
+                                                 100000000000,
+                                                 1000000000000,
+                                                 10000000000000,
+                                                 100000000000000,
+                                                 1000000000000000,
+                                                 10000000000000000,
+                                                 100000000000000000};
+
+// A GNU extension: without the marker a pedantic build warns about it.
+__extension__ typedef unsigned __int128 UInt128;
+
+enum class Nearest { Inside, Outside, Tie };
+
+// The decimal with `decimals` decimals nearest to m / 2^shift, as the integer `digits` (its
+// value times 10^decimals), and whether it lies strictly inside the half-ulp interval around
+// the value, so that reading it back gives the value. Exact halves, at either step, answer Tie:
+// those are left to the general algorithm.
+Nearest NearestDecimal(std::uint64_t m, int shift, int decimals, std::uint64_t &digits) {
+    const UInt128 scaled = static_cast<UInt128>(m) * kIntegerPowersOfTen[decimals];
+    const auto low = static_cast<std::uint64_t>(scaled);
+    const auto high = static_cast<std::uint64_t>(scaled >> 64);
+    const std::uint64_t unit = std::uint64_t{1} << shift;
+    const std::uint64_t rest = low & (unit - 1);
+    // Without branches: which way the value rounds is a coin toss a branch would mispredict.
+    const std::uint64_t up = (unit / 2 - rest) >> 63; // 1 when rest > unit / 2
+    digits = ((low >> shift) | (high << (64 - shift))) + up;
+    // The distance to the value in units of 2^-shift / 10^decimals, twice: inside the interval
+    // when below one unit of the decimal.
+    const std::uint64_t twice = 2 * (rest + up * (unit - 2 * rest));
+    if ((rest == unit / 2) | (twice == kIntegerPowersOfTen[decimals]))
+        return Nearest::Tie;
+    return twice < kIntegerPowersOfTen[decimals] ? Nearest::Inside : Nearest::Outside;
+}
+
+// The eight digits of `value` (below 10^8, leading zeros kept) as ASCII in one word, the first
+// digit in the lowest byte: split in lanes of four, two and one digits at once.
+inline std::uint64_t EightDigits(std::uint32_t value) {
+    const std::uint64_t upper = value / 10000;
+    const std::uint64_t fours = upper | (static_cast<std::uint64_t>(value - upper * 10000) << 32);
+    const std::uint64_t hundreds = ((fours * 10486) >> 20) & 0x0000007F0000007FULL;
+    const std::uint64_t twos = hundreds | ((fours - hundreds * 100) << 16);
+    const std::uint64_t tens = ((twos * 103) >> 10) & 0x000F000F000F000FULL;
+    return (tens | ((twos - tens * 10) << 8)) + 0x3030303030303030ULL;
+}
+
+void StoreWord(char *out, std::uint64_t word) { std::memcpy(out, &word, sizeof word); }
+
+// The shortest round-trip text of a coordinate-like double, 1 <= |value| < 10^8 with a
+// fraction, without the general algorithm: its fixed form (always the shorter one here, so the
+// very text std::to_chars writes), found by trying fewer decimals while the nearest decimal
+// still reads back as the value. Writes at most 26 bytes but may touch 34. @return null,
+// having written nothing, for any other value, a power of two (a narrower interval below) or a
+// tie.
+char *FormatCoordinateShortest(char *out, double value) {
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    const int exponent = static_cast<int>((bits >> 52) & 0x7ff) - 1023;
+    const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
+    if (exponent < 0 || exponent > 26 || fraction == 0)
+        return nullptr;
+    const std::uint64_t m = fraction | (std::uint64_t{1} << 52);
+    const int shift = 52 - exponent;
+    const std::uint64_t whole = m >> shift;
+    if (whole >= kIntegerPowersOfTen[8])
+        return nullptr;
+    // The digits of the whole part from its bit length: 1233 / 4096 is just above log10(2).
+    const int bitLength = 64 - __builtin_clzll(whole);
+    int wholeDigits = (bitLength * 1233) >> 12;
+    wholeDigits += whole >= kIntegerPowersOfTen[wholeDigits] ? 1 : 0;
+    // Seventeen significant digits always read back, sixteen mostly do: start there, and go
+    // down while the nearest decimal still reads back as the value (one that does stays one
+    // with a decimal more, so the first that does not ends the search).
+    int decimals = 16 - wholeDigits;
+    std::uint64_t digits = 0;
+    Nearest nearest = NearestDecimal(m, shift, decimals, digits);
+    if (nearest == Nearest::Outside) {
+        ++decimals;
+        nearest = NearestDecimal(m, shift, decimals, digits);
+        if (nearest != Nearest::Inside)
+            return nullptr;
+    }
+    while (nearest == Nearest::Inside) {
+        std::uint64_t shorter = 0;
+        nearest = NearestDecimal(m, shift, decimals - 1, shorter);
+        if (nearest == Nearest::Inside) {
+            // An integer is written in whichever form is shorter: the general algorithm decides.
+            if (decimals == 1)
+                return nullptr;
+            digits = shorter;
+            --decimals;
+        }
+    }
+    if (nearest == Nearest::Tie)
+        return nullptr;
+    // A fraction rounded up into the whole part (9.99... to 10) leaves it to the general way.
+    const std::uint64_t decimalPart = digits - whole * kIntegerPowersOfTen[decimals];
+    if (digits < whole * kIntegerPowersOfTen[decimals] ||
+        decimalPart >= kIntegerPowersOfTen[decimals])
+        return nullptr;
+    if (bits >> 63)
+        *out++ = '-';
+    // Words of eight digits with their leading zeros shifted out; each later word overwrites
+    // what the earlier one wrote past its digits.
+    StoreWord(out, EightDigits(static_cast<std::uint32_t>(whole)) >> (8 * (8 - wholeDigits)));
+    out += wholeDigits;
+    *out++ = '.';
+    const std::uint64_t upper = decimalPart / 100000000;
+    const std::uint64_t lower =
+        EightDigits(static_cast<std::uint32_t>(decimalPart - upper * 100000000));
+    if (decimals <= 8) {
+        StoreWord(out, lower >> (8 * (8 - decimals)));
+    } else {
+        StoreWord(out, EightDigits(static_cast<std::uint32_t>(upper)) >> (8 * (16 - decimals)));
+        StoreWord(out + decimals - 8, lower);
+    }
+    return out + decimals;
+}
+#else
+char *FormatCoordinateShortest(char *, double) { return nullptr; }
+#endif
+
+} // namespace
+
 char *FormatNumber(char *out, double value, int precision) {
     char *const last = out + kMaxNumberText;
-    const std::to_chars_result result =
-        precision < 0 ? std::to_chars(out, last, value)
-                      : std::to_chars(out, last, value, std::chars_format::fixed, precision);
-    return result.ptr;
+    if (precision < 0) {
+        // Coordinates and distances, nearly every number the streaming commands write, take
+        // the short way; the text is the same.
+        if (char *end = FormatCoordinateShortest(out, value))
+            return end;
+        return std::to_chars(out, last, value).ptr;
+    }
+    return std::to_chars(out, last, value, std::chars_format::fixed, precision).ptr;
 }
 
 std::string FormatNumber(double value, int precision) {

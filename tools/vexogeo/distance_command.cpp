@@ -39,8 +39,6 @@ struct Scratch {
     std::vector<NumberLine::Kind> m_kinds;
     std::vector<double> m_x1, m_y1, m_x2, m_y2, m_distances;
     std::vector<std::string_view> m_passed;
-    std::string m_text;
-    std::unique_ptr<COutputBuffer> m_pOut;
 };
 
 void MeasureJob(const Geo::CGeodesic &geodesic, bool onLane, unsigned lane, Scratch &s,
@@ -90,9 +88,7 @@ void MeasureJob(const Geo::CGeodesic &geodesic, bool onLane, unsigned lane, Scra
                                   s.m_distances.data(), nullptr, nullptr);
     }
 
-    if (!s.m_pOut)
-        s.m_pOut = std::make_unique<COutputBuffer>(&s.m_text, 64 * 1024);
-    COutputBuffer &out = *s.m_pOut;
+    CJobText out(job.m_output);
     std::size_t pair = 0, pass = 0;
     for (std::size_t k = 0; k < s.m_kinds.size(); ++k) {
         const NumberLine::Kind kind = s.m_kinds[k];
@@ -116,9 +112,6 @@ void MeasureJob(const Geo::CGeodesic &geodesic, bool onLane, unsigned lane, Scra
         }
         out.Append('\n');
     }
-    out.Flush();
-    job.m_output.swap(s.m_text);
-    s.m_text.clear();
 }
 
 // Whether points of `system` can be brought to its own latitude and longitude: a projection

@@ -36,6 +36,9 @@ std::string FormatLineError(const std::string &context, const std::string &name,
                             std::uint64_t number, const std::string &message,
                             std::string_view line);
 
+/// @return how many '\n' `text` holds.
+std::uint64_t CountLineBreaks(std::string_view text);
+
 /// Calls `visit(begin, end)` for each line of `block`, the '\n' left out, until `visit` answers
 /// false. @return false when `visit` stopped the walk.
 template <typename Visit> bool ForEachLine(const InputBlock &block, Visit visit) {

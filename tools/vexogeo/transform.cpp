@@ -18,19 +18,26 @@ namespace {
 
 constexpr std::uint64_t kReportedUnreadable = 5;
 
-// One line of a block, with where its numbers stand so the output keeps the line's layout.
+// One line of a block, with where its numbers stand so the output keeps the line's layout:
+// offsets into the job's text (a few MiB at most), so a block's lines stay small in the cache.
 struct BlockLine {
-    const char *m_begin;
-    const char *m_end; // before the '\n'
+    std::uint32_t m_begin;
+    std::uint32_t m_end; // before the '\n'
+    std::uint32_t m_fieldBegin[3];
+    std::uint32_t m_fieldEnd[3];
     NumberLine::Kind m_kind;
-    std::size_t m_count;
-    const char *m_fieldBegin[3];
-    const char *m_fieldEnd[3];
+    std::uint8_t m_count; // the numbers of a point; the stars of a bad line
 };
 
+// Most pieces copied around the numbers are a separator or nothing: a call would cost more.
 char *Copy(char *out, const char *first, const char *last) {
     const auto size = static_cast<std::size_t>(last - first);
-    std::memcpy(out, first, size);
+    if (size <= 16) {
+        for (std::size_t i = 0; i < size; ++i)
+            out[i] = first[i];
+    } else {
+        std::memcpy(out, first, size);
+    }
     return out + size;
 }
 
@@ -158,8 +165,6 @@ namespace {
 struct Scratch {
     std::vector<BlockLine> m_lines;
     std::vector<double> m_xs, m_ys, m_zs;
-    std::string m_text;
-    std::unique_ptr<COutputBuffer> m_pOut;
 };
 
 enum TransformCount { kPoints, kFailed, kUnreadable };
@@ -197,25 +202,34 @@ void TransformJob(Geo::CConverter &converter, bool onLane, unsigned lane, Scratc
     ys.clear();
     zs.clear();
     bool any3d = withHeight;
+    const char *const base = block.m_text.data();
+    const auto at = [base](const char *p) { return static_cast<std::uint32_t>(p - base); };
     ForEachLine(block, [&](const char *p, const char *lineEnd) {
         ++lineNumber;
         const NumberLine read = ReadNumberLine(p, lineEnd, 3, true);
-        BlockLine line{p, lineEnd, read.m_kind, read.m_count, {}, {}};
+        BlockLine line{};
+        line.m_begin = at(p);
+        line.m_end = at(lineEnd);
+        line.m_kind = read.m_kind;
+        std::size_t fields = read.m_count;
         if (line.m_kind == NumberLine::Kind::Numbers && read.m_count < 2) {
             // Not a point: its stars follow the fields the whole line holds.
             line.m_kind = NumberLine::Kind::Bad;
-            line.m_count = ReadNumberLine(p, lineEnd, 3).m_count;
+            fields = ReadNumberLine(p, lineEnd, 3).m_count;
         }
         if (line.m_kind == NumberLine::Kind::Numbers) {
+            line.m_count = static_cast<std::uint8_t>(read.m_count);
             for (std::size_t i = 0; i < read.m_count; ++i) {
-                line.m_fieldBegin[i] = read.m_begin[i];
-                line.m_fieldEnd[i] = read.m_end[i];
+                line.m_fieldBegin[i] = at(read.m_begin[i]);
+                line.m_fieldEnd[i] = at(read.m_end[i]);
             }
             xs.push_back(read.m_values[0]);
             ys.push_back(read.m_values[1]);
             zs.push_back(read.m_count == 3 ? read.m_values[2] : 0.0);
             any3d = any3d || read.m_count == 3;
         } else if (line.m_kind == NumberLine::Kind::Bad) {
+            // Three stars for a line of three fields or more, else two.
+            line.m_count = fields >= 3 ? 3 : 2;
             // Only the first few of the whole run are written: a block holds back no more.
             if (++job.m_counts[kUnreadable] <= kReportedUnreadable)
                 job.m_diagnostics.push_back(
@@ -247,15 +261,14 @@ void TransformJob(Geo::CConverter &converter, bool onLane, unsigned lane, Scratc
         }
     }
 
-    if (!scratch.m_pOut)
-        scratch.m_pOut = std::make_unique<COutputBuffer>(&scratch.m_text, 64 * 1024);
-    COutputBuffer &out = *scratch.m_pOut;
+    CJobText out(job.m_output);
     std::size_t point = 0;
     for (const BlockLine &line : lines) {
-        const std::size_t size = static_cast<std::size_t>(line.m_end - line.m_begin);
-        char *o = out.Reserve(2 * size + 3 * kMaxNumberText + 8);
+        const char *const begin = base + line.m_begin;
+        const char *const end = base + line.m_end;
+        char *o = out.Reserve(2 * (line.m_end - line.m_begin) + 3 * kMaxNumberText + 8);
         if (line.m_kind == NumberLine::Kind::Pass) {
-            o = Copy(o, line.m_begin, line.m_end);
+            o = Copy(o, begin, end);
         } else if (line.m_kind == NumberLine::Kind::Bad) {
             o = WriteStars(o, withHeight || line.m_count >= 3 ? 3 : 2);
         } else {
@@ -267,13 +280,13 @@ void TransformJob(Geo::CConverter &converter, bool onLane, unsigned lane, Scratc
                       (written < 3 || std::isfinite(values[2]));
             if (!ok)
                 ++job.m_counts[kFailed];
-            o = Copy(o, line.m_begin, line.m_fieldBegin[0]);
+            o = Copy(o, begin, base + line.m_fieldBegin[0]);
             for (std::size_t i = 0; i < written; ++i) {
                 // A height the line did not give follows the separator of its first two.
                 if (i >= line.m_count)
-                    o = Copy(o, line.m_fieldEnd[0], line.m_fieldBegin[1]);
+                    o = Copy(o, base + line.m_fieldEnd[0], base + line.m_fieldBegin[1]);
                 else if (i > 0)
-                    o = Copy(o, line.m_fieldEnd[i - 1], line.m_fieldBegin[i]);
+                    o = Copy(o, base + line.m_fieldEnd[i - 1], base + line.m_fieldBegin[i]);
                 if (ok) {
                     o = FormatNumber(o, values[i], precision);
                 } else {
@@ -281,14 +294,11 @@ void TransformJob(Geo::CConverter &converter, bool onLane, unsigned lane, Scratc
                 }
             }
             // Whatever follows the coordinates (a label, a comment) is kept as it is.
-            o = Copy(o, line.m_fieldEnd[line.m_count - 1], line.m_end);
+            o = Copy(o, base + line.m_fieldEnd[line.m_count - 1], end);
         }
         *o++ = '\n';
         out.Commit(o);
     }
-    out.Flush();
-    job.m_output.swap(scratch.m_text);
-    scratch.m_text.clear();
 }
 
 } // namespace
