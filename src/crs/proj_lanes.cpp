@@ -6,6 +6,11 @@
 #include <thread>
 
 namespace Geo {
+namespace {
+
+constexpr std::size_t kGuardBytes = 4096;
+
+} // namespace
 
 unsigned ResolveThreadCount(unsigned requested) {
     if (requested == 0) {
@@ -25,6 +30,7 @@ void CProjLanes::Clear() {
         proj_context_destroy(lane.m_context);
     }
     m_lanes.clear();
+    m_guards.clear();
 }
 
 bool CProjLanes::Prepare(const PJ *pj, std::size_t count) {
@@ -32,7 +38,11 @@ bool CProjLanes::Prepare(const PJ *pj, std::size_t count) {
     if (pj == nullptr || count < 2)
         return true;
     m_lanes.reserve(count);
+    m_guards.reserve(count + 1);
     for (std::size_t i = 0; i < count; ++i) {
+        // Larger than the allocator's per-thread caches hold, so it comes from where the next
+        // objects will: between this lane's and its neighbours'.
+        m_guards.push_back(std::make_unique<unsigned char[]>(kGuardBytes));
         // A context copies the default one; the copy of the transformation is rebuilt from its
         // definition inside it, so nothing of it is shared with the original.
         Lane lane;
@@ -45,6 +55,7 @@ bool CProjLanes::Prepare(const PJ *pj, std::size_t count) {
         }
         m_lanes.push_back(lane);
     }
+    m_guards.push_back(std::make_unique<unsigned char[]>(kGuardBytes));
     return true;
 }
 
