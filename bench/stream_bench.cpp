@@ -1,13 +1,11 @@
 // The tool's streaming commands on a million lines at 1, 2 and the cores' threads, beside the
-// single-threaded floor: a lean program doing the same work by hand (blocks of 1 MiB read, the
-// numbers parsed, one PROJ or GeographicLib call per block, the shortest text written). All in
-// wall-clock time; the tool's runs include its start.
+// single-threaded floor: lean code doing the same work by hand (bench/lean_stream.h), timed in
+// this process after its PROJ set-up and, for transform, also as a program of its own from its
+// start. All in wall-clock time; the tool's runs include its start.
 #include <vexogeo/vexogeo.h>
 
 #include <proj.h>
 
-#include <algorithm>
-#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -21,11 +19,11 @@
 #include "bench_compare.h"
 #include "bench_wall.h"
 #include "geodesic/ellipsoid_geodesic.h"
+#include "lean_stream.h"
 
 namespace {
 
 constexpr std::size_t kLines = 1000000;
-constexpr std::size_t kBlock = 1024 * 1024;
 
 struct PjDeleter {
     void operator()(PJ *pj) const { proj_destroy(pj); }
@@ -58,56 +56,6 @@ const std::string &InputFile(bool pairs) {
     return path;
 }
 
-// Reads `path` in blocks of whole lines, hands each block's numbers (`fields` per line) to
-// `compute`, which writes the block's output text.
-template <typename Compute>
-void LeanStream(const std::string &path, std::size_t fields, Compute compute) {
-    std::FILE *in = std::fopen(path.c_str(), "rb");
-    std::FILE *out = std::fopen("/dev/null", "wb");
-    std::vector<char> buffer(kBlock + 4096);
-    std::vector<double> values;
-    std::string text;
-    std::size_t kept = 0;
-    while (in != nullptr && out != nullptr) {
-        const std::size_t got = std::fread(buffer.data() + kept, 1, kBlock, in);
-        const std::size_t size = kept + got;
-        if (size == 0)
-            break;
-        std::size_t end = size;
-        while (got > 0 && end > 0 && buffer[end - 1] != '\n')
-            --end;
-        values.clear();
-        const char *p = buffer.data(), *stop = buffer.data() + end;
-        while (p < stop) {
-            for (std::size_t i = 0; i < fields; ++i) {
-                while (*p == ' ')
-                    ++p;
-                double v = 0;
-                p = std::from_chars(p, stop, v).ptr;
-                values.push_back(v);
-            }
-            while (p < stop && *p++ != '\n') {
-            }
-        }
-        text.clear();
-        compute(values, text);
-        std::fwrite(text.data(), 1, text.size(), out);
-        kept = size - end;
-        std::copy(buffer.data() + end, buffer.data() + size, buffer.data());
-        if (got == 0)
-            break;
-    }
-    if (in != nullptr)
-        std::fclose(in);
-    if (out != nullptr)
-        std::fclose(out);
-}
-
-void Append(std::string &text, double value) {
-    char digits[32];
-    text.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
-}
-
 void LeanTransform(benchmark::State &state) {
     const PjPtr crsToCrs(proj_create_crs_to_crs(nullptr, "EPSG:4326", "EPSG:32633", nullptr));
     const PjPtr pj(proj_normalize_for_visualization(nullptr, crsToCrs.get()));
@@ -116,23 +64,25 @@ void LeanTransform(benchmark::State &state) {
     VexoGeoBench::TimeWall(
         state, kLines, [] {},
         [&] {
-            LeanStream(input, 2, [&](const std::vector<double> &v, std::string &text) {
-                const std::size_t n = v.size() / 2;
-                x.resize(n);
-                y.resize(n);
-                for (std::size_t i = 0; i < n; ++i)
-                    x[i] = v[2 * i], y[i] = v[2 * i + 1];
-                proj_trans_generic(pj.get(), PJ_FWD, x.data(), 8, n, y.data(), 8, n, nullptr, 0, 0,
-                                   nullptr, 0, 0);
-                for (std::size_t i = 0; i < n; ++i) {
-                    Append(text, x[i]);
-                    text += ' ';
-                    Append(text, y[i]);
-                    text += '\n';
-                }
-            });
+            VexoGeoBench::LeanStream(input, "/dev/null", 2,
+                                     [&](const std::vector<double> &v, std::string &text) {
+                                         VexoGeoBench::LeanTransformBlock(pj.get(), v, text, x, y);
+                                     });
             return true;
         });
+}
+
+// The same floor as a program of its own (bench/lean_transform.cpp), its start included as the
+// tool's is: loading PROJ and finding the transformation in PROJ's proj.db.
+void LeanTransformProgram(benchmark::State &state) {
+    if (!std::filesystem::exists("lean_transform")) {
+        state.SkipWithError("no ./lean_transform");
+        return;
+    }
+    const std::string command = "./lean_transform " + InputFile(false);
+    VexoGeoBench::TimeWall(
+        state, kLines, [] {}, [&] { return std::system(command.c_str()) == 0; },
+        "lean_transform failed");
 }
 
 void LeanDistance(benchmark::State &state) {
@@ -146,20 +96,21 @@ void LeanDistance(benchmark::State &state) {
     VexoGeoBench::TimeWall(
         state, kLines, [] {},
         [&] {
-            LeanStream(input, 4, [&](const std::vector<double> &v, std::string &text) {
-                for (std::size_t i = 0; i + 3 < v.size(); i += 4) {
-                    double distance = 0;
-                    solution.Inverse(v[i + 1], v[i], v[i + 3], v[i + 2], distance);
-                    Append(text, distance);
-                    text += '\n';
-                }
-            });
+            VexoGeoBench::LeanStream(
+                input, "/dev/null", 4, [&](const std::vector<double> &v, std::string &text) {
+                    for (std::size_t i = 0; i + 3 < v.size(); i += 4) {
+                        double distance = 0;
+                        solution.Inverse(v[i + 1], v[i], v[i + 3], v[i + 2], distance);
+                        VexoGeoBench::AppendShortest(text, distance);
+                        text += '\n';
+                    }
+                });
             return true;
         });
 }
 
-// The tool beside this program (bench/run runs it from bin/).
-void Tool(benchmark::State &state, bool pairs, unsigned threads) {
+// The tool beside this program (bench/run runs it from bin/), against `floor`.
+void Tool(benchmark::State &state, bool pairs, unsigned threads, const char *floor) {
     if (!std::filesystem::exists("vexogeo")) {
         state.SkipWithError("no ./vexogeo");
         return;
@@ -172,7 +123,7 @@ void Tool(benchmark::State &state, bool pairs, unsigned threads) {
         state, kLines, [] {}, [&] { return std::system(command.c_str()) == 0; }, "the tool failed");
     // One thread keeps the floor's pace; two give 1.7 (transform) or 1.8 (distance) times its
     // throughput; more, 0.85 per thread.
-    VexoGeoBench::CompareWith(state, pairs ? "LeanDistance" : "LeanTransform",
+    VexoGeoBench::CompareWith(state, floor,
                               VexoGeoBench::ThreadTarget(threads, "0.9", pairs ? "1.8" : "1.7"));
 }
 
@@ -180,15 +131,26 @@ const bool kRegistered = [] {
     benchmark::RegisterBenchmark("LeanTransform", LeanTransform)
         ->Unit(benchmark::kMillisecond)
         ->UseManualTime();
+    benchmark::RegisterBenchmark("LeanTransformProgram", LeanTransformProgram)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(1)
+        ->UseManualTime();
     benchmark::RegisterBenchmark("LeanDistance", LeanDistance)
         ->Unit(benchmark::kMillisecond)
         ->UseManualTime();
-    for (const bool pairs : {false, true}) {
+    // Each tool run against the floor in process (its start not counted) and, for transform,
+    // against the floor as a program (both starts counted).
+    const struct {
+        const char *name;
+        bool pairs;
+        const char *floor;
+    } kRows[] = {{"ToolTransform/", false, "LeanTransform"},
+                 {"ToolTransformVsProgram/", false, "LeanTransformProgram"},
+                 {"ToolDistance/", true, "LeanDistance"}};
+    for (const auto &row : kRows) {
         for (const unsigned threads : VexoGeoBench::ThreadCounts()) {
-            benchmark::RegisterBenchmark(
-                (std::string(pairs ? "ToolDistance/" : "ToolTransform/") + std::to_string(threads))
-                    .c_str(),
-                Tool, pairs, threads)
+            benchmark::RegisterBenchmark((row.name + std::to_string(threads)).c_str(), Tool,
+                                         row.pairs, threads, row.floor)
                 ->Unit(benchmark::kMillisecond)
                 ->Iterations(1)
                 ->UseManualTime();

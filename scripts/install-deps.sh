@@ -7,8 +7,8 @@
 #
 #   core      build the library, the tool and the tests and pass every ctest case, including the
 #             independent oracles (cs2cs, GeodSolve), the Windows-1252 locale and the peak-memory
-#             check (GNU time), ccache and clang-format: everything `scripts/run-tests --quick` and the sanitizer
-#             stages need
+#             check (GNU time), ccache and clang-format, SQLite's shell (a lighter proj.db):
+#             everything `scripts/run-tests --quick` and the sanitizer stages need
 #   fuzz      clang with libFuzzer, for scripts/run-fuzzers
 #   valgrind  Valgrind and python3, for scripts/run-valgrind
 #   bench     Google Benchmark and python3, for bench/run
@@ -22,9 +22,9 @@ packages=(cmake ninja-build g++ pkg-config ccache clang-format
     libgeographiclib-dev geographiclib-tools
     libcurl4-openssl-dev rapidjson-dev libxml2-dev libcli11-dev
     libgtest-dev libcpp-httplib-dev libssl-dev
-    locales time python3 python3-pyproj
+    locales time python3 python3-pyproj sqlite3
     mapserver-bin libpng-dev
-    ${VEXOGEO_WINDOWS:+g++-mingw-w64-x86-64-posix wine64 wine dpkg-dev tcl sqlite3 googletest}
+    ${VEXOGEO_WINDOWS:+g++-mingw-w64-x86-64-posix wine64 wine dpkg-dev tcl googletest}
     ${VEXOGEO_EXTRA_PACKAGES:-})
 fuzz_packages=(clang libclang-rt-14-dev)
 valgrind_packages=(valgrind python3)
