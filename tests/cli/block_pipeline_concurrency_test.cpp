@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -32,10 +33,10 @@ Written RunPipeline(const std::vector<std::string> &paths, unsigned threads,
         reader, threads,
         [](unsigned, BlockJob &job) {
             std::uint64_t number = job.m_block.m_firstLine;
+            VexoGeoCli::CJobText out(job.m_output);
             VexoGeoCli::ForEachLine(job.m_block, [&](const char *p, const char *end) {
-                const std::string line(p, end);
-                job.m_output.append(line.rbegin(), line.rend());
-                job.m_output += '\n';
+                out.Append(std::string(std::make_reverse_iterator(end), std::make_reverse_iterator(p)));
+                out.Append('\n');
                 if (number % 1000 == 0)
                     VexoGeoCli::PrintError("test",
                                            job.m_block.m_name + ":" + std::to_string(number));
@@ -45,7 +46,7 @@ Written RunPipeline(const std::vector<std::string> &paths, unsigned threads,
             });
         },
         [&](BlockJob &job) {
-            run.output += job.m_output;
+            run.output += job.m_output.Text();
             for (const VexoGeoCli::HeldDiagnostic &d : job.m_diagnostics)
                 run.diagnostics.push_back(d.m_line);
             run.lines += job.m_counts[0];

@@ -31,7 +31,7 @@ class CJobReader {
     // @return false at the end of the input; `job` then holds nothing.
     bool Fill(BlockJob &job) {
         job.m_text.clear();
-        job.m_output.clear();
+        job.m_output.Clear();
         job.m_diagnostics.clear();
         job.m_numbers.clear();
         for (std::uint64_t &count : job.m_counts)

@@ -23,34 +23,59 @@ namespace VexoGeoCli {
 /// share the end of the input evenly. The reader's blocks are about this size.
 constexpr std::size_t kJobBytes = 96 * 1024;
 
+/// Alignment of what a thread writes on every line it works on (its scratch vectors): threads'
+/// scratch a cache line apart, so that two threads writing their own never contend for a line.
+constexpr std::size_t kScratchAlignment = 64;
+
+/// A job's output text. Its buffer stays with the job from block to block, neither cleared nor
+/// filled again: only `CJobText` writes it, in place.
+class CJobOutput {
+  public:
+    /// What was written since the last `Clear`.
+    std::string_view Text() const { return {m_buffer.data(), m_size}; }
+    void Clear() { m_size = 0; }
+
+  private:
+    friend class CJobText;
+    std::string m_buffer; // all of it is room; the text is its first m_size bytes
+    std::size_t m_size = 0;
+};
+
 /// One block of lines and everything its work produced.
 struct BlockJob {
-    InputBlock m_block;   ///< the lines, pointing into `m_text`
-    std::string m_text;   ///< the job's own copy of its lines
-    std::string m_output; ///< what goes to standard output, in the lines' order
+    InputBlock m_block;    ///< the lines, pointing into `m_text`
+    std::string m_text;    ///< the job's own copy of its lines
+    CJobOutput m_output;   ///< what goes to standard output, in the lines' order
     std::vector<HeldDiagnostic> m_diagnostics; ///< what goes to standard error, in order
     std::uint64_t m_counts[4] = {};            ///< the command's tallies of this block
     std::vector<double> m_numbers;             ///< values the work hands to the writer
     std::any m_extra; ///< what else the command's work hands to its emit (the work resets it)
 };
 
-/// Writes a job's output straight into its `m_output`, which keeps its capacity from job to
-/// job: no second buffer, no copy, and no allocation once the ring's jobs have grown. The
-/// output holds exactly what was committed once the writer is gone.
+/// Appends to a job's output in place, straight into its buffer: no second buffer, no copy,
+/// and once the ring's jobs have grown, no allocation and no page touched for the first time.
+/// The output holds exactly what was committed once the writer is gone.
 class CJobText {
   public:
-    explicit CJobText(std::string &text) : m_text(text) { m_text.resize(m_text.capacity()); }
-    ~CJobText() { m_text.resize(m_size); }
+    explicit CJobText(CJobOutput &output) : m_output(output), m_size(output.m_size) {
+        // About twice the job's text: what a transformation writes for points of degrees.
+        if (m_output.m_buffer.empty())
+            m_output.m_buffer.resize(2 * kJobBytes);
+    }
+    ~CJobText() { m_output.m_size = m_size; }
     CJobText(const CJobText &) = delete;
     CJobText &operator=(const CJobText &) = delete;
 
     /// @return room for at least `count` bytes; hand the end of what was written to `Commit`.
     char *Reserve(std::size_t count) {
-        if (m_text.size() - m_size < count)
-            m_text.resize(std::max(2 * m_text.size(), m_size + count));
-        return &m_text[m_size];
+        std::string &buffer = m_output.m_buffer;
+        if (buffer.size() - m_size < count)
+            buffer.resize(std::max(2 * buffer.size(), m_size + count));
+        return &buffer[m_size];
     }
-    void Commit(const char *end) { m_size = static_cast<std::size_t>(end - m_text.data()); }
+    void Commit(const char *end) {
+        m_size = static_cast<std::size_t>(end - m_output.m_buffer.data());
+    }
     void Append(std::string_view text) {
         char *out = Reserve(text.size());
         std::memcpy(out, text.data(), text.size());
@@ -62,8 +87,8 @@ class CJobText {
     }
 
   private:
-    std::string &m_text;
-    std::size_t m_size = 0;
+    CJobOutput &m_output;
+    std::size_t m_size;
 };
 
 /// The work on one block on lane `lane` (the thread's own; 0 when running alone).

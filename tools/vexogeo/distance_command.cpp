@@ -35,7 +35,7 @@ struct DistanceOptions {
 enum DistanceCount { kPairs, kFailed, kUnreadable };
 
 // What one thread reuses from block to block.
-struct Scratch {
+struct alignas(kScratchAlignment) Scratch {
     std::vector<NumberLine::Kind> m_kinds;
     std::vector<double> m_x1, m_y1, m_x2, m_y2, m_distances;
     std::vector<std::string_view> m_passed;
@@ -164,7 +164,7 @@ int RunBulk(Geo::CGeodesic &geodesic, const std::string &crs, int precision, uns
             for (int i = 0; i < 3; ++i)
                 counts[i] += job.m_counts[i];
             WriteDiagnostics(job.m_diagnostics, printed, kReportedUnreadable);
-            out.Append(job.m_output);
+            out.Append(job.m_output.Text());
             const bool written = out.Flush();
             progress.Update(reader.GetBytesRead());
             return written;

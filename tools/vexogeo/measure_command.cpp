@@ -29,7 +29,7 @@ enum MeasureCount { kVertices, kUnplaced, kUnreadable };
 enum MeasureNumber { kPart, kFirstX, kFirstY, kLastX, kLastY, kVertexList };
 
 // What one thread reuses from job to job.
-struct Scratch {
+struct alignas(kScratchAlignment) Scratch {
     std::vector<double> m_xs, m_ys;
 };
 

@@ -162,7 +162,7 @@ void COperationReport::WriteRun() {
 namespace {
 
 // What one thread reuses from block to block.
-struct Scratch {
+struct alignas(kScratchAlignment) Scratch {
     std::vector<BlockLine> m_lines;
     std::vector<double> m_xs, m_ys, m_zs;
 };
@@ -333,7 +333,7 @@ TransformCounts TransformLines(Geo::CConverter &converter, CLineReader &reader, 
             WriteDiagnostics(job.m_diagnostics, printed, kReportedUnreadable);
             if (report != nullptr)
                 report->Add(std::any_cast<const BlockOperations &>(job.m_extra));
-            out.Append(job.m_output);
+            out.Append(job.m_output.Text());
             // One write per block keeps a terminal or a pipe reader in step with the input.
             writing = out.Flush();
             progress.Update(reader.GetBytesRead());
