@@ -35,7 +35,8 @@ Written RunPipeline(const std::vector<std::string> &paths, unsigned threads,
             std::uint64_t number = job.m_block.m_firstLine;
             VexoGeoCli::CJobText out(job.m_output);
             VexoGeoCli::ForEachLine(job.m_block, [&](const char *p, const char *end) {
-                out.Append(std::string(std::make_reverse_iterator(end), std::make_reverse_iterator(p)));
+                out.Append(
+                    std::string(std::make_reverse_iterator(end), std::make_reverse_iterator(p)));
                 out.Append('\n');
                 if (number % 1000 == 0)
                     VexoGeoCli::PrintError("test",

@@ -43,9 +43,9 @@ class CJobOutput {
 
 /// One block of lines and everything its work produced.
 struct BlockJob {
-    InputBlock m_block;    ///< the lines, pointing into `m_text`
-    std::string m_text;    ///< the job's own copy of its lines
-    CJobOutput m_output;   ///< what goes to standard output, in the lines' order
+    InputBlock m_block;  ///< the lines, pointing into `m_text`
+    std::string m_text;  ///< the job's own copy of its lines
+    CJobOutput m_output; ///< what goes to standard output, in the lines' order
     std::vector<HeldDiagnostic> m_diagnostics; ///< what goes to standard error, in order
     std::uint64_t m_counts[4] = {};            ///< the command's tallies of this block
     std::vector<double> m_numbers;             ///< values the work hands to the writer
