@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,17 +28,19 @@ constexpr std::size_t kJobBytes = 96 * 1024;
 /// scratch a cache line apart, so that two threads writing their own never contend for a line.
 constexpr std::size_t kScratchAlignment = 64;
 
-/// A job's output text. Its buffer stays with the job from block to block, neither cleared nor
-/// filled again: only `CJobText` writes it, in place.
+/// A job's output text. Its buffer stays with the job from block to block and is never filled
+/// ahead of the text: a page of it is first touched when text is written there. Only `CJobText`
+/// writes it, in place.
 class CJobOutput {
   public:
     /// What was written since the last `Clear`.
-    std::string_view Text() const { return {m_buffer.data(), m_size}; }
+    std::string_view Text() const { return {m_data.get(), m_size}; }
     void Clear() { m_size = 0; }
 
   private:
     friend class CJobText;
-    std::string m_buffer; // all of it is room; the text is its first m_size bytes
+    std::unique_ptr<char[]> m_data; // m_capacity bytes, the text its first m_size
+    std::size_t m_capacity = 0;
     std::size_t m_size = 0;
 };
 
@@ -53,29 +56,22 @@ struct BlockJob {
 };
 
 /// Appends to a job's output in place, straight into its buffer: no second buffer, no copy,
-/// and once the ring's jobs have grown, no allocation and no page touched for the first time.
-/// The output holds exactly what was committed once the writer is gone.
+/// and once the ring's jobs have grown, no allocation. The output holds exactly what was
+/// committed once the writer is gone.
 class CJobText {
   public:
-    explicit CJobText(CJobOutput &output) : m_output(output), m_size(output.m_size) {
-        // About twice the job's text: what a transformation writes for points of degrees.
-        if (m_output.m_buffer.empty())
-            m_output.m_buffer.resize(2 * kJobBytes);
-    }
+    explicit CJobText(CJobOutput &output) : m_output(output), m_size(output.m_size) {}
     ~CJobText() { m_output.m_size = m_size; }
     CJobText(const CJobText &) = delete;
     CJobText &operator=(const CJobText &) = delete;
 
     /// @return room for at least `count` bytes; hand the end of what was written to `Commit`.
     char *Reserve(std::size_t count) {
-        std::string &buffer = m_output.m_buffer;
-        if (buffer.size() - m_size < count)
-            buffer.resize(std::max(2 * buffer.size(), m_size + count));
-        return &buffer[m_size];
+        if (m_output.m_capacity - m_size < count)
+            Grow(count);
+        return m_output.m_data.get() + m_size;
     }
-    void Commit(const char *end) {
-        m_size = static_cast<std::size_t>(end - m_output.m_buffer.data());
-    }
+    void Commit(const char *end) { m_size = static_cast<std::size_t>(end - m_output.m_data.get()); }
     void Append(std::string_view text) {
         char *out = Reserve(text.size());
         std::memcpy(out, text.data(), text.size());
@@ -87,6 +83,18 @@ class CJobText {
     }
 
   private:
+    void Grow(std::size_t count) {
+        // Room for what a transformation writes for a job of points in degrees (about twice
+        // its text) from the start, so that a job's buffer is allocated once.
+        const std::size_t capacity =
+            std::max({4 * kJobBytes, 2 * m_output.m_capacity, m_size + count});
+        std::unique_ptr<char[]> data(new char[capacity]);
+        if (m_size > 0)
+            std::memcpy(data.get(), m_output.m_data.get(), m_size);
+        m_output.m_data = std::move(data);
+        m_output.m_capacity = capacity;
+    }
+
     CJobOutput &m_output;
     std::size_t m_size;
 };
@@ -99,7 +107,7 @@ using BlockEmit = std::function<bool(BlockJob &job)>;
 
 /// Reads `reader` in jobs of about `kJobBytes` of whole lines of one input, runs `work` on
 /// each on `threads` threads (1: on the calling thread, job by job) and `emit` on each in input
-/// order; at most two jobs per thread and two more are in flight, so memory stays bounded
+/// order; at most one job per thread and two more are in flight, so memory stays bounded
 /// whatever the input. Diagnostics the reader writes go with the job they come before; those after
 /// the last job are written at the end. The same jobs and the same order for every thread count.
 void RunBlocks(CLineReader &reader, unsigned threads, const BlockWork &work, const BlockEmit &emit);

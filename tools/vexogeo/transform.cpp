@@ -201,6 +201,12 @@ void TransformJob(Geo::CConverter &converter, bool onLane, unsigned lane, Scratc
     xs.clear();
     ys.clear();
     zs.clear();
+    // Room for lines of four bytes or more (any point's) once; pages are touched only as used.
+    const std::size_t most = block.m_text.size() / 4 + 1;
+    lines.reserve(most);
+    xs.reserve(most);
+    ys.reserve(most);
+    zs.reserve(most);
     bool any3d = withHeight;
     const char *const base = block.m_text.data();
     const auto at = [base](const char *p) { return static_cast<std::uint32_t>(p - base); };
